@@ -1,0 +1,32 @@
+# Two commands for a fresh machine: `make run` and `make test`.
+BUILD_DIR := build/cmake
+WERROR ?= OFF
+CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
+               -DTESSEL_WERROR=$(WERROR)
+
+.PHONY: setup configure build run test screenshots pictures clean
+
+setup:
+	@scripts/setup.sh
+
+configure: setup
+	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD_DIR) -- -j2
+
+run: build
+	@scripts/run.sh
+
+test: build
+	@scripts/test.sh
+
+screenshots: build
+	@scripts/screenshots.sh
+
+# Redraws the pictures in res/pictures (they are committed; the build does not need this).
+pictures: setup
+	@/usr/bin/python3 scripts/make_pictures.py
+
+clean:
+	rm -rf build
