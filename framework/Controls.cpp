@@ -1,0 +1,113 @@
+#include "Controls.h"
+
+#include <vector>
+
+BOOL CToolTipCtrl::Create(HWND hWndParent, DWORD dwStyle)
+{
+    HWND hWnd = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, hWndParent, nullptr, ::GetModuleHandleA(nullptr),
+                                  nullptr);
+    if (!hWnd)
+        return FALSE;
+    return SubclassWindow(hWnd);
+}
+
+BOOL CToolTipCtrl::AddTool(HWND hWndOwner, const char* text, const RECT& rc, UINT_PTR nIDTool)
+{
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE; // understood by every version of the common controls
+    ti.hwnd = hWndOwner;
+    ti.uId = nIDTool;
+    ti.rect = rc;
+    ti.lpszText = const_cast<char*>(text ? text : LPSTR_TEXTCALLBACKA);
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)));
+}
+
+void CToolTipCtrl::UpdateTipText(HWND hWndOwner, const char* text, UINT_PTR nIDTool)
+{
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE; // understood by every version of the common controls
+    ti.hwnd = hWndOwner;
+    ti.uId = nIDTool;
+    ti.lpszText = const_cast<char*>(text);
+    ::SendMessageA(m_hWnd, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+std::string CToolTipCtrl::GetText(HWND hWndOwner, UINT_PTR nIDTool) const
+{
+    char buffer[1024] = {};
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE; // understood by every version of the common controls
+    ti.hwnd = hWndOwner;
+    ti.uId = nIDTool;
+    ti.lpszText = buffer;
+    ::SendMessageA(m_hWnd, TTM_GETTEXTA, sizeof(buffer), reinterpret_cast<LPARAM>(&ti));
+    return buffer;
+}
+
+int CListCtrl::InsertColumn(int nCol, const char* heading, int nFormat, int nWidth)
+{
+    LVCOLUMNA col = {};
+    col.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    col.fmt = nFormat;
+    col.cx = nWidth;
+    col.pszText = const_cast<char*>(heading);
+    col.iSubItem = nCol;
+    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, nCol, reinterpret_cast<LPARAM>(&col)));
+}
+
+int CListCtrl::InsertItem(int nItem, const char* text, int nImage)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_TEXT | LVIF_IMAGE;
+    item.iItem = nItem;
+    item.pszText = const_cast<char*>(text);
+    item.iImage = nImage;
+    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const char* text)
+{
+    LVITEMA item = {};
+    item.iSubItem = nSubItem;
+    item.pszText = const_cast<char*>(text);
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, nItem, reinterpret_cast<LPARAM>(&item)));
+}
+
+std::string CListCtrl::GetItemText(int nItem, int nSubItem) const
+{
+    std::vector<char> buffer(1024, '\0');
+    LVITEMA item = {};
+    item.iSubItem = nSubItem;
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(buffer.size());
+    ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, nItem, reinterpret_cast<LPARAM>(&item));
+    return buffer.data();
+}
+
+int CListCtrl::GetItemImage(int nItem) const
+{
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = nItem;
+    if (!::SendMessageA(m_hWnd, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)))
+        return -1;
+    return item.iImage;
+}
+
+int CListCtrl::GetColumnCount() const
+{
+    HWND hHeader = ListView_GetHeader(m_hWnd);
+    return hHeader ? Header_GetItemCount(hHeader) : 0;
+}
+
+std::string CListCtrl::GetColumnText(int nCol) const
+{
+    char buffer[260] = {};
+    LVCOLUMNA col = {};
+    col.mask = LVCF_TEXT;
+    col.pszText = buffer;
+    col.cchTextMax = sizeof(buffer);
+    ::SendMessageA(m_hWnd, LVM_GETCOLUMNA, nCol, reinterpret_cast<LPARAM>(&col));
+    return buffer;
+}

@@ -1,0 +1,24 @@
+// CMenu: an HMENU, owned once attached.
+#pragma once
+
+#include "Platform.h"
+
+class CMenu {
+public:
+    CMenu() = default;
+    virtual ~CMenu();
+    CMenu(const CMenu&) = delete;
+    CMenu& operator=(const CMenu&) = delete;
+
+    HMENU m_hMenu = nullptr;
+    HMENU GetSafeHmenu() const { return m_hMenu; }
+
+    BOOL Attach(HMENU hMenu);
+    HMENU Detach();
+    BOOL CreatePopupMenu();
+    BOOL DestroyMenu();
+
+    // Owner-drawn items come here through the owner's WM_MEASUREITEM and WM_DRAWITEM.
+    virtual void MeasureItem(MEASUREITEMSTRUCT*) {}
+    virtual void DrawItem(DRAWITEMSTRUCT*) {}
+};
