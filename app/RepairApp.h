@@ -1,0 +1,9 @@
+// CRepairApp: prepares the process and runs the main window.
+#pragma once
+
+#include "../framework/App.h"
+
+class CRepairApp : public CWinApp {
+public:
+    BOOL InitInstance() override;
+};

@@ -1,0 +1,94 @@
+// CRepairDlg: the main window, a two-step wizard. Step 1 is the source list, step 2 the results.
+#pragma once
+
+#include "../controls/HoverButton.h"
+#include "../controls/IconButton.h"
+#include "../controls/TransparentButton.h"
+#include "../controls/TransparentStatic.h"
+#include "../framework/Controls.h"
+#include "../framework/Dialog.h"
+#include "../framework/Gdi.h"
+#include "../msgbox/RixMessageBox.h"
+
+#include <atomic>
+#include <string>
+
+// Images of the result list.
+enum ResultStatus { STATUS_WORKING = 0, STATUS_FAILED = 1, STATUS_REPAIRED = 2, STATUS_QUEUED = 3 };
+
+class CRepairDlg;
+extern CRepairDlg* g_pMainDlg;
+
+class CRepairDlg : public CDialog {
+public:
+    static constexpr UINT_PTR kSelectAllTimer = 1;
+    static constexpr UINT kSelectAllPeriod = 200;
+    static constexpr UINT kSplashPeriod = 4000;
+    static constexpr int kStartDirSize = 260;
+
+    explicit CRepairDlg(HWND hWndParent = nullptr);
+    ~CRepairDlg() override;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // The block every message of the main window passes to the message box.
+    RixBoxParams MessageParams(const char* lpszMoreText = nullptr) const;
+    int ShowMessage(const char* lpszText, DWORD dwStyle, const char* lpszMoreText = nullptr) const;
+
+    // Commands of step 1
+    void OnAddFiles();
+    void OnRemoveAll();
+    void OnRemoveSelected();
+    void OnSelectAll();
+    void OnSourceClick(const NMHDR* pNotify);
+    void OnExit();
+
+    // Adds one row for a full path, as Add Files does for every selected file.
+    void AddSourceFile(const std::string& path);
+
+    // State, read by tests and by the worker.
+    int m_nStep = 1;
+    std::atomic<int> m_bRunning{0};
+    int m_nNameMode = 1;
+    int m_nLocationMode = 0;
+    std::string m_strTargetDir;
+    std::string m_strSourceDir;
+    std::string m_strStartDir;
+
+    CListCtrl& SourceList() { return m_sourceList; }
+    CListCtrl& ResultList() { return m_resultList; }
+    HBITMAP BackgroundBitmap() const { return m_bmpBackground.get(); }
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+
+private:
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnTimer(UINT_PTR nIDEvent);
+    BOOL OnEraseBkgnd(HDC hDC);
+    void OnPaint();
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void SetUpButtons();
+    void SetUpLists();
+    void ShowStepOne();
+
+    CHoverButton m_btnHomeLink;
+    CTransparentStatic m_lblSelectAll;
+    CTransparentStatic m_lblInstructions;
+    CIconButton m_btnLiveUpdate;
+    CIconButton m_btnSettings;
+    CIconButton m_btnRemoveSelected;
+    CIconButton m_btnRemoveAll;
+    CIconButton m_btnAddFiles;
+    CIconButton m_btnBack;
+    CIconButton m_btnNext;
+    CListCtrl m_resultList;
+    CListCtrl m_sourceList;
+    CTransparentButton m_chkSelectAll;
+    HICON m_hIcon = nullptr;
+    gdi::ImageList m_resultImages;
+    HIMAGELIST m_hSourceImages = nullptr; // the shell's list, not ours
+    gdi::Bitmap m_bmpBackground;
+};

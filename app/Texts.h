@@ -1,0 +1,47 @@
+// The program's own texts, each kept in one place.
+#pragma once
+
+namespace texts {
+
+inline constexpr const char* kAppTitle = "Calvera Tessel for Excel";
+
+// Instruction label
+inline constexpr const char* kStepOne = "                1. Add files into list from the add file button from toolbar\r\n"
+                                        "                2. Select the Files from list to be repaired.\r\n"
+                                        "                3. Click Next Button.";
+
+// The expandable text of the notices about an empty or unticked list.
+inline constexpr const char* kInstructionMore = "1. Add files into list from the add file button\r\n"
+                                                "    from toolbar\r\n"
+                                                "2. Select the Files from list to be repaired.\r\n"
+                                                "3. Click Next Button.";
+
+// Messages
+inline constexpr const char* kNoItemToRemove = "No item to remove";
+inline constexpr const char* kNoItemSelectedForRemove = "No item selected for remove";
+inline constexpr const char* kExitQuestion = "Do you really want to exit ?";
+
+// Add Files dialog
+inline constexpr const char* kExcelFilter = "Excel File(*.xls)|*.xls|";
+
+// Tool tips
+inline constexpr const char* kTipHomeLink = "Click here to visit software home page";
+inline constexpr const char* kTipLiveUpdate = "Updates the software with latest changes from internet";
+inline constexpr const char* kTipSettings = "Settings for repaired files name";
+inline constexpr const char* kTipAddFiles = "Add files for repair";
+inline constexpr const char* kTipRemoveSelected = "Remove selected files from list";
+inline constexpr const char* kTipRemoveAll = "Remove All files from list";
+inline constexpr const char* kTipNext = "Go to next step";
+inline constexpr const char* kTipBack = "Go back to the list of files";
+
+// Source list columns
+inline constexpr const char* kSourceColumns[] = {"File Name",        "File Location",    "File Size", "Creation Time",
+                                                 "Last Access Time", "Last Writen Time", "file type"};
+inline constexpr int kSourceColumnWidths[] = {200, 100, 100, 100, 100, 100, 100};
+
+// Result list columns
+inline constexpr const char* kResultColumns[] = {"Source File Name", "Source File Path", "Repaired File Name",
+                                                 "Repaired File Path", "Status"};
+inline constexpr int kResultColumnWidths[] = {150, 200, 150, 200, 200};
+
+} // namespace texts
