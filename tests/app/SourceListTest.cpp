@@ -1,0 +1,340 @@
+// The source list of step 1, through the real window: adding, ticking, removing.
+#include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
+#include "TempFolder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace {
+
+constexpr int kSourceList = 1006;
+
+// Local time of a file time, written independently of the program's formatter.
+std::string Expected(const FILETIME& utc)
+{
+    FILETIME local;
+    SYSTEMTIME st;
+    ::FileTimeToLocalFileTime(&utc, &local);
+    ::FileTimeToSystemTime(&local, &st);
+    std::tm tm = {};
+    tm.tm_year = st.wYear - 1900;
+    tm.tm_mon = st.wMonth - 1;
+    tm.tm_mday = st.wDay;
+    tm.tm_hour = st.wHour;
+    tm.tm_min = st.wMinute;
+    char text[64];
+    std::strftime(text, sizeof(text), "%d-%m-%Y %I:%M %p", &tm);
+    return text;
+}
+
+// "r3.xls" and the like.
+std::string Numbered(const char* stem, int i)
+{
+    char name[32];
+    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
+    return name;
+}
+
+FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    SYSTEMTIME st = {};
+    st.wYear = year;
+    st.wMonth = month;
+    st.wDay = day;
+    st.wHour = hour;
+    st.wMinute = minute;
+    FILETIME ft;
+    ::SystemTimeToFileTime(&st, &ft);
+    return ft;
+}
+
+void SetTimes(const std::string& path, const FILETIME& created, const FILETIME& accessed, const FILETIME& written)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(::SetFileTime(h, &created, &accessed, &written));
+    ::CloseHandle(h);
+}
+
+class SourceList : public MainWindowTest {
+protected:
+    CListCtrl& List() { return dlg->SourceList(); }
+    std::string Cell(int row, int col) { return List().GetItemText(row, col); }
+    std::vector<std::string> Names()
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < List().GetItemCount(); i++)
+            names.push_back(Cell(i, 0));
+        return names;
+    }
+    // Five rows named r0.xls to r4.xls (the files need not exist).
+    void AddFiveRows(const TempFolder& folder)
+    {
+        for (int i = 0; i < 5; i++)
+            dlg->AddSourceFile(folder.File(Numbered("r", i)));
+    }
+};
+
+} // namespace
+
+TEST_F(SourceList, RowShowsNameFolderSizeTimesAndTypeOfARealFile)
+{
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        uint64_t size;
+        const char* text;
+    } cases[] = {{"small.xls", 10239, "10239 B"}, {"ten.xls", 10240, "10 KB"}, {"mega.xls", 1048576, "1024 KB"}};
+    const FILETIME created = Utc(2024, 2, 29, 23, 59), accessed = Utc(2026, 12, 6, 0, 5),
+                   written = Utc(2025, 7, 14, 12, 30);
+    for (const Case& c : cases) {
+        std::string path = folder.WriteFile(c.name, c.size);
+        SetTimes(path, created, accessed, written);
+        dlg->AddSourceFile(path);
+    }
+    ASSERT_EQ(List().GetItemCount(), 3);
+    for (int row = 0; row < 3; row++) {
+        SCOPED_TRACE(cases[row].name);
+        EXPECT_EQ(Cell(row, 0), cases[row].name);
+        EXPECT_EQ(Cell(row, 1), folder.Path());
+        EXPECT_EQ(Cell(row, 2), cases[row].text);
+        // Wine keeps no creation time of its own on a Unix file system (it reports the last write
+        // time), so the creation column is checked against what the file system reports back.
+        FILETIME reportedCreation = {};
+        HANDLE h = ::CreateFileA(folder.File(cases[row].name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+        ::GetFileTime(h, &reportedCreation, nullptr, nullptr);
+        ::CloseHandle(h);
+        EXPECT_EQ(Cell(row, 3), Expected(reportedCreation));
+        EXPECT_EQ(Cell(row, 4), Expected(accessed));
+        EXPECT_EQ(Cell(row, 5), Expected(written));
+        SHFILEINFOA sfi = {};
+        ::SHGetFileInfoA(folder.File(cases[row].name).c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
+                         SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
+        EXPECT_EQ(Cell(row, 6), sfi.szTypeName);
+        EXPECT_EQ(List().GetItemImage(row), sfi.iIcon);
+        EXPECT_FALSE(List().GetCheck(row)) << "new rows start unticked";
+    }
+}
+
+TEST_F(SourceList, FileThatCannotBeOpenedKeepsNameFolderAndTypeOnly)
+{
+    TempFolder folder;
+    dlg->AddSourceFile(folder.File("missing.xls"));
+    std::string locked = folder.WriteFile("locked.xls", 4096);
+    HANDLE hLock = ::CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
+    dlg->AddSourceFile(locked);
+    ::CloseHandle(hLock);
+
+    ASSERT_EQ(List().GetItemCount(), 2);
+    EXPECT_EQ(Cell(0, 0), "missing.xls");
+    EXPECT_EQ(Cell(1, 0), "locked.xls");
+    for (int row = 0; row < 2; row++) {
+        EXPECT_EQ(Cell(row, 1), folder.Path());
+        for (int col = 2; col <= 5; col++)
+            EXPECT_EQ(Cell(row, col), "") << "row " << row << " column " << col;
+        EXPECT_NE(Cell(row, 6), "");
+    }
+}
+
+TEST_F(SourceList, SameFileTwiceGivesTwoRows)
+{
+    TempFolder folder;
+    std::string path = folder.WriteFile("twice.xls", 100);
+    dlg->AddSourceFile(path);
+    dlg->AddSourceFile(path);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"twice.xls", "twice.xls"}));
+    EXPECT_EQ(Cell(1, 2), "100 B");
+}
+
+TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)
+{
+    TempFolder folder;
+    folder.WriteFile("b.xls", 20000);
+    folder.WriteFile("a.xls", 10);
+    folder.WriteFile("c.xls", 30);
+    {
+        ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path() + "\\", "\"b.xls\" \"a.xls\" \"c.xls\"")});
+        Command(1000);
+        ASSERT_EQ(answer.Count(), 1u);
+        EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
+        EXPECT_NE(answer.Seen()[0].filters.find("Excel File(*.xls)"), std::string::npos)
+            << answer.Seen()[0].filters;
+    }
+    ASSERT_EQ(List().GetItemCount(), 3);
+    std::vector<std::string> names = Names();
+    std::vector<std::string> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::string>{"a.xls", "b.xls", "c.xls"}));
+    for (int row = 0; row < 3; row++)
+        EXPECT_EQ(Cell(row, 1), folder.Path());
+    int b = static_cast<int>(std::find(names.begin(), names.end(), "b.xls") - names.begin());
+    EXPECT_EQ(Cell(b, 2), "19 KB");
+}
+
+TEST_F(SourceList, MenuAddFilesCancelledAddsNothing)
+{
+    ModalAnswerer answer({ModalAnswerer::Press(IDCANCEL)});
+    Command(32771);
+    EXPECT_EQ(answer.Count(), 1u);
+    EXPECT_EQ(List().GetItemCount(), 0);
+}
+
+TEST_F(SourceList, RemoveSelectedLeavesTheUntickedRowsInOrder)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    for (int row : {0, 1, 3})
+        List().SetCheck(row, TRUE);
+    ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
+    ModalAnswerer answer;
+    Command(1002);
+    EXPECT_EQ(answer.Count(), 0u);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"r2.xls", "r4.xls"}));
+    EXPECT_FALSE(List().GetCheck(0));
+    EXPECT_FALSE(List().GetCheck(1));
+    EXPECT_FALSE(SelectAllTicked());
+}
+
+TEST_F(SourceList, RemoveSelectedFromTheMenuRemovesTrailingTickedRows)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    List().SetCheck(3, TRUE);
+    List().SetCheck(4, TRUE);
+    Command(32773);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"r0.xls", "r1.xls", "r2.xls"}));
+}
+
+TEST_F(SourceList, RemoveSelectedExplainsAnEmptyListAndNothingTicked)
+{
+    {
+        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        Command(1002);
+        ASSERT_EQ(answer.Count(), 1u);
+        EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
+        EXPECT_NE(answer.Seen()[0].text.find("No item to remove"), std::string::npos) << answer.Seen()[0].text;
+    }
+    TempFolder folder;
+    AddFiveRows(folder);
+    ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
+    {
+        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        Command(1002);
+        ASSERT_EQ(answer.Count(), 1u);
+        EXPECT_NE(answer.Seen()[0].text.find("No item selected for remove"), std::string::npos)
+            << answer.Seen()[0].text;
+    }
+    EXPECT_EQ(List().GetItemCount(), 5);
+    EXPECT_FALSE(SelectAllTicked()) << "the Select All box is unticked even when nothing is removed";
+}
+
+TEST_F(SourceList, RemoveAllEmptiesTheListAndExplainsAnEmptyOne)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    List().SetCheck(2, TRUE);
+    {
+        ModalAnswerer answer;
+        Command(1001);
+        EXPECT_EQ(answer.Count(), 0u);
+    }
+    EXPECT_EQ(List().GetItemCount(), 0);
+    ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
+    {
+        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        Command(32772);
+        ASSERT_EQ(answer.Count(), 1u);
+        EXPECT_NE(answer.Seen()[0].text.find("No item to remove"), std::string::npos) << answer.Seen()[0].text;
+    }
+    EXPECT_EQ(List().GetItemCount(), 0);
+    EXPECT_FALSE(SelectAllTicked());
+}
+
+TEST_F(SourceList, SelectAllBoxFollowsTheRowsWithinItsTimer)
+{
+    TempFolder folder;
+    for (int i = 0; i < 3; i++)
+        dlg->AddSourceFile(folder.File(Numbered("f", i)));
+    List().SetCheck(0, TRUE);
+    List().SetCheck(1, TRUE);
+    Pump(450);
+    EXPECT_FALSE(SelectAllTicked());
+    List().SetCheck(2, TRUE);
+    EXPECT_TRUE(PumpUntil([&] { return SelectAllTicked(); }, 2000, dlg.get()));
+    List().SetCheck(1, FALSE);
+    EXPECT_TRUE(PumpUntil([&] { return !SelectAllTicked(); }, 2000, dlg.get()));
+}
+
+TEST_F(SourceList, SelectAllTimerDoesNothingInStepTwo)
+{
+    TempFolder folder;
+    dlg->AddSourceFile(folder.File("only.xls"));
+    List().SetCheck(0, TRUE);
+    dlg->m_nStep = 2;
+    Pump(600);
+    EXPECT_FALSE(SelectAllTicked());
+}
+
+TEST_F(SourceList, SelectAllClickTicksAndUnticksEveryRow)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    List().SetCheck(1, TRUE);
+    ::SendMessageA(Item(1014), BM_CLICK, 0, 0);
+    ASSERT_TRUE(SelectAllTicked());
+    for (int row = 0; row < 5; row++)
+        EXPECT_TRUE(List().GetCheck(row)) << row;
+    ::SendMessageA(Item(1014), BM_CLICK, 0, 0);
+    for (int row = 0; row < 5; row++)
+        EXPECT_FALSE(List().GetCheck(row)) << row;
+}
+
+TEST_F(SourceList, SelectAllClickOnAnEmptyListUnticksAtOnce)
+{
+    ::SendMessageA(Item(1014), BM_CLICK, 0, 0);
+    EXPECT_FALSE(SelectAllTicked());
+}
+
+TEST_F(SourceList, ClickOnARowNameTogglesItsTickAndOnItsIconDoesNot)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    HWND list = Item(kSourceList);
+    auto click = [&](int row, int part) {
+        RECT rc = {};
+        rc.left = part;
+        ::SendMessageA(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&rc));
+        LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        ::PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageA(list, WM_LBUTTONUP, 0, at);
+        Pump(150);
+    };
+    click(2, LVIR_LABEL);
+    EXPECT_TRUE(List().GetCheck(2));
+    EXPECT_FALSE(List().GetCheck(1));
+    EXPECT_FALSE(List().GetCheck(3));
+    click(2, LVIR_LABEL);
+    EXPECT_FALSE(List().GetCheck(2));
+    click(4, LVIR_ICON);
+    EXPECT_FALSE(List().GetCheck(4));
+}
+
+TEST_F(SourceList, ListCommandsDoNothingInStepTwo)
+{
+    TempFolder folder;
+    AddFiveRows(folder);
+    List().SetCheck(0, TRUE);
+    dlg->m_nStep = 2;
+    ModalAnswerer answer;
+    for (int id : {1000, 32771, 1001, 32772, 1002, 32773})
+        Command(id);
+    Pump(100);
+    EXPECT_EQ(answer.Count(), 0u) << "no dialog and no message in step 2";
+    EXPECT_EQ(List().GetItemCount(), 5);
+    EXPECT_TRUE(List().GetCheck(0));
+}

@@ -1,0 +1,131 @@
+// The real program, started as a user starts it: the splash and the command-line switches.
+#include "framework/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ProcessWindows {
+    DWORD pid;
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK Collect(HWND hWnd, LPARAM lParam)
+{
+    auto* pw = reinterpret_cast<ProcessWindows*>(lParam);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    if (pid == pw->pid && ::IsWindowVisible(hWnd))
+        pw->windows.push_back(hWnd);
+    return TRUE;
+}
+
+std::string ClassOf(HWND hWnd)
+{
+    char name[64] = {};
+    ::GetClassNameA(hWnd, name, sizeof(name));
+    return name;
+}
+
+std::string TextOf(HWND hWnd)
+{
+    char text[256] = {};
+    ::GetWindowTextA(hWnd, text, sizeof(text));
+    return text;
+}
+
+// The program, started from its own folder (the tests' current directory).
+class Program {
+public:
+    explicit Program(const std::string& arguments)
+    {
+        std::string command = "CalveraTessel.exe " + arguments;
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        m_started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi);
+    }
+    ~Program()
+    {
+        if (m_started) {
+            ::TerminateProcess(m_pi.hProcess, 0);
+            ::WaitForSingleObject(m_pi.hProcess, 5000);
+            ::CloseHandle(m_pi.hProcess);
+            ::CloseHandle(m_pi.hThread);
+        }
+    }
+    bool Started() const { return m_started; }
+    std::vector<HWND> Windows() const
+    {
+        ProcessWindows pw{m_pi.dwProcessId, {}};
+        ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&pw));
+        return pw.windows;
+    }
+    HWND Find(const std::string& klass, const std::string& title = {}) const
+    {
+        for (HWND hWnd : Windows())
+            if ((klass.empty() || ClassOf(hWnd) == klass) && (title.empty() || TextOf(hWnd) == title))
+                return hWnd;
+        return nullptr;
+    }
+    // Waits for the main window; remembers whether a splash was seen on the way and for a while after.
+    bool WaitForMainWindow(bool& splashSeen) const
+    {
+        splashSeen = false;
+        HWND main = nullptr;
+        for (int i = 0; i < 200 && !main; i++) {
+            splashSeen |= Find("CalveraTesselSplash") != nullptr;
+            main = Find("#32770", "Calvera Tessel for Excel");
+            ::Sleep(50);
+        }
+        for (int i = 0; i < 20; i++) {
+            splashSeen |= Find("CalveraTesselSplash") != nullptr;
+            ::Sleep(50);
+        }
+        return main != nullptr;
+    }
+
+private:
+    PROCESS_INFORMATION m_pi{};
+    bool m_started = false;
+};
+
+} // namespace
+
+TEST(Startup, PlainStartShowsTheSplashThenTheMainWindow)
+{
+    Program program("");
+    ASSERT_TRUE(program.Started());
+    bool splash = false;
+    ASSERT_TRUE(program.WaitForMainWindow(splash));
+    EXPECT_TRUE(splash);
+    HWND hSplash = program.Find("CalveraTesselSplash");
+    ASSERT_NE(hSplash, nullptr) << "the splash stays for four seconds";
+    RECT rc;
+    ::GetWindowRect(hSplash, &rc);
+    EXPECT_EQ(rc.right - rc.left, 359);
+    EXPECT_EQ(rc.bottom - rc.top, 182);
+}
+
+TEST(Startup, EmbeddingOrAutomationSwitchMeansNoSplash)
+{
+    for (const char* arguments : {"/Embedding", "-automation", "/EMBEDDING other.xls"}) {
+        SCOPED_TRACE(arguments);
+        Program program(arguments);
+        ASSERT_TRUE(program.Started());
+        bool splash = true;
+        ASSERT_TRUE(program.WaitForMainWindow(splash));
+        EXPECT_FALSE(splash);
+    }
+}
+
+TEST(Startup, OtherArgumentsChangeNothing)
+{
+    Program program("/Embed book.xls");
+    ASSERT_TRUE(program.Started());
+    bool splash = false;
+    ASSERT_TRUE(program.WaitForMainWindow(splash));
+    EXPECT_TRUE(splash);
+}

@@ -1,0 +1,32 @@
+// A 32-bit top-down DIB section selected into a memory DC: something to draw into and read back.
+#pragma once
+
+#include "framework/Gdi.h"
+
+class Dib {
+public:
+    Dib(int width, int height);
+    ~Dib();
+    Dib(const Dib&) = delete;
+    Dib& operator=(const Dib&) = delete;
+
+    HDC dc() const { return m_dc; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    // The pixel as a COLORREF (0x00BBGGRR).
+    COLORREF Pixel(int x, int y) const;
+    void Fill(COLORREF color);
+
+private:
+    int m_width;
+    int m_height;
+    uint32_t* m_bits = nullptr;
+    gdi::MemoryDC m_dc;
+    gdi::Bitmap m_bitmap;
+    HGDIOBJ m_old = nullptr;
+};
+
+// Copies what a window shows (its client area) into a new DIB.
+void CaptureClient(HWND hWnd, Dib& dib);
+// Reads a pixel of a bitmap (any format) as a COLORREF.
+COLORREF BitmapPixel(HBITMAP hBitmap, int x, int y);

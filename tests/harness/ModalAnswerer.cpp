@@ -1,0 +1,132 @@
+#include "ModalAnswerer.h"
+
+namespace {
+thread_local ModalAnswerer* t_active = nullptr;
+constexpr UINT kPollMs = 30;
+
+std::string ClassOf(HWND hWnd)
+{
+    char name[64] = {};
+    ::GetClassNameA(hWnd, name, sizeof(name));
+    return name;
+}
+
+std::string TextOf(HWND hWnd)
+{
+    char text[2048] = {};
+    ::GetWindowTextA(hWnd, text, sizeof(text));
+    return text;
+}
+
+BOOL CALLBACK CollectWindow(HWND hWnd, LPARAM lParam)
+{
+    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadWindows()
+{
+    std::vector<HWND> windows;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::string ComboTexts(HWND hWnd)
+{
+    std::string all;
+    for (HWND child = ::GetWindow(hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (_stricmp(ClassOf(child).c_str(), "ComboBox") != 0)
+            continue;
+        int count = static_cast<int>(::SendMessageA(child, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; i++) {
+            char text[512] = {};
+            if (::SendMessageA(child, CB_GETLBTEXTLEN, i, 0) >= static_cast<LRESULT>(sizeof(text)))
+                continue;
+            ::SendMessageA(child, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            all += text;
+            all += "\n";
+        }
+    }
+    return all;
+}
+
+} // namespace
+
+std::string StaticTexts(HWND hWnd)
+{
+    std::string all;
+    for (HWND child = ::GetWindow(hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (_stricmp(ClassOf(child).c_str(), "Static") != 0)
+            continue;
+        std::string text = TextOf(child);
+        if (text.empty())
+            continue;
+        if (!all.empty())
+            all += "\n";
+        all += text;
+    }
+    return all;
+}
+
+ModalAnswerer::ModalAnswerer(std::vector<Action> actions) : m_actions(std::move(actions))
+{
+    for (HWND hWnd : ThreadWindows())
+        m_known.insert(hWnd);
+    m_previous = t_active;
+    t_active = this;
+    m_timer = ::SetTimer(nullptr, 0, kPollMs, &ModalAnswerer::OnTimer);
+}
+
+ModalAnswerer::~ModalAnswerer()
+{
+    ::KillTimer(nullptr, m_timer);
+    t_active = m_previous;
+}
+
+void CALLBACK ModalAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (t_active)
+        t_active->Poll();
+}
+
+void ModalAnswerer::Poll()
+{
+    for (HWND hWnd : ThreadWindows()) {
+        if (m_known.count(hWnd) || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != "#32770")
+            continue;
+        m_known.insert(hWnd);
+        m_seen.push_back({TextOf(hWnd), StaticTexts(hWnd), ClassOf(hWnd), ComboTexts(hWnd)});
+        size_t index = m_seen.size() - 1;
+        if (index < m_actions.size() && m_actions[index])
+            m_actions[index](hWnd);
+        else
+            Press(IDCANCEL)(hWnd);
+    }
+}
+
+ModalAnswerer::Action ModalAnswerer::Press(int id)
+{
+    return [id](HWND hWnd) {
+        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, id)));
+    };
+}
+
+ModalAnswerer::Action ModalAnswerer::OpenFiles(const std::string& folder, const std::string& fileNameField)
+{
+    return [folder, fileNameField](HWND hWnd) {
+        // The name field is an edit (edt1) or a combo box with an edit (cmb13), by dialog version.
+        const int fieldIds[] = {0x480, 0x47c};
+        auto type = [&](const std::string& text) {
+            for (int id : fieldIds)
+                if (HWND field = ::GetDlgItem(hWnd, id))
+                    ::SetWindowTextA(field, text.c_str());
+        };
+        // A folder typed into the name field and confirmed opens that folder.
+        type(folder);
+        ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
+        type(fileNameField);
+        ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
+    };
+}

@@ -1,0 +1,51 @@
+// Answers the modal dialogs that the code under test opens on this thread (message boxes, file
+// dialogs, setting dialogs), so that the code runs unchanged. A short thread timer looks for new
+// dialog windows while the dialog's own modal loop pumps.
+#pragma once
+
+#include "framework/Platform.h"
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+struct SeenDialog {
+    std::string caption;
+    std::string text;  // the texts of its static controls, one per line
+    std::string klass; // window class
+    std::string filters; // the items of its combo boxes, one per line (a file dialog's file types)
+};
+
+class ModalAnswerer {
+public:
+    using Action = std::function<void(HWND)>;
+
+    // Hands each new dialog to the next action; dialogs beyond the list are cancelled.
+    explicit ModalAnswerer(std::vector<Action> actions = {});
+    ~ModalAnswerer();
+    ModalAnswerer(const ModalAnswerer&) = delete;
+    ModalAnswerer& operator=(const ModalAnswerer&) = delete;
+
+    const std::vector<SeenDialog>& Seen() const { return m_seen; }
+    size_t Count() const { return m_seen.size(); }
+
+    // Presses the button with this id.
+    static Action Press(int id);
+    // Moves the file dialog into the folder, types the names field (such as "\"a.xls\" \"b.xls\""),
+    // then presses Open.
+    static Action OpenFiles(const std::string& folder, const std::string& fileNameField);
+
+private:
+    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    void Poll();
+
+    std::vector<Action> m_actions;
+    std::vector<SeenDialog> m_seen;
+    std::set<HWND> m_known;
+    UINT_PTR m_timer = 0;
+    ModalAnswerer* m_previous = nullptr;
+};
+
+// The texts of a window's static children, one per line.
+std::string StaticTexts(HWND hWnd);
