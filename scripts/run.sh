@@ -21,5 +21,5 @@ for i in $(seq 1 60); do
   sleep 0.5
 done
 sleep 6
-import -window root "$shot"
+import -window root -crop 1024x768+0+0 +repage "$shot"
 echo "No display: the program ran on a virtual one. Screenshot of the main window: $shot"
