@@ -23,8 +23,9 @@ BOOL CRepairApp::InitInstance()
         return FALSE;
     }
 
-    // Control containment and the 3-D look are the platform's own today; the list views and
-    // tool tips need the common controls registered.
+    // Control containment and the 3-D look are the platform's own today; the shell's folder
+    // browser wants COM, the list views and tool tips the common controls registered.
+    ::OleInitialize(nullptr);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
     ::InitCommonControlsEx(&icc);
 

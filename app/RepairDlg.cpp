@@ -1,6 +1,7 @@
 #include "RepairDlg.h"
 
 #include "../framework/App.h"
+#include "../framework/PictureBackground.h"
 #include "../res/resource.h"
 #include "SplashWindow.h"
 #include "Texts.h"
@@ -27,25 +28,18 @@ constexpr short kNavHotShade = 30;
 constexpr COLORREF kNavHotText = 0x00008000;
 constexpr BYTE kImageRightOfCaption = 2;
 
-HBITMAP LoadBitmapResource(UINT id)
-{
-    return static_cast<HBITMAP>(
-        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, 0));
-}
-
 } // namespace
 
 CRepairDlg::CRepairDlg(HWND hWndParent) : CDialog(IDD_REPAIR_DIALOG, hWndParent)
 {
     m_hIcon = static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    m_bmpBackground.reset(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr),
-                                                            MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0,
-                                                            LR_CREATEDIBSECTION)));
+    m_bmpBackground.reset(LoadPicture(IDB_BACKGROUND, LR_CREATEDIBSECTION));
 }
 
 CRepairDlg::~CRepairDlg()
 {
+    StopWorker();
     // The window goes while every member it may still talk to is alive.
     if (m_hWnd)
         DestroyWindow();
@@ -126,7 +120,7 @@ void CRepairDlg::SetUpButtons()
     };
     for (ToolbarButton& b : toolbar) {
         b.button.UseParentBackground(FALSE);
-        b.button.SetBitmapPair(LoadBitmapResource(b.hotBitmap), kHotKeyColor, LoadBitmapResource(b.normalBitmap),
+        b.button.SetBitmapPair(LoadPicture(b.hotBitmap), kHotKeyColor, LoadPicture(b.normalBitmap),
                                kNormalKeyColor);
         b.button.SetToolTipText(b.tip, TRUE);
     }
@@ -209,7 +203,9 @@ BOOL CRepairDlg::PreTranslateMessage(MSG* pMsg)
     }
     if (pMsg->message == WM_KEYDOWN) {
         if (pMsg->wParam == VK_RETURN) {
-            // Next comes with the batch run; Enter never presses a default button here.
+            // Enter starts Next in step one and never presses a default button.
+            if (m_nStep == 1)
+                OnNext();
             return FALSE;
         }
         if (pMsg->wParam == VK_ESCAPE)
@@ -220,14 +216,7 @@ BOOL CRepairDlg::PreTranslateMessage(MSG* pMsg)
 
 BOOL CRepairDlg::OnEraseBkgnd(HDC hDC)
 {
-    if (!m_bmpBackground)
-        return FALSE;
-    BITMAP bm = {};
-    ::GetObjectA(m_bmpBackground.get(), sizeof(bm), &bm);
-    gdi::MemoryDC memDC(hDC);
-    gdi::SelectGuard select(memDC, m_bmpBackground.get());
-    ::BitBlt(hDC, 0, 0, bm.bmWidth, bm.bmHeight, memDC, 0, 0, SRCCOPY);
-    return TRUE;
+    return PaintPictureBackground(hDC, m_bmpBackground.get());
 }
 
 void CRepairDlg::OnPaint()
@@ -266,6 +255,8 @@ void CRepairDlg::OnExit()
 {
     if (ShowMessage(texts::kExitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
+    // A file being written is finished or removed before the process goes.
+    StopWorker();
     // The process ends here and now: nothing is saved, the dialog is not ended.
     HANDLE hProcess = ::OpenProcess(PROCESS_TERMINATE, FALSE, ::GetCurrentProcessId());
     ::TerminateProcess(hProcess ? hProcess : ::GetCurrentProcess(), 0);
@@ -285,6 +276,17 @@ BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
     case IDC_REMOVE_SELECTED:
     case ID_FILE_REMOVE_SELECTED:
         OnRemoveSelected();
+        return TRUE;
+    case IDC_SETTINGS:
+    case ID_TOOLS_SETTINGS:
+        OnSettings();
+        return TRUE;
+    case IDC_NEXT:
+    case ID_FILE_REPAIR:
+        OnNext();
+        return TRUE;
+    case IDC_BACK:
+        OnBack();
         return TRUE;
     case ID_FILE_EXIT:
         OnExit();

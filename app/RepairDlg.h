@@ -43,6 +43,14 @@ public:
     void OnSelectAll();
     void OnSourceClick(const NMHDR* pNotify);
     void OnExit();
+    // Commands of the batch run
+    void OnNext();
+    void OnBack();
+    void OnSettings();
+
+    void SetInstructions(const char* text) { m_lblInstructions.SetWindowText(text); }
+    // Stops a running worker at its next safe point and waits for it.
+    void StopWorker();
 
     // Adds one row for a full path, as Add Files does for every selected file.
     void AddSourceFile(const std::string& path);

@@ -67,6 +67,14 @@
 #define IDC_HOME_LINK 1017
 #define IDC_SELECT_ALL_LABEL 1021
 
+// Controls of the setting dialogs
+#define IDC_PREFIX 1010
+#define IDC_SUFFIX 1011
+#define IDC_SAME_LOCATION 1011
+#define IDC_OTHER_LOCATION 1013
+#define IDC_NAME_GROUP 1018
+#define IDC_LOCATION_GROUP 1019
+
 // Menu commands
 #define ID_FILE_ADD 32771
 #define ID_FILE_REMOVE_ALL 32772

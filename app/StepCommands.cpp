@@ -1,0 +1,95 @@
+// Next and Back between the two steps, the batch run's start and stop, and the naming setting.
+#include "../repair/LocationDlg.h"
+#include "../repair/NameSettingDlg.h"
+#include "../repair/RepairTexts.h"
+#include "../repair/RepairWorker.h"
+#include "../repair/ResultRows.h"
+#include "../res/resource.h"
+#include "RepairDlg.h"
+#include "Texts.h"
+
+#include <memory>
+
+namespace {
+// The worker of the latest run; g_pWorker points at it while it may still run.
+std::unique_ptr<CWinThread> g_worker;
+} // namespace
+
+void CRepairDlg::OnSettings()
+{
+    if (m_nStep == 2)
+        return;
+    CNameSettingDlg dlg(m_hWnd);
+    dlg.DoModal();
+}
+
+void CRepairDlg::OnNext()
+{
+    if (m_bRunning)
+        return;
+    m_resultList.DeleteAllItems();
+    int count = m_sourceList.GetItemCount();
+    bool anyTicked = false;
+    for (int i = 0; i < count && !anyTicked; i++)
+        anyTicked = m_sourceList.GetCheck(i);
+    if (!anyTicked) {
+        ShowMessage(texts::kNoFileSelected, MB_ICONINFORMATION, texts::kInstructionMore);
+        return;
+    }
+    CLocationDlg location(m_hWnd);
+    if (location.DoModal() != IDOK)
+        return;
+
+    m_nStep = 2;
+    SetInstructions(texts::kRepairing);
+    m_btnBack.ShowWindow(SW_SHOW);
+    m_btnNext.ShowWindow(SW_HIDE);
+    ::ShowWindow(m_sourceList.m_hWnd, SW_HIDE);
+    ::ShowWindow(m_resultList.m_hWnd, SW_SHOW);
+    m_chkSelectAll.ShowWindow(SW_HIDE);
+    m_lblSelectAll.ShowWindow(SW_HIDE);
+
+    for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
+        if (m_sourceList.GetCheck(i))
+            AppendRow(m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1),
+                      STATUS_QUEUED);
+    }
+
+    // The previous worker has ended (Next is refused while one runs); its object goes now.
+    g_pWorker = nullptr;
+    ResetWorkerStop();
+    // Marked before the thread starts, so a second Next in between cannot start another run.
+    m_bRunning = 1;
+    g_worker = CWinThread::Begin(&RepairThreadProc, this);
+    g_pWorker = g_worker.get();
+    if (!g_pWorker)
+        m_bRunning = 0; // the rows stay queued
+
+}
+
+void CRepairDlg::StopWorker()
+{
+    if (!g_pWorker || !g_pWorker->IsRunning())
+        return;
+    RequestWorkerStop();
+    g_pWorker->WaitServingMessages();
+    m_bRunning = 0;
+}
+
+void CRepairDlg::OnBack()
+{
+    if (m_bRunning) {
+        if (ShowMessage(texts::kAbortQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return;
+        StopWorker();
+        m_bRunning = 0;
+    }
+    m_btnBack.ShowWindow(SW_HIDE);
+    m_btnNext.ShowWindow(SW_SHOW);
+    ::ShowWindow(m_sourceList.m_hWnd, SW_SHOW);
+    ::ShowWindow(m_resultList.m_hWnd, SW_HIDE);
+    m_chkSelectAll.ShowWindow(SW_SHOW);
+    m_lblSelectAll.ShowWindow(SW_SHOW);
+    m_nStep = 1;
+    SetInstructions(texts::kStepOne);
+}

@@ -1,0 +1,31 @@
+// CLocationDlg: repaired copies beside their sources, or in one chosen folder.
+#pragma once
+
+#include "../controls/TransparentButton.h"
+#include "../controls/TransparentStatic.h"
+#include "../framework/Dialog.h"
+#include "../framework/Gdi.h"
+
+#include <string>
+
+class CLocationDlg : public CDialog {
+public:
+    explicit CLocationDlg(HWND hWndParent);
+    ~CLocationDlg() override;
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // The shell's folder browser: false when it was cancelled, else the chosen folder's file-system
+    // path (empty for a virtual folder such as the computer itself).
+    static bool BrowseForFolder(std::string& path);
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    CTransparentStatic m_group;
+    CTransparentButton m_radioSame;
+    CTransparentButton m_radioOther;
+    gdi::Bitmap m_background;
+};

@@ -1,0 +1,35 @@
+// The repair of one working copy: the header patch and the tail block, each applied only when it
+// does not turn a well-formed compound file into a malformed one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+constexpr int kHeaderPatchSize = 32;
+constexpr int kTailBlockSize = 512;
+constexpr uint64_t kMinimumRepairLength = 550;
+
+// The fixed fields at the start of a compound-file header: signature, class id, minor version
+// 0x3E, major version 3, little-endian byte order, 512-byte sectors.
+extern const std::array<uint8_t, kHeaderPatchSize> kHeaderPatch;
+
+enum class PatchResult {
+    Patched,     // the copy is ready to be placed
+    CannotOpen,  // the working copy cannot be opened for reading and writing
+    NoTemplate,  // the template is missing, unreadable or shorter than the tail block
+    TooShort,    // shorter than the minimum length after the header patch
+    NotReadable, // the result is not a well-formed compound file
+};
+
+// What the steps did, for tests and for the record.
+struct PatchReport {
+    PatchResult result = PatchResult::CannotOpen;
+    bool headerApplied = false;
+    bool tailApplied = false;
+};
+
+// Reads the template's first 512 bytes; false when it is missing or shorter.
+bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlockSize>& block);
+
+PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath);
