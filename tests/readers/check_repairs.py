@@ -1,0 +1,266 @@
+#!/usr/bin/python3
+"""Checks the program's repairs of damaged workbooks with independent readers (olefile, xlrd).
+
+Usage: check_repairs.py --variants DIR --output DIR --manifest FILE [--fixtures DIR]
+
+DIR/variants.json comes from damage.py. FILE has one line per source file:
+  <source file name> TAB <Repaired|Failed> TAB <output file name or empty>
+A Repaired output must be a well-formed compound file (olefile in strict mode and cfb.py's
+check of every chain) whose streams are the original workbook's, and xlrd must read the original
+cells from it. A Failed source must leave no output.
+variants.json itself, if the driver took it as a source, must be Failed.
+Prints one line per variant and "N passed, M failed"; exits 1 on any failure.
+"""
+import argparse
+import hashlib
+import io
+import json
+import os
+import re
+import sys
+
+import olefile
+import xlrd
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import cfb  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEFAULT_FIXTURES = os.path.normpath(os.path.join(HERE, "..", "fixtures"))
+DESCRIPTIONS = "variants.json"
+
+
+class Fault(Exception):
+    pass
+
+
+def read_manifest(path):
+    rows = {}
+    problems = []
+    with open(path, "r", encoding="utf-8-sig", newline="") as f:
+        for n, line in enumerate(f.read().splitlines(), 1):
+            if not line.strip():
+                continue
+            parts = line.split("\t")
+            if len(parts) == 2:
+                parts.append("")
+            if len(parts) != 3:
+                problems.append("manifest line %d is not 'source<TAB>status<TAB>output': %r" % (n, line))
+                continue
+            src, status, out = parts
+            if src in rows:
+                problems.append("manifest names %s twice" % src)
+                continue
+            rows[src] = (status, out)
+    return rows, problems
+
+
+def output_patterns(source):
+    """Names the program may give the output of `source`: REP_name, REP_(n)name, stem_REP.ext."""
+    stem, ext = os.path.splitext(source)
+    return [re.compile(r"^REP_(\(\d+\))?" + re.escape(source) + r"$", re.IGNORECASE),
+            re.compile(r"^" + re.escape(stem) + r"_REP(_?\(\d+\))?" + re.escape(ext) + r"$", re.IGNORECASE)]
+
+
+def is_output_of(name, source):
+    return any(p.match(name) for p in output_patterns(source))
+
+
+def open_strict(path):
+    try:
+        return olefile.OleFileIO(path, raise_defects=olefile.DEFECT_INCORRECT)
+    except Exception as e:  # olefile raises IOError, OSError, struct.error, IndexError...
+        raise Fault("olefile (strict) rejects it: %s: %s" % (type(e).__name__, e))
+
+
+def streams(ole):
+    """{path: bytes} of every stream."""
+    result = {}
+    try:
+        entries = ole.listdir(streams=True, storages=False)
+    except Exception as e:
+        raise Fault("olefile (strict) rejects its directory: %s: %s" % (type(e).__name__, e))
+    for entry in entries:
+        name = "/".join(entry)
+        try:
+            result[name] = ole.openstream(entry).read()
+        except Exception as e:
+            raise Fault("stream %s unreadable: %s" % (name, e))
+    return result
+
+
+def check_structure(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        cfb.check(data)
+    except cfb.Malformed as e:
+        raise Fault("not a well-formed compound file: %s" % e)
+
+
+def cells(path):
+    log = io.StringIO()
+    try:
+        book = xlrd.open_workbook(path, logfile=log)
+    except Exception as e:
+        raise Fault("xlrd cannot read it: %s: %s" % (type(e).__name__, e))
+    return [(s.name, s.nrows, s.ncols,
+             [[(s.cell_type(r, c), s.cell_value(r, c)) for c in range(s.ncols)] for r in range(s.nrows)])
+            for s in book.sheets()]
+
+
+def compare_cells(got, want):
+    if [g[0] for g in got] != [w[0] for w in want]:
+        raise Fault("sheet names %s, expected %s" % ([g[0] for g in got], [w[0] for w in want]))
+    for (name, nr, nc, rows), (_, wnr, wnc, wrows) in zip(got, want):
+        if (nr, nc) != (wnr, wnc):
+            raise Fault("sheet %s is %dx%d, expected %dx%d" % (name, nr, nc, wnr, wnc))
+        for r in range(nr):
+            for c in range(nc):
+                if rows[r][c] != wrows[r][c]:
+                    raise Fault("sheet %s cell (%d,%d) is %r, expected %r" % (name, r, c, rows[r][c], wrows[r][c]))
+
+
+class Originals:
+    """The undamaged fixtures, read once."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.cache = {}
+
+    def get(self, name):
+        if name not in self.cache:
+            path = os.path.join(self.folder, name)
+            ole = open_strict(path)
+            try:
+                st = streams(ole)
+            finally:
+                ole.close()
+            self.cache[name] = (st, cells(path))
+        return self.cache[name]
+
+
+def check_repaired(out_path, original, originals):
+    check_structure(out_path)
+    ole = open_strict(out_path)
+    try:
+        if not (ole.exists("Workbook") or ole.exists("Book")):
+            raise Fault("no Workbook or Book stream")
+        got_streams = streams(ole)
+    finally:
+        ole.close()
+    if original is None:
+        raise Fault("reported Repaired, but this file never held a workbook")
+    want_streams, want_cells = originals.get(original)
+    if sorted(got_streams) != sorted(want_streams):
+        raise Fault("streams %s, expected %s" % (sorted(got_streams), sorted(want_streams)))
+    for name in want_streams:
+        if got_streams[name] != want_streams[name]:
+            raise Fault("stream %s differs from the original" % name)
+    compare_cells(cells(out_path), want_cells)
+
+
+def check_one(v, row, variants_dir, output_dir, originals, output_names):
+    src = v["file"]
+    path = os.path.join(variants_dir, src)
+    if not os.path.isfile(path):
+        raise Fault("source file is gone")
+    with open(path, "rb") as f:
+        if hashlib.sha256(f.read()).hexdigest() != v["sha256"]:
+            raise Fault("source file was changed")
+    if row is None:
+        raise Fault("no manifest line")
+    status, out = row
+    mine = [n for n in output_names if is_output_of(n, src)]
+    if status == "Repaired":
+        if v["expect"] == "failed":
+            why = "output missing"
+            if out and os.path.isfile(os.path.join(output_dir, out)):
+                try:
+                    check_repaired(os.path.join(output_dir, out), v["original"], originals)
+                    why = "yet the output reads as the original"
+                except Fault as e:
+                    why = str(e)
+            raise Fault("reported Repaired, expected Failed (%s)" % why)
+        if not out:
+            raise Fault("reported Repaired without an output name")
+        if not is_output_of(out, src):
+            raise Fault("output name %r is not an output name of %s" % (out, src))
+        out_path = os.path.join(output_dir, out)
+        if not os.path.isfile(out_path):
+            raise Fault("output %s does not exist" % out)
+        check_repaired(out_path, v["original"], originals)
+        return "Repaired -> %s: cells and streams as in %s" % (out, v["original"])
+    if status == "Failed":
+        if v["expect"] == "repaired":
+            raise Fault("reported Failed, expected Repaired")
+        if out and os.path.exists(os.path.join(output_dir, out)):
+            raise Fault("reported Failed but left %s" % out)
+        if mine:
+            raise Fault("reported Failed but left %s" % ", ".join(mine))
+        return "Failed, no output left"
+    raise Fault("unknown status %r" % status)
+
+
+def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
+    with open(os.path.join(variants_dir, DESCRIPTIONS), encoding="utf-8") as f:
+        variants = json.load(f)
+    rows, problems = read_manifest(manifest)
+    output_names = sorted(os.listdir(output_dir)) if os.path.isdir(output_dir) else []
+    manifest_abs = os.path.abspath(manifest)
+    originals = Originals(fixtures_dir)
+    passed = failed = 0
+    for v in variants:
+        try:
+            what = check_one(v, rows.get(v["file"]), variants_dir, output_dir, originals, output_names)
+            passed += 1
+            out.write("PASS %-32s %-8s %s\n" % (v["file"], v["expect"], what))
+        except Fault as e:
+            failed += 1
+            out.write("FAIL %-32s %-8s %s\n" % (v["file"], v["expect"], e))
+    # A driver that takes every file of the folder also repairs the description file: that must fail.
+    if DESCRIPTIONS in rows:
+        status, o = rows.pop(DESCRIPTIONS)
+        left = [n for n in output_names if is_output_of(n, DESCRIPTIONS)]
+        if status != "Failed" or left:
+            problems.append("%s (not a workbook) reported %s%s" % (
+                DESCRIPTIONS, status, ", left " + ", ".join(left) if left else ""))
+        else:
+            passed += 1
+            out.write("PASS %-32s %-8s Failed, no output left\n" % (DESCRIPTIONS, "failed"))
+    known = {v["file"] for v in variants}
+    for src in sorted(set(rows) - known):
+        problems.append("manifest names %s, which is not a variant" % src)
+    # Every file in the output folder must be the output of a Repaired line: anything else is a
+    # working copy or a failed output left behind.
+    claimed = {o for s, o in rows.values() if s == "Repaired" and o}
+    counts = {}
+    for s, o in rows.values():
+        if s == "Repaired" and o:
+            counts[o] = counts.get(o, 0) + 1
+    for o, n in sorted(counts.items()):
+        if n > 1:
+            problems.append("%d sources claim the same output %s" % (n, o))
+    for name in output_names:
+        full = os.path.abspath(os.path.join(output_dir, name))
+        if name not in claimed and full != manifest_abs:
+            problems.append("output folder holds %s, which no Repaired line names" % name)
+    for p in problems:
+        failed += 1
+        out.write("FAIL %s\n" % p)
+    out.write("%d passed, %d failed\n" % (passed, failed))
+    return failed == 0
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--variants", required=True)
+    ap.add_argument("--output", required=True)
+    ap.add_argument("--manifest", required=True)
+    ap.add_argument("--fixtures", default=DEFAULT_FIXTURES)
+    a = ap.parse_args(argv)
+    return 0 if run(a.variants, a.output, a.manifest, a.fixtures) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

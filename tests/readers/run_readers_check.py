@@ -1,0 +1,92 @@
+#!/usr/bin/python3
+"""Repairs the damaged variants with the real program and judges the outputs with olefile and xlrd.
+
+Usage: run_readers_check.py [--exe build/tests/repair_tests.exe] [--keep DIR] [--fixtures DIR]
+
+Writes the variants (damage.py), runs MainWindowTest.RepairsAFolderForTheReaders under Wine with
+TESSEL_READERS_SOURCE/OUTPUT/MANIFEST set, then check_repairs.py on what it left.
+Ends with "N passed, M failed"; exits 1 on any failure.
+"""
+import argparse
+import getpass
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, HERE)
+
+import check_repairs  # noqa: E402
+import damage  # noqa: E402
+
+TEST = "MainWindowTest.RepairsAFolderForTheReaders"
+
+
+def wine_prefix():
+    return os.environ.get("WINEPREFIX") or os.path.join(ROOT, "build", "wineprefix-test")
+
+
+def windows_path(path):
+    """The path as the program sees it: C: is the prefix's drive_c, everything else Z:."""
+    path = os.path.abspath(path)
+    drive_c = os.path.join(wine_prefix(), "drive_c")
+    if path.startswith(drive_c + os.sep):
+        return "C:" + path[len(drive_c):].replace("/", "\\")
+    return "Z:" + path.replace("/", "\\")
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--exe", default=os.path.join(ROOT, "build", "tests", "repair_tests.exe"))
+    ap.add_argument("--keep", help="folder for the variants, outputs and manifest (kept afterwards)")
+    ap.add_argument("--fixtures", default=damage.DEFAULT_FIXTURES)
+    ap.add_argument("--timeout", type=int, default=1500)
+    a = ap.parse_args(argv)
+    if not os.path.isfile(a.exe):
+        print("no test program %s: build first" % a.exe)
+        print("0 passed, 1 failed")
+        return 1
+    # In the program's own temporary folder (the user's Temp on the prefix's C: drive), where
+    # Wine's folder browser finds a folder by its path; it did not for new folders elsewhere.
+    temp = os.path.join(wine_prefix(), "drive_c", "users", getpass.getuser(), "Temp")
+    os.makedirs(temp, exist_ok=True)
+    work = a.keep or tempfile.mkdtemp(prefix="tessel_readers_", dir=temp)
+    try:
+        vdir = os.path.join(work, "variants")
+        odir = os.path.join(work, "output")
+        manifest = os.path.join(work, "manifest.tsv")
+        for p in (vdir, odir):
+            shutil.rmtree(p, ignore_errors=True)
+        if os.path.exists(manifest):
+            os.remove(manifest)
+        damage.make_variants(a.fixtures, vdir)
+        os.makedirs(odir)
+        env = dict(os.environ)
+        env.setdefault("TESSEL_TEST_PREFIX", "1")
+        env.update(TESSEL_READERS_SOURCE=windows_path(vdir), TESSEL_READERS_OUTPUT=windows_path(odir),
+                   TESSEL_READERS_MANIFEST=windows_path(manifest))
+        cmd = [os.path.join(ROOT, "scripts", "wine-run.sh"), a.exe, "--gtest_filter=" + TEST]
+        try:
+            run = subprocess.run(cmd, cwd=os.path.join(ROOT, "build", "bin"), env=env,
+                                 capture_output=True, text=True, errors="replace", timeout=a.timeout)
+        except subprocess.TimeoutExpired:
+            print("the repair run took over %d s" % a.timeout)
+            print("0 passed, 1 failed")
+            return 1
+        if run.returncode != 0 or not os.path.isfile(manifest) or "[  SKIPPED ]" in run.stdout:
+            sys.stdout.write(run.stdout[-4000:])
+            print("the repair run failed (exit %d) or wrote no manifest" % run.returncode)
+            print("0 passed, 1 failed")
+            return 1
+        ok = check_repairs.run(vdir, odir, manifest, a.fixtures)
+        return 0 if ok else 1
+    finally:
+        if not a.keep:
+            shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
