@@ -25,9 +25,13 @@ keys() { xdotool key --delay 120 "$@"; }
 # A few workbooks to add, on the C: drive of the prefix.
 samples="$WINEPREFIX/drive_c/Samples"
 rm -rf "$samples" && mkdir -p "$samples"
-head -c 13824 /dev/urandom >"$samples/Budget 2026.xls"
-head -c 104448 /dev/urandom >"$samples/Sales by region.xls"
-head -c 7680 /dev/urandom >"$samples/Inventory.xls"
+fixtures="$TESSEL_ROOT/tests/fixtures"
+# A big file that is no workbook first, so that step 2 can be seen while the worker copies it.
+head -c $((700 << 20)) /dev/zero >"$samples/Archive 2019.xls"
+cp "$fixtures/lo_3sheets.xls" "$samples/Budget 2026.xls"
+cp "$fixtures/gn_50k.xls" "$samples/Sales by region.xls"
+cp "$fixtures/lo_1cell.xls" "$samples/Inventory.xls"
+printf '<html><body><table><tr><td>Notes</td></tr></table></body></html>\n' >"$samples/Notes.xls"
 
 cd "$BIN" || exit 1
 "$WINE" explorer /desktop=CalveraTessel,${DESKTOP_W}x${DESKTOP_H} CalveraTessel.exe >/dev/null 2>&1 &
@@ -63,13 +67,37 @@ xdotool type --delay 40 'C:\Samples\'
 keys Return
 sleep 0.8
 shot 05-add-files-dialog 0.5
-xdotool type --delay 40 '"Budget 2026.xls" "Sales by region.xls" "Inventory.xls"'
+xdotool type --delay 40 '"Archive 2019.xls" "Budget 2026.xls" "Sales by region.xls" "Inventory.xls" "Notes.xls"'
 keys Return
 sleep 1
 
-# Tick the first and the third row by clicking their names.
-xdotool mousemove $((client_x + 60)) $((client_y + 138)) click 1
-sleep 0.3
-xdotool mousemove $((client_x + 60)) $((client_y + 172)) click 1
+# Tick rows by clicking their names: all but the third, then the third too.
+for row in 0 1 3 4; do
+  xdotool mousemove $((client_x + 60)) $((client_y + 138 + 17 * row)) click 1
+  sleep 0.3
+done
 xdotool mousemove 900 700
 shot 06-main-window-with-files 1
+xdotool mousemove $((client_x + 60)) $((client_y + 138 + 34)) click 1
+
+# The naming setting.
+xdotool mousemove $((client_x + 325)) $((client_y + 55)) click 1
+xdotool mousemove 900 700
+shot 07-name-setting-dialog 1.5
+keys Escape
+sleep 0.5
+
+# Next: the location dialog, then the folder browser is skipped by choosing the same location.
+xdotool mousemove $((client_x + 716)) $((client_y + 406)) click 1
+xdotool mousemove 900 700
+shot 08-location-dialog 1.5
+
+# The same location (the radio above the focused one), confirmed: step 2 while the worker copies
+# the big file, and after the run.
+keys Up Return
+shot 09-step2-running 0.3
+for i in $(seq 1 60); do
+  sleep 1
+  [ -e "$samples/Repaired/REP_Inventory.xls" ] && break
+done
+shot 10-step2-done 1.5

@@ -1,5 +1,9 @@
 #include "ModalAnswerer.h"
 
+#include "res/resource.h"
+
+#include <cstdio>
+
 namespace {
 thread_local ModalAnswerer* t_active = nullptr;
 constexpr UINT kPollMs = 30;
@@ -128,5 +132,54 @@ ModalAnswerer::Action ModalAnswerer::OpenFiles(const std::string& folder, const 
         type(fileNameField);
         ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
+    };
+}
+
+namespace {
+
+// The text of the folder browser's selected item.
+std::string SelectedFolderName(HWND hBrowser)
+{
+    HWND hTree = ::FindWindowExA(hBrowser, nullptr, WC_TREEVIEWA, nullptr);
+    char text[MAX_PATH] = {};
+    if (hTree) {
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = TreeView_GetSelection(hTree);
+        item.pszText = text;
+        item.cchTextMax = sizeof(text);
+        if (item.hItem)
+            ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    return text;
+}
+
+} // namespace
+
+ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::string& folder)
+{
+    return [folder](HWND hBrowser) {
+        const std::string last = folder.substr(folder.find_last_of('\\') + 1);
+        // Wine's browser may still be filling its tree when it first shows: try for a while.
+        for (int attempt = 0; attempt < 40; attempt++) {
+            ::SendMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            if (_stricmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
+                Press(IDOK)(hBrowser);
+                return;
+            }
+            MSG msg;
+            while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+            ::Sleep(50);
+        }
+        std::printf("the folder browser did not select %s\n", folder.c_str());
+        // The location dialog stays open after a cancelled browser: cancel it too, so the run
+        // does not start.
+        Press(IDCANCEL)(hBrowser);
+        for (HWND hWnd : ThreadWindows())
+            if (hWnd != hBrowser && ::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, IDC_OTHER_LOCATION))
+                Press(IDCANCEL)(hWnd);
     };
 }

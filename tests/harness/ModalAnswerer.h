@@ -35,6 +35,10 @@ public:
     // Moves the file dialog into the folder, types the names field (such as "\"a.xls\" \"b.xls\""),
     // then presses Open.
     static Action OpenFiles(const std::string& folder, const std::string& fileNameField);
+    // Points the shell's folder browser at the folder and confirms it. When the browser did not
+    // take the folder (the selected item is not named like it), it is cancelled instead: nothing
+    // may be written to whatever folder happened to be selected.
+    static Action BrowseTo(const std::string& folder);
 
 private:
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);

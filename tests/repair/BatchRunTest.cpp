@@ -1,0 +1,387 @@
+// A batch run through the real window: Next, the location dialog, the worker and Back.
+#include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
+#include "TempFolder.h"
+#include "repair/CompoundFile.h"
+#include "repair/PathRules.h"
+#include "repair/RepairWorker.h"
+#include "res/resource.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string Fixture(const std::string& name)
+{
+    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+}
+
+// The location dialog confirmed with "Repair in the same location".
+ModalAnswerer::Action SameLocation()
+{
+    return [](HWND hDlg) {
+        ::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_CLICK, 0, 0);
+        ModalAnswerer::Press(IDOK)(hDlg);
+    };
+}
+
+std::string Numbered(const char* stem, int i)
+{
+    char name[48];
+    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
+    return name;
+}
+
+class BatchRun : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        // The template lives beside the program, in the start folder.
+        ASSERT_NE(::GetFileAttributesA((dlg->m_strStartDir + "\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+
+    CListCtrl& Results() { return dlg->ResultList(); }
+    std::string Cell(int row, int col) { return Results().GetItemText(row, col); }
+
+    // Adds the files to the source list and ticks them.
+    void AddTicked(const std::vector<std::string>& paths)
+    {
+        for (const std::string& path : paths) {
+            dlg->AddSourceFile(path);
+            dlg->SourceList().SetCheck(dlg->SourceList().GetItemCount() - 1, TRUE);
+        }
+    }
+    // Next with the location dialog (and the browser) answered; waits for the run to end.
+    void Run(std::vector<ModalAnswerer::Action> answers)
+    {
+        ModalAnswerer answer(std::move(answers));
+        Command(IDC_NEXT);
+        ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
+        Pump(50);
+        ASSERT_GE(answer.Count(), 1u);
+        EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
+    }
+    bool InStepTwo()
+    {
+        return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST)) && !::IsWindowVisible(Item(IDC_SOURCE_LIST)) &&
+               ::IsWindowVisible(Item(IDC_BACK)) && !::IsWindowVisible(Item(IDC_NEXT)) &&
+               !::IsWindowVisible(Item(IDC_SELECT_ALL)) && !::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL));
+    }
+    std::string Instructions()
+    {
+        char text[512] = {};
+        ::GetWindowTextA(Item(IDC_INSTRUCTIONS), text, sizeof(text));
+        return text;
+    }
+};
+
+const char* const kDone = "                \r\nFile Reparing Done press Back Button for repair other files";
+
+} // namespace
+
+TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
+{
+    for (int rows : {0, 2}) {
+        TempFolder folder;
+        for (int i = 0; i < rows; i++)
+            dlg->AddSourceFile(folder.WriteFile(Numbered("n", i), 600));
+        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        Command(IDC_NEXT);
+        ASSERT_EQ(answer.Count(), 1u);
+        EXPECT_NE(answer.Seen()[0].text.find("No file selected to repair"), std::string::npos) << answer.Seen()[0].text;
+        EXPECT_NE(answer.Seen()[0].text.find("1. Add files into list from the add file button"), std::string::npos);
+        EXPECT_EQ(dlg->m_nStep, 1);
+        EXPECT_EQ(Results().GetItemCount(), 0);
+        EXPECT_TRUE(::IsWindowVisible(Item(IDC_SOURCE_LIST)));
+    }
+}
+
+TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
+{
+    TempFolder folder;
+    AddTicked({folder.WriteFile("a.xls", 600)});
+    ModalAnswerer answer({[](HWND hDlg) {
+        EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_OTHER_LOCATION), BM_GETCHECK, 0, 0), BST_CHECKED);
+        EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+        ModalAnswerer::Press(IDCANCEL)(hDlg);
+    }});
+    Command(ID_FILE_REPAIR);
+    ASSERT_EQ(answer.Count(), 1u);
+    EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
+    EXPECT_EQ(dlg->m_nStep, 1);
+    EXPECT_EQ(dlg->m_bRunning.load(), 0);
+    EXPECT_EQ(Results().GetItemCount(), 0);
+    EXPECT_EQ(dlg->m_nLocationMode, LOCATION_UNSET);
+}
+
+TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)
+{
+    TempFolder folder, out;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5; i++) {
+        paths.push_back(folder.WriteFile(Numbered("row", i), 600));
+        dlg->AddSourceFile(paths.back());
+    }
+    dlg->SourceList().SetCheck(2, TRUE);
+    dlg->SourceList().SetCheck(4, TRUE);
+    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    EXPECT_TRUE(InStepTwo());
+    ASSERT_EQ(Results().GetItemCount(), 2);
+    EXPECT_EQ(Cell(0, 0), "row2.xls");
+    EXPECT_EQ(Cell(1, 0), "row4.xls");
+    EXPECT_EQ(Cell(0, 1), folder.Path());
+    // 600 bytes that are no workbook: both fail, and nothing is written.
+    for (int row = 0; row < 2; row++) {
+        EXPECT_EQ(Cell(row, 4), "Failed");
+        EXPECT_EQ(Results().GetItemImage(row), STATUS_FAILED);
+        EXPECT_EQ(Cell(row, 2), "");
+    }
+    EXPECT_TRUE(IsPathFree(out.File("REP_row2.xls")));
+    EXPECT_EQ(Instructions(), kDone);
+    EXPECT_EQ(dlg->m_nLocationMode, LOCATION_CHOSEN);
+    EXPECT_EQ(dlg->m_strTargetDir, out.Path());
+}
+
+TEST_F(BatchRun, SameLocationPrefixWritesIntoTheRepairedFolderBesideTheSource)
+{
+    TempFolder folder;
+    std::string source = folder.WriteFile("Book1.xls", ReadWholeFile(Fixture("lo_1cell.xls")));
+    const std::string before = ReadWholeFile(source);
+    AddTicked({source});
+    Run({SameLocation()});
+    ASSERT_EQ(Results().GetItemCount(), 1);
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    EXPECT_EQ(Results().GetItemImage(0), STATUS_REPAIRED);
+    EXPECT_EQ(Cell(0, 2), "REP_Book1.xls");
+    EXPECT_EQ(Cell(0, 3), folder.Path() + "\\Repaired\\");
+    EXPECT_TRUE(CheckCompoundFile(folder.File("Repaired\\REP_Book1.xls")).wellFormed);
+    EXPECT_EQ(ReadWholeFile(source), before) << "the source is never written";
+    EXPECT_EQ(dlg->m_nLocationMode, LOCATION_SAME);
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_Book1.xls")) << "the working copy is gone";
+}
+
+TEST_F(BatchRun, SuffixModeAndNumberedNamesInAChosenFolder)
+{
+    TempFolder a, b, out;
+    const std::string bytes = ReadWholeFile(Fixture("gn_1cell.xls"));
+    std::string first = a.WriteFile("Book1.xls", bytes);
+    std::string second = b.WriteFile("Book1.xls", bytes);
+    out.WriteFile("Book1_REP.xls", "someone else's file");
+    dlg->m_nNameMode = NAME_SUFFIX;
+    AddTicked({first, second});
+    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    ASSERT_EQ(Results().GetItemCount(), 2);
+    EXPECT_EQ(Cell(0, 2), "Book1(1)_REP.xls");
+    EXPECT_EQ(Cell(0, 3), out.Path() + "\\");
+    EXPECT_EQ(Cell(1, 2), "Book1(2)_REP.xls");
+    EXPECT_EQ(Cell(1, 4), "Repaired");
+    EXPECT_EQ(ReadWholeFile(out.File("Book1_REP.xls")), "someone else's file");
+    EXPECT_EQ(ReadWholeFile(out.File("Book1(1)_REP.xls")), ReadWholeFile(out.File("Book1(2)_REP.xls")));
+    EXPECT_EQ(ReadWholeFile(first), bytes);
+    EXPECT_EQ(ReadWholeFile(second), bytes);
+}
+
+TEST_F(BatchRun, FirstNameInAChosenFolderShowsTheFolderAsChosen)
+{
+    TempFolder folder, out;
+    AddTicked({folder.WriteFile("Sales.xls", ReadWholeFile(Fixture("lo_3sheets.xls")))});
+    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    EXPECT_EQ(Cell(0, 2), "REP_Sales.xls");
+    EXPECT_EQ(Cell(0, 3), out.Path());
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+}
+
+TEST_F(BatchRun, ReadOnlyAndHiddenSourcesAreRepairedAndLeftNormal)
+{
+    TempFolder folder;
+    const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
+    std::string readOnly = folder.WriteFile("ro.xls", bytes);
+    std::string hidden = folder.WriteFile("hidden.xls", bytes);
+    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    AddTicked({readOnly, hidden});
+    Run({SameLocation()});
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    EXPECT_EQ(Cell(1, 4), "Repaired");
+    EXPECT_EQ(::GetFileAttributesA(readOnly.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_EQ(::GetFileAttributesA(hidden.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_EQ(ReadWholeFile(readOnly), bytes);
+    EXPECT_EQ(ReadWholeFile(hidden), bytes);
+}
+
+TEST_F(BatchRun, WithoutTheTemplateEveryRowFailsAndNoWorkingCopyStays)
+{
+    TempFolder folder, elsewhere;
+    dlg->m_strStartDir = elsewhere.Path(); // as if started from another folder
+    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))),
+               folder.WriteFile("two.xls", ReadWholeFile(Fixture("gn_1cell.xls")))});
+    Run({SameLocation()});
+    for (int row = 0; row < 2; row++) {
+        EXPECT_EQ(Cell(row, 4), "Failed");
+        EXPECT_EQ(Results().GetItemImage(row), STATUS_FAILED);
+    }
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_one.xls"));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_two.xls"));
+    EXPECT_TRUE(IsPathFree(folder.File("Repaired\\REP_one.xls")));
+}
+
+TEST_F(BatchRun, ShortTemplateIsAMissingTemplate)
+{
+    TempFolder folder, start;
+    start.WriteFile("VuzuviViduv.dll", 511);
+    dlg->m_strStartDir = start.Path();
+    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    Run({SameLocation()});
+    EXPECT_EQ(Cell(0, 4), "Failed");
+}
+
+TEST_F(BatchRun, UnwritableOutputFolderFailsTheRow)
+{
+    TempFolder folder, out;
+    std::string gone = out.Path() + "\\removed";
+    ASSERT_TRUE(::CreateDirectoryA(gone.c_str(), nullptr));
+    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    // The folder is chosen, then disappears before the copy is written.
+    ModalAnswerer::Action browse = ModalAnswerer::BrowseTo(gone);
+    Run({ModalAnswerer::Press(IDOK), [&](HWND hBrowser) {
+             browse(hBrowser);
+             ::RemoveDirectoryA(gone.c_str());
+         }});
+    EXPECT_EQ(Cell(0, 4), "Failed");
+    EXPECT_EQ(Cell(0, 2), "");
+    EXPECT_TRUE(IsPathFree(gone));
+}
+
+TEST_F(BatchRun, AllNumberedNamesTakenFailsTheRowAndWritesNothing)
+{
+    TempFolder folder, out;
+    out.WriteFile("REP_a.xls", "x");
+    for (int n = 1; n <= 199; n++)
+        out.WriteFile("REP_(" + std::to_string(n) + ")a.xls", "x");
+    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    EXPECT_EQ(Cell(0, 4), "Failed");
+    EXPECT_EQ(Results().GetItemImage(0), STATUS_FAILED);
+    EXPECT_TRUE(IsPathFree(out.File("REP_(200)a.xls")));
+    EXPECT_EQ(ReadWholeFile(out.File("REP_(199)a.xls")), "x");
+}
+
+TEST_F(BatchRun, NotAWorkbookFails)
+{
+    TempFolder folder;
+    std::string html = "<html><body><table><tr><td>1</td></tr></table></body></html>";
+    html.resize(4096, ' ');
+    AddTicked({folder.WriteFile("page.xls", html), folder.WriteFile("tiny.xls", 31), folder.WriteFile("short.xls", 549)});
+    Run({SameLocation()});
+    for (int row = 0; row < 3; row++)
+        EXPECT_EQ(Cell(row, 4), "Failed") << row;
+    EXPECT_TRUE(IsPathFree(folder.File("Repaired\\REP_page.xls")));
+    EXPECT_EQ(ReadWholeFile(folder.File("tiny.xls")).size(), 31u) << "the source keeps its length";
+}
+
+TEST_F(BatchRun, EnterAndEscapeInStepTwoDoNothing)
+{
+    TempFolder folder;
+    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    Run({SameLocation()});
+    ASSERT_TRUE(InStepTwo());
+    ModalAnswerer answer;
+    ::SetFocus(Item(IDC_RESULT_LIST));
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        ::PostMessageA(Item(IDC_RESULT_LIST), WM_KEYDOWN, key, 1);
+        Pump(100);
+    }
+    EXPECT_EQ(answer.Count(), 0u) << "no second run, no location dialog";
+    EXPECT_TRUE(InStepTwo());
+    EXPECT_EQ(Results().GetItemCount(), 1);
+    EXPECT_FALSE(dlg->IsEnding());
+}
+
+TEST_F(BatchRun, BackAfterTheRunReturnsToStepOneWithoutAQuestion)
+{
+    TempFolder folder;
+    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    Run({SameLocation()});
+    ModalAnswerer answer;
+    Command(IDC_BACK);
+    EXPECT_EQ(answer.Count(), 0u);
+    EXPECT_EQ(dlg->m_nStep, 1);
+    EXPECT_TRUE(::IsWindowVisible(Item(IDC_SOURCE_LIST)));
+    EXPECT_TRUE(::IsWindowVisible(Item(IDC_SELECT_ALL)));
+    EXPECT_TRUE(::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL)));
+    EXPECT_FALSE(::IsWindowVisible(Item(IDC_BACK)));
+    EXPECT_EQ(dlg->SourceList().GetItemCount(), 1);
+    EXPECT_TRUE(dlg->SourceList().GetCheck(0)) << "the source list keeps its ticks";
+    EXPECT_EQ(Results().GetItemCount(), 1) << "result rows stay until the next run";
+}
+
+namespace {
+
+class LargeBatch : public BatchRun {
+protected:
+    // Eight large sources: the worker is still busy when Back is pressed.
+    void SetUp() override
+    {
+        BatchRun::SetUp();
+        std::string big(48 << 20, '\0');
+        for (size_t i = 0; i < big.size(); i += 4096)
+            big[i] = static_cast<char>(i / 4096);
+        for (int i = 0; i < 8; i++)
+            sources.push_back(folder.WriteFile(Numbered("big", i), big));
+        AddTicked(sources);
+        original = big;
+    }
+    // Starts the run and presses Back while it works, answering the question.
+    std::vector<SeenDialog> BackDuringRun(int answer)
+    {
+        std::vector<SeenDialog> seen;
+        {
+            ModalAnswerer location({SameLocation()});
+            Command(IDC_NEXT);
+        }
+        EXPECT_TRUE(dlg->m_bRunning.load());
+        ModalAnswerer question({ModalAnswerer::Press(answer)});
+        Command(IDC_BACK);
+        Pump(50);
+        return question.Seen();
+    }
+    TempFolder folder;
+    std::vector<std::string> sources;
+    std::string original;
+};
+
+} // namespace
+
+TEST_F(LargeBatch, BackAnsweredNoKeepsTheRunGoing)
+{
+    std::vector<SeenDialog> seen = BackDuringRun(IDNO);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_NE(seen[0].text.find("Do you want to abort repair process"), std::string::npos);
+    EXPECT_EQ(dlg->m_nStep, 2);
+    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
+    Pump(50);
+    for (int row = 0; row < 8; row++)
+        EXPECT_EQ(Cell(row, 4), "Failed") << "not workbooks, but every row was reached";
+    EXPECT_EQ(Instructions(), kDone);
+}
+
+TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
+{
+    std::vector<SeenDialog> seen = BackDuringRun(IDYES);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(dlg->m_bRunning.load(), 0);
+    EXPECT_FALSE(g_pWorker && g_pWorker->IsRunning()) << "the worker has ended";
+    EXPECT_EQ(dlg->m_nStep, 1);
+    EXPECT_TRUE(::IsWindowVisible(Item(IDC_SELECT_ALL)));
+    EXPECT_TRUE(::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL)));
+    EXPECT_EQ(Instructions().find("                1. Add files into list from the add file button from toolbar"), 0u);
+    Pump(300);
+    EXPECT_EQ(Instructions().find("                1. Add files"), 0u) << "the stopped worker writes no completion text";
+    int queued = 0;
+    for (int row = 0; row < 8; row++)
+        queued += Results().GetItemImage(row) == STATUS_QUEUED;
+    EXPECT_GT(queued, 0) << "rows behind the stop were never started";
+    for (const std::string& source : sources)
+        EXPECT_EQ(ReadWholeFile(source), original);
+}
