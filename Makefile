@@ -4,7 +4,7 @@ WERROR ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
                -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: setup configure build run test screenshots pictures clean
+.PHONY: setup configure build run test screenshots bench pictures clean
 
 setup:
 	@scripts/setup.sh
@@ -23,6 +23,10 @@ test: build
 
 screenshots: build
 	@scripts/screenshots.sh
+
+# Figures, not tests: the batch run against plain copies of the same files.
+bench: build
+	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/repair_bench.exe
 
 # Redraws the pictures in res/pictures (they are committed; the build does not need this).
 pictures: setup

@@ -3,6 +3,7 @@
 #include "../framework/Platform.h"
 #include "CompoundFile.h"
 
+#include <memory>
 #include <vector>
 
 const std::array<uint8_t, kHeaderPatchSize> kHeaderPatch = {
@@ -74,23 +75,28 @@ bool WellFormed(const std::string& path)
 }
 
 // Writes the bytes over the file at the offset; puts the old bytes back when the file was
-// well-formed before and is not afterwards. Returns whether the new bytes stayed.
+// well-formed before and is not afterwards. Returns whether the new bytes stayed; `state` then
+// describes the file as it stands.
 bool ApplyUnlessItBreaks(const std::string& path, uint64_t offset, const uint8_t* bytes, size_t count,
-                         bool wellFormedBefore)
+                         bool wellFormedBefore, std::unique_ptr<CompoundFile>& state)
 {
     std::vector<uint8_t> previous;
+    bool written = false;
     {
         WorkingFile file(path);
-        if (!file.IsOpen())
-            return false;
-        previous = file.Read(offset, count);
-        if (!file.Write(offset, bytes, count))
-            return false;
+        if (file.IsOpen()) {
+            previous = file.Read(offset, count);
+            written = file.Write(offset, bytes, count);
+        }
     }
-    if (!wellFormedBefore || WellFormed(path))
-        return true;
-    WorkingFile file(path);
-    file.Write(offset, previous.data(), previous.size());
+    state = std::make_unique<CompoundFile>(path);
+    if (!written || !wellFormedBefore || state->Check().wellFormed)
+        return written;
+    {
+        WorkingFile file(path);
+        file.Write(offset, previous.data(), previous.size());
+    }
+    state = std::make_unique<CompoundFile>(path);
     return false;
 }
 
@@ -124,9 +130,9 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
     }
 
     // A copy shorter than the header gets the whole patch (and grows to 32 bytes).
-    bool wellFormed = WellFormed(workingCopy);
-    report.headerApplied = ApplyUnlessItBreaks(workingCopy, 0, kHeaderPatch.data(), kHeaderPatch.size(), wellFormed);
-    wellFormed = WellFormed(workingCopy);
+    std::unique_ptr<CompoundFile> state;
+    report.headerApplied =
+        ApplyUnlessItBreaks(workingCopy, 0, kHeaderPatch.data(), kHeaderPatch.size(), WellFormed(workingCopy), state);
 
     uint64_t length = 0;
     {
@@ -142,9 +148,9 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
 
     // The tail block goes only where it cannot destroy anything a reader would use.
     const uint64_t tailOffset = length - kTailBlockSize;
-    if (!wellFormed || RangeHoldsNoLiveData(workingCopy, tailOffset, kTailBlockSize))
-        report.tailApplied = ApplyUnlessItBreaks(workingCopy, tailOffset, tail.data(), tail.size(), wellFormed);
-
-    report.result = WellFormed(workingCopy) ? PatchResult::Patched : PatchResult::NotReadable;
+    const bool wellFormed = state->Check().wellFormed;
+    if (!wellFormed || state->RangeHoldsNoLiveData(tailOffset, kTailBlockSize))
+        report.tailApplied = ApplyUnlessItBreaks(workingCopy, tailOffset, tail.data(), tail.size(), wellFormed, state);
+    report.result = state->Check().wellFormed ? PatchResult::Patched : PatchResult::NotReadable;
     return report;
 }
