@@ -80,7 +80,9 @@ private:
     void OnSysCommand(UINT nID, LPARAM lParam);
     void SetUpButtons();
     void SetUpLists();
-    void ShowStepOne();
+    // Shows the controls of one step and hides those of the other.
+    void ShowStepControls(int step);
+    bool AnySourceTicked() const;
 
     CHoverButton m_btnHomeLink;
     CTransparentStatic m_lblSelectAll;

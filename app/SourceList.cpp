@@ -76,15 +76,11 @@ void CRepairDlg::OnRemoveSelected()
     if (m_nStep == 2)
         return;
     m_chkSelectAll.SetCheck(BST_UNCHECKED);
-    int count = m_sourceList.GetItemCount();
-    if (count == 0) {
+    if (m_sourceList.GetItemCount() == 0) {
         ShowMessage(texts::kNoItemToRemove, MB_ICONINFORMATION, texts::kInstructionMore);
         return;
     }
-    bool anyTicked = false;
-    for (int i = 0; i < count && !anyTicked; i++)
-        anyTicked = m_sourceList.GetCheck(i);
-    if (!anyTicked) {
+    if (!AnySourceTicked()) {
         ShowMessage(texts::kNoItemSelectedForRemove, MB_ICONINFORMATION, texts::kInstructionMore);
         return;
     }
@@ -95,6 +91,14 @@ void CRepairDlg::OnRemoveSelected()
         else
             i++;
     }
+}
+
+bool CRepairDlg::AnySourceTicked() const
+{
+    for (int i = 0; i < m_sourceList.GetItemCount(); i++)
+        if (m_sourceList.GetCheck(i))
+            return true;
+    return false;
 }
 
 void CRepairDlg::OnSelectAll()

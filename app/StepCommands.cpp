@@ -23,16 +23,24 @@ void CRepairDlg::OnSettings()
     dlg.DoModal();
 }
 
+void CRepairDlg::ShowStepControls(int step)
+{
+    const int one = step == 1 ? SW_SHOW : SW_HIDE;
+    const int two = step == 1 ? SW_HIDE : SW_SHOW;
+    m_btnBack.ShowWindow(two);
+    m_btnNext.ShowWindow(one);
+    ::ShowWindow(m_sourceList.m_hWnd, one);
+    ::ShowWindow(m_resultList.m_hWnd, two);
+    m_chkSelectAll.ShowWindow(one);
+    m_lblSelectAll.ShowWindow(one);
+}
+
 void CRepairDlg::OnNext()
 {
     if (m_bRunning)
         return;
     m_resultList.DeleteAllItems();
-    int count = m_sourceList.GetItemCount();
-    bool anyTicked = false;
-    for (int i = 0; i < count && !anyTicked; i++)
-        anyTicked = m_sourceList.GetCheck(i);
-    if (!anyTicked) {
+    if (!AnySourceTicked()) {
         ShowMessage(texts::kNoFileSelected, MB_ICONINFORMATION, texts::kInstructionMore);
         return;
     }
@@ -42,12 +50,7 @@ void CRepairDlg::OnNext()
 
     m_nStep = 2;
     SetInstructions(texts::kRepairing);
-    m_btnBack.ShowWindow(SW_SHOW);
-    m_btnNext.ShowWindow(SW_HIDE);
-    ::ShowWindow(m_sourceList.m_hWnd, SW_HIDE);
-    ::ShowWindow(m_resultList.m_hWnd, SW_SHOW);
-    m_chkSelectAll.ShowWindow(SW_HIDE);
-    m_lblSelectAll.ShowWindow(SW_HIDE);
+    ShowStepControls(2);
 
     for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
         if (m_sourceList.GetCheck(i))
@@ -64,7 +67,6 @@ void CRepairDlg::OnNext()
     g_pWorker = g_worker.get();
     if (!g_pWorker)
         m_bRunning = 0; // the rows stay queued
-
 }
 
 void CRepairDlg::StopWorker()
@@ -84,12 +86,7 @@ void CRepairDlg::OnBack()
         StopWorker();
         m_bRunning = 0;
     }
-    m_btnBack.ShowWindow(SW_HIDE);
-    m_btnNext.ShowWindow(SW_SHOW);
-    ::ShowWindow(m_sourceList.m_hWnd, SW_SHOW);
-    ::ShowWindow(m_resultList.m_hWnd, SW_HIDE);
-    m_chkSelectAll.ShowWindow(SW_SHOW);
-    m_lblSelectAll.ShowWindow(SW_SHOW);
+    ShowStepControls(1);
     m_nStep = 1;
     SetInstructions(texts::kStepOne);
 }

@@ -1,51 +1,46 @@
 #include "ResultRows.h"
 
-#include <vector>
+#include "../framework/Controls.h"
+
+namespace {
+
+// The list's handle is all a CListCtrl holds; every call is a message to the list's thread.
+CListCtrl ListOf(HWND hList)
+{
+    CListCtrl list;
+    list.Attach(hList);
+    return list;
+}
+
+} // namespace
 
 std::string GetRowText(HWND hList, int row, int column)
 {
-    std::vector<char> buffer(MAX_PATH * 2, '\0');
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    ::SendMessageA(hList, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return buffer.data();
+    return ListOf(hList).GetItemText(row, column);
 }
 
 void SetRowText(HWND hList, int row, int column, const std::string& text)
 {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    ::SendMessageA(hList, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
-
-static int InsertRow(HWND hList, int row, const std::string& name, int image)
-{
-    LVITEMA item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = row;
-    item.pszText = const_cast<char*>(name.c_str());
-    item.iImage = image;
-    return static_cast<int>(::SendMessageA(hList, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    ListOf(hList).SetItemText(row, column, text.c_str());
 }
 
 void SetRowImage(HWND hList, int row, int image)
 {
+    CListCtrl list = ListOf(hList);
     std::string texts[4];
     for (int column = 0; column < 4; column++)
-        texts[column] = GetRowText(hList, row, column);
-    ::SendMessageA(hList, LVM_DELETEITEM, row, 0);
-    int inserted = InsertRow(hList, row, texts[0], image);
+        texts[column] = list.GetItemText(row, column);
+    list.DeleteItem(row);
+    int inserted = list.InsertItem(row, texts[0].c_str(), image);
     for (int column = 1; column < 4; column++)
-        SetRowText(hList, inserted, column, texts[column]);
+        list.SetItemText(inserted, column, texts[column].c_str());
 }
 
 int AppendRow(HWND hList, const std::string& name, const std::string& folder, int image)
 {
-    int row = InsertRow(hList, static_cast<int>(::SendMessageA(hList, LVM_GETITEMCOUNT, 0, 0)), name, image);
+    CListCtrl list = ListOf(hList);
+    int row = list.InsertItem(list.GetItemCount(), name.c_str(), image);
     if (row >= 0)
-        SetRowText(hList, row, RESULT_SOURCE_FOLDER, folder);
+        list.SetItemText(row, RESULT_SOURCE_FOLDER, folder.c_str());
     return row;
 }
