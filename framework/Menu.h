@@ -13,6 +13,11 @@ public:
     HMENU m_hMenu = nullptr;
     HMENU GetSafeHmenu() const { return m_hMenu; }
 
+    // The object attached to a menu, or null for a menu we do not own.
+    static CMenu* FromHandlePermanent(HMENU hMenu);
+    // The attached pop-up among a menu bar's pop-ups (searched in depth) that holds a command.
+    static CMenu* FindPopupHolding(HMENU hMenuBar, UINT nCommandId);
+
     BOOL Attach(HMENU hMenu);
     HMENU Detach();
     BOOL CreatePopupMenu();

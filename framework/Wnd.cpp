@@ -1,5 +1,7 @@
 #include "Wnd.h"
 
+#include "Menu.h"
+
 #include <vector>
 
 namespace {
@@ -149,13 +151,31 @@ BOOL CWnd::ReflectToChild(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* p
     switch (message) {
     case WM_DRAWITEM: {
         auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
-        if (dis && dis->CtlType != ODT_MENU)
+        if (dis && dis->CtlType == ODT_MENU) {
+            // For a menu item the handle is the pop-up's menu handle.
+            CMenu* pMenu = CMenu::FromHandlePermanent(reinterpret_cast<HMENU>(dis->hwndItem));
+            if (!pMenu)
+                return FALSE;
+            pMenu->DrawItem(dis);
+            *pResult = TRUE;
+            return TRUE;
+        }
+        if (dis)
             hWndChild = dis->hwndItem;
         break;
     }
     case WM_MEASUREITEM: {
         auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        if (mis && mis->CtlType != ODT_MENU)
+        if (mis && mis->CtlType == ODT_MENU) {
+            // Measuring names no menu: find the pop-up of our menu bar that holds the command.
+            CMenu* pMenu = CMenu::FindPopupHolding(::GetMenu(m_hWnd), mis->itemID);
+            if (!pMenu)
+                return FALSE;
+            pMenu->MeasureItem(mis);
+            *pResult = TRUE;
+            return TRUE;
+        }
+        if (mis)
             hWndChild = ::GetDlgItem(m_hWnd, static_cast<int>(mis->CtlID));
         break;
     }
