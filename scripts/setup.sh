@@ -9,7 +9,7 @@ PKGS=(
   wine wine64 xvfb xauth x11-utils xdotool
   fonts-wine fonts-liberation fonts-dejavu-core
   imagemagick python3 python3-pil
-  python3-olefile python3-xlrd
+  python3-olefile python3-xlrd fp-utils
 )
 
 missing=()
