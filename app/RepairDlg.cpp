@@ -90,6 +90,7 @@ BOOL CRepairDlg::OnInitDialog()
 
     SetUpButtons();
     SetUpLists();
+    BuildMenuBar();
 
     m_lblInstructions.SetWindowText(texts::kStepOne);
     ::SetTimer(m_hWnd, kSelectAllTimer, kSelectAllPeriod, nullptr);
@@ -198,7 +199,7 @@ BOOL CRepairDlg::PreTranslateMessage(MSG* pMsg)
     if (CSplashWindow::FilterSplashMessage(pMsg))
         return TRUE;
     if (pMsg->message == WM_KEYF1) {
-        // Help comes with the help file.
+        OnHelp();
         return TRUE;
     }
     if (pMsg->message == WM_KEYDOWN) {
@@ -233,7 +234,7 @@ void CRepairDlg::OnPaint()
 void CRepairDlg::OnSysCommand(UINT nID, LPARAM lParam)
 {
     if ((nID & 0xFFF0) == IDM_SYS_ABOUT) {
-        // The About box comes with the menus.
+        OnAbout();
         return;
     }
     DefWindowProc(WM_SYSCOMMAND, nID, lParam);
@@ -249,17 +250,6 @@ void CRepairDlg::OnTimer(UINT_PTR nIDEvent)
         if (m_sourceList.GetCheck(i))
             ticked++;
     m_chkSelectAll.SetCheck(count > 0 && ticked == count ? BST_CHECKED : BST_UNCHECKED);
-}
-
-void CRepairDlg::OnExit()
-{
-    if (ShowMessage(texts::kExitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
-        return;
-    // A file being written is finished or removed before the process goes.
-    StopWorker();
-    // The process ends here and now: nothing is saved, the dialog is not ended.
-    HANDLE hProcess = ::OpenProcess(PROCESS_TERMINATE, FALSE, ::GetCurrentProcessId());
-    ::TerminateProcess(hProcess ? hProcess : ::GetCurrentProcess(), 0);
 }
 
 BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
@@ -288,11 +278,24 @@ BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
     case IDC_BACK:
         OnBack();
         return TRUE;
+    case IDC_LIVE_UPDATE:
+    case ID_TOOLS_LIVE_UPDATE:
+        OnLiveUpdate();
+        return TRUE;
     case ID_FILE_EXIT:
         OnExit();
         return TRUE;
+    case ID_HELP_CONTENTS:
+        OnHelp();
+        return TRUE;
+    case ID_HELP_ABOUT:
+        OnAbout();
+        return TRUE;
     case IDC_SELECT_ALL:
         OnSelectAll();
+        return TRUE;
+    case IDC_HOME_LINK:
+        OnHomeLink();
         return TRUE;
     default:
         return FALSE;

@@ -8,6 +8,7 @@
 #include "../framework/Controls.h"
 #include "../framework/Dialog.h"
 #include "../framework/Gdi.h"
+#include "../menu/PictureMenu.h"
 #include "../msgbox/RixMessageBox.h"
 
 #include <atomic>
@@ -43,6 +44,10 @@ public:
     void OnSelectAll();
     void OnSourceClick(const NMHDR* pNotify);
     void OnExit();
+    void OnHelp();
+    void OnLiveUpdate();
+    void OnHomeLink();
+    void OnAbout();
     // Commands of the batch run
     void OnNext();
     void OnBack();
@@ -80,6 +85,7 @@ private:
     void OnSysCommand(UINT nID, LPARAM lParam);
     void SetUpButtons();
     void SetUpLists();
+    void BuildMenuBar();
     // Shows the controls of one step and hides those of the other.
     void ShowStepControls(int step);
     bool AnySourceTicked() const;
@@ -101,4 +107,7 @@ private:
     gdi::ImageList m_resultImages;
     HIMAGELIST m_hSourceImages = nullptr; // the shell's list, not ours
     gdi::Bitmap m_bmpBackground;
+    CPictureMenu m_menuFile;
+    CPictureMenu m_menuTools;
+    CPictureMenu m_menuHelp;
 };

@@ -20,6 +20,16 @@ inline constexpr const char* kInstructionMore = "1. Add files into list from the
 inline constexpr const char* kNoItemToRemove = "No item to remove";
 inline constexpr const char* kNoItemSelectedForRemove = "No item selected for remove";
 inline constexpr const char* kExitQuestion = "Do you really want to exit ?";
+inline constexpr const char* kHelpNotFound = " Calvera Tessel for Excel.chm not found";
+inline constexpr const char* kLiveUpdateNotFound = "Live Update file not found. Please re-instaill the software.";
+inline constexpr const char* kLiveUpdateQuestion =
+    "The application will be closed if you want to run Live Update of the software. Continue ?";
+
+// Companion files in the start folder
+inline constexpr const char* kHelpFile = "Calvera Tessel for Excel.chm";
+inline constexpr const char* kLiveUpdateProgram = "Tessel Live Update.exe";
+inline constexpr const char* kLiveUpdateParameter = "<MEBAX>";
+inline constexpr const char* kHomePage = "https://calvera-tessel.example/";
 
 // Add Files dialog
 inline constexpr const char* kExcelFilter = "Excel File(*.xls)|*.xls|";

@@ -71,6 +71,13 @@ void CLocationDlg::OnOK()
     EndDialog(IDOK);
 }
 
+void CLocationDlg::OnCancel()
+{
+    // Nothing changes, but the label no longer asks for a location.
+    g_pMainDlg->SetInstructions(texts::kStepOneUpper);
+    EndDialog(IDCANCEL);
+}
+
 LRESULT CLocationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_ERASEBKGND && PaintPictureBackground(reinterpret_cast<HDC>(wParam), m_background.get()))

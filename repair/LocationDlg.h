@@ -22,6 +22,7 @@ protected:
     void DoDataExchange() override;
     BOOL OnInitDialog() override;
     void OnOK() override;
+    void OnCancel() override;
 
 private:
     CTransparentStatic m_group;

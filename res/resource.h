@@ -75,6 +75,13 @@
 #define IDC_NAME_GROUP 1018
 #define IDC_LOCATION_GROUP 1019
 
+// Labels of the About box
+#define IDC_ABOUT_NAME 1030
+#define IDC_ABOUT_VERSION 1031
+#define IDC_ABOUT_COPYRIGHT 1032
+#define IDC_ABOUT_WEB 1033
+#define IDC_ABOUT_MAIL 1034
+
 // Menu commands
 #define ID_FILE_ADD 32771
 #define ID_FILE_REMOVE_ALL 32772

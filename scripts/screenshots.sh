@@ -101,3 +101,14 @@ for i in $(seq 1 60); do
   [ -e "$samples/Repaired/REP_Inventory.xls" ] && break
 done
 shot 10-step2-done 1.5
+
+# The menus, opened from the keyboard with their first item highlighted, and the About box.
+keys F10 Down
+shot 11-menu-file 0.8
+keys Right
+shot 12-menu-tools 0.8
+keys Right
+shot 13-menu-help 0.8
+keys Down Return
+shot 14-about-box 1.5
+keys Return

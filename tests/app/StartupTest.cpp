@@ -1,4 +1,5 @@
 // The real program, started as a user starts it: the splash and the command-line switches.
+#include "TempFolder.h"
 #include "framework/Platform.h"
 
 #include <gtest/gtest.h>
@@ -42,10 +43,14 @@ class Program {
 public:
     explicit Program(const std::string& arguments)
     {
-        std::string command = "CalveraTessel.exe " + arguments;
+        const std::string folder = ProgramFolder();
+        std::string command = folder + "\\CalveraTessel.exe";
+        command.insert(command.begin(), '"');
+        command.append("\" ").append(arguments);
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
-        m_started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi);
+        m_started =
+            ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &m_pi);
     }
     ~Program()
     {

@@ -75,3 +75,13 @@ std::string ReadWholeFile(const std::string& path)
     out << in.rdbuf();
     return out.str();
 }
+
+std::string ProgramFolder()
+{
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string folder = self;
+    folder = folder.substr(0, folder.find_last_of('\\')); // ...\build\tests
+    folder = folder.substr(0, folder.find_last_of('\\')); // ...\build
+    return folder + "\\bin";
+}

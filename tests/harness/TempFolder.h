@@ -22,6 +22,10 @@ private:
     std::string m_path;
 };
 
+// The program's folder (build\bin, beside the tests' folder), with no trailing backslash. Tests
+// start in it, but a file dialog may move the current directory elsewhere.
+std::string ProgramFolder();
+
 // Removes a folder and all it holds.
 void RemoveTree(const std::string& path);
 std::string ReadWholeFile(const std::string& path);

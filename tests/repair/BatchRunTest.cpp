@@ -37,7 +37,9 @@ protected:
     void SetUp() override
     {
         MainWindowTest::SetUp();
-        // The template lives beside the program, in the start folder.
+        // The template lives beside the program, in the start folder (a file dialog of an earlier
+        // test may have moved the current directory since).
+        dlg->m_strStartDir = ProgramFolder();
         ASSERT_NE(::GetFileAttributesA((dlg->m_strStartDir + "\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     }
 
@@ -113,6 +115,8 @@ TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
     EXPECT_EQ(dlg->m_bRunning.load(), 0);
     EXPECT_EQ(Results().GetItemCount(), 0);
     EXPECT_EQ(dlg->m_nLocationMode, LOCATION_UNSET);
+    EXPECT_EQ(Instructions().find("                1. Add files into list from the add file button from upper toolbar"), 0u)
+        << "the label no longer asks for a location";
 }
 
 TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)

@@ -2,6 +2,7 @@
 // (tests/readers/run_readers_check.py sets the folders and reads the manifest this writes).
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
+#include "TempFolder.h"
 #include "res/resource.h"
 
 #include <cstdlib>
@@ -15,6 +16,7 @@ TEST_F(MainWindowTest, RepairsAFolderForTheReaders)
     if (!source || !output || !manifest)
         GTEST_SKIP() << "run by tests/readers/run_readers_check.py";
 
+    dlg->m_strStartDir = ProgramFolder();
     WIN32_FIND_DATAA fd;
     HANDLE hFind = ::FindFirstFileA((std::string(source) + "\\*").c_str(), &fd);
     ASSERT_NE(hFind, INVALID_HANDLE_VALUE);

@@ -1,0 +1,141 @@
+// The commands around the wizard: exit, help, live update, the home page, the About box and the
+// menu bar.
+#include "../framework/Platform.h"
+#include "../menu/PictureMenu.h"
+#include "../res/resource.h"
+#include "AboutDlg.h"
+#include "RepairDlg.h"
+#include "Texts.h"
+
+#include <io.h>
+
+namespace {
+
+constexpr int kMenuItemWidth = 150;
+constexpr int kMenuItemHeight = 20;
+constexpr int kMenuStyleTextWithBitmap = 3;
+
+struct MenuItemDef {
+    UINT id;
+    const char* text;
+    UINT bitmap;
+};
+
+std::string InStartDir(const std::string& startDir, const char* name)
+{
+    std::string path = startDir;
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+    return path + name;
+}
+
+bool FileExists(const std::string& path)
+{
+    return _access(path.c_str(), 0) == 0;
+}
+
+// Ends this process at once with exit code 0: nothing further is saved or cleaned up.
+[[noreturn]] void EndProcessNow()
+{
+    HANDLE hProcess = ::OpenProcess(PROCESS_TERMINATE, FALSE, ::GetCurrentProcessId());
+    ::TerminateProcess(hProcess ? hProcess : ::GetCurrentProcess(), 0);
+    ::ExitProcess(0);
+}
+
+} // namespace
+
+void CRepairDlg::BuildMenuBar()
+{
+    const MenuItemDef file[] = {
+        {ID_FILE_ADD, "Add Files", IDB_MENU_ADD_FILES},
+        {ID_FILE_REMOVE_ALL, "Remove All Files", IDB_MENU_REMOVE_ALL},
+        {ID_FILE_REMOVE_SELECTED, "Remove Selcted Files", IDB_MENU_REMOVE_SELECTED},
+        {ID_FILE_REPAIR, "Repair", IDB_MENU_REPAIR},
+        {ID_FILE_EXIT, "Exit", IDB_MENU_EXIT},
+    };
+    const MenuItemDef tools[] = {
+        {ID_TOOLS_SETTINGS, "Setting", IDB_MENU_SETTINGS},
+        {ID_TOOLS_LIVE_UPDATE, "Liveupdate", IDB_MENU_LIVE_UPDATE},
+    };
+    const MenuItemDef help[] = {
+        {ID_HELP_CONTENTS, "Help", IDB_MENU_HELP},
+        {ID_HELP_ABOUT, "About", IDB_MENU_ABOUT},
+    };
+    struct PopupDef {
+        CPictureMenu& menu;
+        const char* title;
+        const MenuItemDef* items;
+        size_t count;
+    } popups[] = {
+        {m_menuFile, "&File", file, std::size(file)},
+        {m_menuTools, "Tools", tools, std::size(tools)},
+        {m_menuHelp, "Help", help, std::size(help)},
+    };
+    for (PopupDef& popup : popups) {
+        popup.menu.CreatePopupMenu();
+        popup.menu.SetItemWidth(kMenuItemWidth);
+        popup.menu.SetItemHeight(kMenuItemHeight);
+        popup.menu.SetStyle(kMenuStyleTextWithBitmap);
+        for (size_t i = 0; i < popup.count; i++)
+            popup.menu.AppendItem(0, popup.items[i].id, popup.items[i].text, popup.items[i].bitmap, 0);
+    }
+    HMENU hBar = ::GetMenu(m_hWnd);
+    for (int i = 0; i < 3; i++)
+        ::RemoveMenu(hBar, 0, MF_BYPOSITION);
+    for (int i = 0; i < 3; i++)
+        ::InsertMenuA(hBar, i, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popups[i].menu.m_hMenu),
+                      popups[i].title);
+    ::DrawMenuBar(m_hWnd);
+}
+
+void CRepairDlg::OnExit()
+{
+    if (ShowMessage(texts::kExitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    // A file being written is finished or removed before the process goes.
+    StopWorker();
+    EndProcessNow();
+}
+
+void CRepairDlg::OnHelp()
+{
+    std::string path = InStartDir(m_strStartDir, texts::kHelpFile);
+    if (!FileExists(path)) {
+        ShowMessage(texts::kHelpNotFound, MB_ICONINFORMATION);
+        return;
+    }
+    ::ShellExecuteA(m_hWnd, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void CRepairDlg::OnLiveUpdate()
+{
+    std::string path = InStartDir(m_strStartDir, texts::kLiveUpdateProgram);
+    if (!FileExists(path)) {
+        ShowMessage(texts::kLiveUpdateNotFound, MB_ICONINFORMATION);
+        return;
+    }
+    if (ShowMessage(texts::kLiveUpdateQuestion, MB_YESNO | MB_ICONQUESTION) == IDNO)
+        return;
+    ::ShellExecuteA(m_hWnd, "open", path.c_str(), texts::kLiveUpdateParameter, nullptr, SW_SHOWNORMAL);
+    // The updater takes over; a copy being written is finished or removed first.
+    StopWorker();
+    EndProcessNow();
+}
+
+void CRepairDlg::OnHomeLink()
+{
+    SHELLEXECUTEINFOA sei = {};
+    sei.cbSize = sizeof(sei);
+    sei.fMask = SEE_MASK_FLAG_NO_UI;
+    sei.hwnd = m_hWnd;
+    sei.lpVerb = "open";
+    sei.lpFile = texts::kHomePage;
+    sei.nShow = SW_SHOWMAXIMIZED;
+    ::ShellExecuteExA(&sei);
+}
+
+void CRepairDlg::OnAbout()
+{
+    CAboutDlg about(m_hWnd);
+    about.DoModal();
+}
