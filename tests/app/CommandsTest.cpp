@@ -123,6 +123,26 @@ TEST_F(Commands, HelpWithoutTheHelpFileSaysSoFromMenuAndHelpKey)
     EXPECT_EQ(answer.Seen()[0].text, " Calvera Tessel for Excel.chm not found");
 }
 
+TEST_F(Commands, RealHelpKeyOpensHelpInBothSteps)
+{
+    for (int step : {1, 2}) {
+        dlg->m_nStep = step;
+        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        ::SetForegroundWindow(dlg->m_hWnd);
+        Pump(100);
+        ::SetFocus(Item(step == 1 ? IDC_SOURCE_LIST : IDC_RESULT_LIST));
+        // Real input: the system sends the help key's own message only for a key really pressed.
+        INPUT keys[2] = {};
+        keys[0].type = keys[1].type = INPUT_KEYBOARD;
+        keys[0].ki.wVk = keys[1].ki.wVk = VK_F1;
+        keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        ASSERT_EQ(::SendInput(2, keys, sizeof(INPUT)), 2u);
+        Pump(300);
+        ASSERT_EQ(answer.Count(), 1u) << "step " << step;
+        EXPECT_EQ(answer.Seen()[0].text, " Calvera Tessel for Excel.chm not found");
+    }
+}
+
 TEST_F(Commands, HelpFileIsShippedBesideTheProgram)
 {
     std::string help = ReadWholeFile(ProgramFolder() + "\\Calvera Tessel for Excel.chm");

@@ -389,3 +389,23 @@ TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
     for (const std::string& source : sources)
         EXPECT_EQ(ReadWholeFile(source), original);
 }
+
+TEST_F(LargeBatch, CloseBoxDuringARunAnsweredNoKeepsTheRunGoing)
+{
+    {
+        ModalAnswerer location({SameLocation()});
+        Command(IDC_NEXT);
+    }
+    ASSERT_TRUE(dlg->m_bRunning.load());
+    {
+        ModalAnswerer question({ModalAnswerer::Press(IDNO)});
+        ::SendMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
+        ASSERT_EQ(question.Count(), 1u);
+        EXPECT_NE(question.Seen()[0].text.find("Do you really want to exit ?"), std::string::npos);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
+    Pump(50);
+    for (int row = 0; row < 8; row++)
+        EXPECT_EQ(Cell(row, 4), "Failed") << "every row was still reached";
+    EXPECT_EQ(Instructions(), kDone);
+}
