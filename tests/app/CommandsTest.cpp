@@ -166,3 +166,64 @@ TEST_F(Commands, AboutBoxFromTheHelpMenuAndTheSystemMenu)
             EXPECT_TRUE(Contains(about.text, part)) << part;
     }
 }
+
+namespace {
+
+// Points the "open" command of https addresses at a program for as long as it lives. Windows reads
+// the user's own classes first; Wine (8.0) reads only the machine's, so both are set, and the
+// machine's old command is put back.
+class HttpsHandler {
+public:
+    explicit HttpsHandler(const std::string& command)
+    {
+        char old[1024] = {};
+        LONG size = sizeof(old);
+        m_hadOld = ::RegQueryValueA(HKEY_LOCAL_MACHINE, kMachineKey, old, &size) == ERROR_SUCCESS;
+        m_old = old;
+        Set(HKEY_LOCAL_MACHINE, kMachineKey, command);
+        Set(HKEY_CURRENT_USER, kUserKey, command);
+    }
+    ~HttpsHandler()
+    {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\https");
+        if (m_hadOld)
+            Set(HKEY_LOCAL_MACHINE, kMachineKey, m_old);
+    }
+
+private:
+    static void Set(HKEY root, const char* key, const std::string& value)
+    {
+        HKEY hKey = nullptr;
+        if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+            return;
+        ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                         static_cast<DWORD>(value.size() + 1));
+        ::RegCloseKey(hKey);
+    }
+    static constexpr const char* kMachineKey = "Software\\Classes\\https\\shell\\open\\command";
+    static constexpr const char* kUserKey = "Software\\Classes\\https\\shell\\open\\command";
+    bool m_hadOld = false;
+    std::string m_old;
+};
+
+} // namespace
+
+TEST_F(Commands, PictureLinkOpensTheHomePageWithTheShell)
+{
+    TempFolder browser;
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(),
+                            browser.File("browser.exe").c_str(), FALSE));
+    std::string args;
+    {
+        HttpsHandler handler("\"" + browser.File("browser.exe") + "\" \"%1\"");
+        ModalAnswerer answer;
+        Command(IDC_HOME_LINK);
+        Pump(100);
+        EXPECT_EQ(answer.Count(), 0u) << "no message, whatever the shell does";
+        for (int i = 0; i < 100 && args.empty(); i++) {
+            Pump(50);
+            args = ReadWholeFile(browser.File("liveupdate-args.txt"));
+        }
+    }
+    EXPECT_EQ(args, "https://calvera-tessel.example/\n");
+}
