@@ -1,15 +1,11 @@
 #include "LocationDlg.h"
 
 #include "../app/RepairDlg.h"
-#include "../framework/PictureBackground.h"
 #include "../res/resource.h"
 #include "PathRules.h"
 #include "RepairTexts.h"
 
-CLocationDlg::CLocationDlg(HWND hWndParent) : CDialog(IDD_LOCATION, hWndParent)
-{
-    m_background.reset(LoadPicture(IDB_LOCATION_BACKGROUND));
-}
+CLocationDlg::CLocationDlg(HWND hWndParent) : CPictureDialog(IDD_LOCATION, IDB_LOCATION_BACKGROUND, hWndParent) {}
 
 CLocationDlg::~CLocationDlg()
 {
@@ -76,11 +72,4 @@ void CLocationDlg::OnCancel()
     // Nothing changes, but the label no longer asks for a location.
     g_pMainDlg->SetInstructions(texts::kStepOneUpper);
     EndDialog(IDCANCEL);
-}
-
-LRESULT CLocationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_ERASEBKGND && PaintPictureBackground(reinterpret_cast<HDC>(wParam), m_background.get()))
-        return TRUE;
-    return CDialog::WindowProc(message, wParam, lParam);
 }

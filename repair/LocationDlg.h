@@ -3,16 +3,14 @@
 
 #include "../controls/TransparentButton.h"
 #include "../controls/TransparentStatic.h"
-#include "../framework/Dialog.h"
-#include "../framework/Gdi.h"
+#include "../framework/PictureDialog.h"
 
 #include <string>
 
-class CLocationDlg : public CDialog {
+class CLocationDlg : public CPictureDialog {
 public:
     explicit CLocationDlg(HWND hWndParent);
     ~CLocationDlg() override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The shell's folder browser: false when it was cancelled, else the chosen folder's file-system
     // path (empty for a virtual folder such as the computer itself).
@@ -28,5 +26,4 @@ private:
     CTransparentStatic m_group;
     CTransparentButton m_radioSame;
     CTransparentButton m_radioOther;
-    gdi::Bitmap m_background;
 };

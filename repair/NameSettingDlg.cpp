@@ -1,14 +1,13 @@
 #include "NameSettingDlg.h"
 
 #include "../app/RepairDlg.h"
-#include "../framework/PictureBackground.h"
 #include "../res/resource.h"
 #include "PathRules.h"
 #include "RepairTexts.h"
 
-CNameSettingDlg::CNameSettingDlg(HWND hWndParent) : CDialog(IDD_NAME_SETTING, hWndParent)
+CNameSettingDlg::CNameSettingDlg(HWND hWndParent)
+    : CPictureDialog(IDD_NAME_SETTING, IDB_NAME_SETTING_BACKGROUND, hWndParent)
 {
-    m_background.reset(LoadPicture(IDB_NAME_SETTING_BACKGROUND));
 }
 
 CNameSettingDlg::~CNameSettingDlg()
@@ -44,11 +43,4 @@ void CNameSettingDlg::OnCancel()
 {
     g_pMainDlg->SetInstructions(texts::kStepOneUpper);
     EndDialog(IDCANCEL);
-}
-
-LRESULT CNameSettingDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_ERASEBKGND && PaintPictureBackground(reinterpret_cast<HDC>(wParam), m_background.get()))
-        return TRUE;
-    return CDialog::WindowProc(message, wParam, lParam);
 }

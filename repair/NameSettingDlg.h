@@ -2,14 +2,12 @@
 #pragma once
 
 #include "../controls/TransparentButton.h"
-#include "../framework/Dialog.h"
-#include "../framework/Gdi.h"
+#include "../framework/PictureDialog.h"
 
-class CNameSettingDlg : public CDialog {
+class CNameSettingDlg : public CPictureDialog {
 public:
     explicit CNameSettingDlg(HWND hWndParent);
     ~CNameSettingDlg() override;
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 protected:
     void DoDataExchange() override;
@@ -20,5 +18,4 @@ protected:
 private:
     CTransparentButton m_radioPrefix;
     CTransparentButton m_radioSuffix;
-    gdi::Bitmap m_background;
 };
