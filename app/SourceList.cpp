@@ -1,5 +1,5 @@
 // The source list of step 1: adding, ticking and removing workbooks.
-#include "../framework/FileDialog.h"
+#include "../controls/FECFileDialog.h"
 #include "../repair/PathRules.h"
 #include "../res/resource.h"
 #include "FileTexts.h"
@@ -18,7 +18,7 @@ void CRepairDlg::OnAddFiles()
 {
     if (m_nStep == 2)
         return;
-    CFileDialog dialog(TRUE, nullptr, nullptr, kAddFilesFlags, texts::kExcelFilter, m_hWnd);
+    CFECFileDialog dialog(TRUE, nullptr, nullptr, kAddFilesFlags, texts::kExcelFilter, m_hWnd);
     dialog.m_ofn.lpstrTitle = texts::kAppTitle;
     if (dialog.DoModal() != IDOK)
         return;

@@ -28,6 +28,7 @@ private:
     BOOL m_bOpenFileDialog;
     std::string m_strFilter;
     std::string m_strDefExt;
-    char m_szFileName[MAX_PATH] = {};
+    // One more than the dialog may fill, so a full buffer still ends in a terminator.
+    char m_szFileName[MAX_PATH + 1] = {};
     char m_szFileTitle[64] = {};
 };

@@ -1,0 +1,49 @@
+// CFECFileDialog: the open dialog through which the user picks source workbooks, many at once.
+// The base dialog returns names through a fixed buffer (m_ofn.nMaxFile characters); a selection of
+// hundreds of long names does not fit and the dialog fails with FNERR_BUFFERTOOSMALL. While the
+// selection is too large, this class keeps its own copy of the dialog's name field and folder,
+// each in a buffer of the size the dialog reports, and hands the selection out from those.
+#pragma once
+
+#include "../framework/FileDialog.h"
+
+#include <string>
+
+class CFECFileDialog : public CFileDialog {
+public:
+    static constexpr const char* kRuntimeClass = "CFECFileDialog";
+
+    CFECFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt = nullptr, const char* lpszFileName = nullptr,
+                   DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* lpszFilter = nullptr,
+                   HWND hWndParent = nullptr);
+    ~CFECFileDialog() override;
+
+    INT_PTR DoModal() override;
+
+    // These hide the base's: with an enlarged selection they walk our own copy of it.
+    POSITION GetStartPosition() const;
+    std::string GetNextPathName(POSITION& pos) const;
+
+    // True while the selection is kept in our own buffers rather than in m_ofn.lpstrFile.
+    bool HasEnlargedSelection() const { return m_pszSpec != nullptr; }
+
+protected:
+    void OnFileNameChange() override;
+
+    // Drops both buffers.
+    void FreeSelection();
+    // Turns the name field text in m_pszSpec into the names one after another, each ended by a
+    // terminator, with an empty name at the end.
+    void ConvertSpec() const;
+    // What m_ofn.lpstrFile would hold for the selection we keep, given room enough.
+    std::string FullBufferLayout() const;
+    // True when our selection cannot fit m_ofn.lpstrFile and the buffer begins as a cut-off copy
+    // of it.
+    bool BufferIsCutOffSelection() const;
+    // True when the names in m_ofn.lpstrFile end inside it, as a complete answer's do.
+    bool BufferIsComplete() const;
+
+    mutable int m_bSpecConverted; // 1 once m_pszSpec holds separate names
+    char* m_pszFolder;            // folder of the selection as the dialog reports it, or null
+    char* m_pszSpec;              // the dialog's name field, or null; set together with m_pszFolder
+};
