@@ -1,17 +1,26 @@
 #include "HoverButton.h"
 
 #include <cstring>
+#include <utility>
 
 CHoverButton::CHoverButton() = default;
 
-CHoverButton::~CHoverButton() = default;
+CHoverButton::~CHoverButton()
+{
+    // The hand is our own copy.
+    if (m_hLinkCursor)
+        ::DestroyCursor(m_hLinkCursor);
+}
 
 BOOL CHoverButton::LoadImageStrip(UINT nBitmapId)
 {
-    m_bmpImage.reset(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId),
-                                                       IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
+    gdi::Bitmap bmpImage(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId),
+                                                           IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
     BITMAP bm = {};
-    ::GetObjectA(m_bmpImage.get(), sizeof(bm), &bm);
+    // Without a picture the button keeps the one and the size it had, rather than shrinking to nothing.
+    if (!bmpImage || !::GetObjectA(bmpImage.get(), sizeof(bm), &bm))
+        return FALSE;
+    m_bmpImage = std::move(bmpImage);
     m_nImageWidth = bm.bmWidth;
     m_nImageHeight = bm.bmHeight;
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, m_nImageWidth, m_nImageHeight, SWP_NOMOVE | SWP_NOOWNERZORDER);
@@ -35,6 +44,8 @@ int CHoverButton::SetLinkText(const char* lpszText)
             HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(kHandCursorId));
             if (hCursor)
                 m_hLinkCursor = ::CopyIcon(hCursor);
+            // The copy outlives the module, which we need no longer.
+            ::FreeLibrary(hModule);
         }
     }
     return 0;
@@ -74,9 +85,16 @@ BOOL CHoverButton::PreTranslateMessage(MSG* pMsg)
 
 void CHoverButton::DrawItem(DRAWITEMSTRUCT* pDis)
 {
+    if (!pDis || !pDis->hDC || !m_bmpImage)
+        return;
     gdi::MemoryDC memDC(pDis->hDC);
     gdi::SelectGuard select(memDC, m_bmpImage.get());
-    int srcX = (pDis->itemState & ODS_SELECTED) ? m_nImageWidth : 0;
+    // Pressed, a strip shows its second frame, right of the first. A picture of one frame has none:
+    // it shows itself pressed too, not the empty space past its right edge.
+    BITMAP bm = {};
+    ::GetObjectA(m_bmpImage.get(), sizeof(bm), &bm);
+    const bool bHasPressedFrame = bm.bmWidth >= 2 * m_nImageWidth;
+    int srcX = (pDis->itemState & ODS_SELECTED) && bHasPressedFrame ? m_nImageWidth : 0;
     ::BitBlt(pDis->hDC, 0, 0, m_nImageWidth, m_nImageHeight, memDC, srcX, 0, SRCCOPY);
 }
 

@@ -18,6 +18,7 @@ public:
     CHoverButton();
     ~CHoverButton() override;
 
+    // Shows the picture and takes its size; FALSE, with nothing changed, when it cannot be loaded.
     BOOL LoadImageStrip(UINT nBitmapId);
     int SetLinkText(const char* lpszText);
     void SetToolTipText(const std::string* pText, BOOL bActivate);
