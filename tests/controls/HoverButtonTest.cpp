@@ -16,23 +16,9 @@ namespace {
 
 constexpr POINT kAway = {1270, 1010};
 
-std::string Hex(COLORREF c)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
-    return text;
-}
-
 std::string TipText(const CToolTipCtrl& tip, HWND hWndOwner, UINT_PTR id)
 {
-    char text[512] = {};
-    TOOLINFOA ti = {};
-    ti.cbSize = sizeof(ti);
-    ti.hwnd = hWndOwner;
-    ti.uId = id;
-    ti.lpszText = text;
-    ::SendMessageA(tip.m_hWnd, TTM_GETTEXTA, sizeof(text), reinterpret_cast<LPARAM>(&ti));
-    return text;
+    return tip.GetText(hWndOwner, id);
 }
 
 class LinkTest : public MainWindowTest {
@@ -132,8 +118,8 @@ TEST_F(LinkTest, TakesTheSizeOfItsPictureAndShowsIt)
         for (int y = 0; y < 59; y++)
             for (int x = 0; x < 132; x++)
                 if (shot.Pixel(x, y) != frame.Pixel(x, y) && ++wrong == 1)
-                    first = std::to_string(x) + "," + std::to_string(y) + ": " + Hex(shot.Pixel(x, y)) + " not " +
-                            Hex(frame.Pixel(x, y));
+                    first = std::to_string(x) + "," + std::to_string(y) + ": " + ColourText(shot.Pixel(x, y)) + " not " +
+                            ColourText(frame.Pixel(x, y));
         return std::to_string(wrong) + (wrong ? " differ, first at " + first : "");
     };
     EXPECT_EQ(differing(*Shot()), "0");

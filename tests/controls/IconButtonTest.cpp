@@ -21,22 +21,6 @@ namespace {
 // A spot of the screen that none of our windows covers.
 constexpr POINT kAway = {1270, 1010};
 
-std::string Hex(COLORREF c)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
-    return text;
-}
-
-// A control's rectangle in its parent's client coordinates.
-RECT RectInParent(HWND hWnd)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 POINT ScreenCentre(HWND hWnd)
 {
     RECT rc;
@@ -95,7 +79,7 @@ HBITMAP MakePicture(int cx, int cy, int ring, COLORREF crKey, COLORREF crInk)
             if (want == got)
                 continue;
             if (++wrong <= 4)
-                first += " (" + std::to_string(x) + "," + std::to_string(y) + ") " + Hex(got) + " not " + Hex(want);
+                first += " (" + std::to_string(x) + "," + std::to_string(y) + ") " + ColourText(got) + " not " + ColourText(want);
         }
     }
     if (wrong == 0)
@@ -422,7 +406,7 @@ TEST_F(ToolbarTest, NextLightensItsFaceWhileHot)
     const COLORREF lighter = RGB(GetRValue(face) + lift, GetGValue(face) + lift, GetBValue(face) + lift);
     COLORREF cr = 0;
     EXPECT_EQ(next->GetColor(ICONBUTTON_COLOR_BK_IN, &cr), ICONBUTTON_OK);
-    EXPECT_EQ(cr, lighter) << Hex(cr);
+    EXPECT_EQ(cr, lighter) << ColourText(cr);
     EXPECT_EQ(next->GetColor(ICONBUTTON_COLOR_FG_IN, &cr), ICONBUTTON_OK);
     EXPECT_EQ(cr, 0x00008000u);
     for (BYTE slot : {ICONBUTTON_COLOR_BK_OUT, ICONBUTTON_COLOR_BK_FOCUS}) {
@@ -578,12 +562,12 @@ TEST_F(IconButtonAlone, ColourSettersShadeAndRefuse)
         {RGB(0, 0, 0), -5, RGB(0, 0, 0)},             {RGB(1, 2, 3), 255, RGB(253, 254, 255)},
     };
     for (const Shade& s : shades) {
-        SCOPED_TRACE(Hex(s.from) + " by " + std::to_string(s.by));
+        SCOPED_TRACE(ColourText(s.from) + " by " + std::to_string(s.by));
         ASSERT_EQ(button.SetColor(ICONBUTTON_COLOR_BK_OUT, s.from), ICONBUTTON_OK);
         EXPECT_EQ(button.ShadeColor(ICONBUTTON_COLOR_BK_OUT, s.by), ICONBUTTON_OK);
         COLORREF cr = 0;
         EXPECT_EQ(button.GetColor(ICONBUTTON_COLOR_BK_OUT, &cr), ICONBUTTON_OK);
-        EXPECT_EQ(cr, s.to) << Hex(cr);
+        EXPECT_EQ(cr, s.to) << ColourText(cr);
     }
     // The face shows it: grey 240 lifted by 30 is white.
     button.SetColor(ICONBUTTON_COLOR_BK_OUT, RGB(240, 240, 240));

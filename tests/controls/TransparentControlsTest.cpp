@@ -17,21 +17,6 @@ namespace {
 // The labels keep the DC's own text colour.
 constexpr COLORREF kLabelInk = RGB(0, 0, 0);
 
-std::string Hex(COLORREF c)
-{
-    char text[16];
-    std::snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(c));
-    return text;
-}
-
-RECT RectInParent(HWND hWnd)
-{
-    RECT rc;
-    ::GetWindowRect(hWnd, &rc);
-    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 bool Inside(const RECT& rc, int x, int y)
 {
     return x >= rc.left && x < rc.right && y >= rc.top && y < rc.bottom;
@@ -83,8 +68,8 @@ protected:
                     continue;
                 }
                 if (got != background->Pixel(x, y) && ++stray == 1)
-                    first = std::to_string(x) + "," + std::to_string(y) + ": " + Hex(got) + " not " +
-                            Hex(background->Pixel(x, y));
+                    first = std::to_string(x) + "," + std::to_string(y) + ": " + ColourText(got) + " not " +
+                            ColourText(background->Pixel(x, y));
             }
         }
         return std::to_string(stray) + (stray ? " stray, first at " + first : "");

@@ -1,5 +1,6 @@
 #include "Dib.h"
 
+#include <cstdio>
 #include <vector>
 
 Dib::Dib(int width, int height) : m_width(width), m_height(height), m_dc(nullptr)
@@ -53,4 +54,19 @@ COLORREF BitmapPixel(HBITMAP hBitmap, int x, int y)
     gdi::SelectGuard select(src, hBitmap);
     ::BitBlt(dib.dc(), 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
     return dib.Pixel(x, y);
+}
+
+std::string ColourText(COLORREF color)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%06lX", static_cast<unsigned long>(color));
+    return text;
+}
+
+RECT RectInParent(HWND hWnd)
+{
+    RECT rc;
+    ::GetWindowRect(hWnd, &rc);
+    ::MapWindowPoints(nullptr, ::GetParent(hWnd), reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
 }

@@ -3,6 +3,8 @@
 
 #include "framework/Gdi.h"
 
+#include <string>
+
 class Dib {
 public:
     Dib(int width, int height);
@@ -25,6 +27,11 @@ private:
     gdi::Bitmap m_bitmap;
     HGDIOBJ m_old = nullptr;
 };
+
+// "RRGGBB"-style text of a COLORREF (as its hexadecimal value), for messages.
+std::string ColourText(COLORREF color);
+// A control's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND hWnd);
 
 // Copies what a window shows (its client area) into a new DIB.
 void CaptureClient(HWND hWnd, Dib& dib);
