@@ -42,13 +42,13 @@ void CFECFileDialog::OnFileNameChange()
         // needs a second terminator behind the first, and a dialog that fills every character it
         // is given (Wine's folder answer does) still leaves a terminated string. Both are filled
         // before either member changes, so a failed allocation leaves the old pair whole.
-        std::unique_ptr<char[]> spec(new char[static_cast<size_t>(specSize) + 1]());
+        std::unique_ptr<char[]> nameField(new char[static_cast<size_t>(specSize) + 1]());
         std::unique_ptr<char[]> folder(new char[static_cast<size_t>(folderSize) + 1]());
-        ::SendMessageA(hDlg, CDM_GETSPEC, static_cast<WPARAM>(specSize), reinterpret_cast<LPARAM>(spec.get()));
+        ::SendMessageA(hDlg, CDM_GETSPEC, static_cast<WPARAM>(specSize), reinterpret_cast<LPARAM>(nameField.get()));
         ::SendMessageA(hDlg, CDM_GETFOLDERPATH, static_cast<WPARAM>(folderSize),
                        reinterpret_cast<LPARAM>(folder.get()));
         FreeSelection();
-        m_pszSpec = spec.release();
+        m_pszSpec = nameField.release();
         m_pszFolder = folder.release();
     } else if (m_pszSpec || m_pszFolder) {
         FreeSelection();
