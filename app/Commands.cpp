@@ -2,12 +2,11 @@
 // menu bar.
 #include "../framework/Platform.h"
 #include "../menu/PictureMenu.h"
+#include "../repair/PathRules.h"
 #include "../res/resource.h"
 #include "AboutDlg.h"
 #include "RepairDlg.h"
 #include "Texts.h"
-
-#include <io.h>
 
 namespace {
 
@@ -20,19 +19,6 @@ struct MenuItemDef {
     const char* text;
     UINT bitmap;
 };
-
-std::string InStartDir(const std::string& startDir, const char* name)
-{
-    std::string path = startDir;
-    if (path.empty() || path.back() != '\\')
-        path += '\\';
-    return path + name;
-}
-
-bool FileExists(const std::string& path)
-{
-    return _access(path.c_str(), 0) == 0;
-}
 
 // Ends this process at once with exit code 0: nothing further is saved or cleaned up.
 [[noreturn]] void EndProcessNow()
@@ -99,8 +85,8 @@ void CRepairDlg::OnExit()
 
 void CRepairDlg::OnHelp()
 {
-    std::string path = InStartDir(m_strStartDir, texts::kHelpFile);
-    if (!FileExists(path)) {
+    std::string path = WithBackslash(m_strStartDir) + texts::kHelpFile;
+    if (IsPathFree(path)) {
         ShowMessage(texts::kHelpNotFound, MB_ICONINFORMATION);
         return;
     }
@@ -109,8 +95,8 @@ void CRepairDlg::OnHelp()
 
 void CRepairDlg::OnLiveUpdate()
 {
-    std::string path = InStartDir(m_strStartDir, texts::kLiveUpdateProgram);
-    if (!FileExists(path)) {
+    std::string path = WithBackslash(m_strStartDir) + texts::kLiveUpdateProgram;
+    if (IsPathFree(path)) {
         ShowMessage(texts::kLiveUpdateNotFound, MB_ICONINFORMATION);
         return;
     }

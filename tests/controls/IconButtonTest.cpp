@@ -29,24 +29,13 @@ POINT ScreenCentre(HWND hWnd)
 }
 
 // Every pixel of a bitmap, read once (BitmapPixel copies the whole bitmap for each pixel).
-std::unique_ptr<Dib> ReadBitmap(HBITMAP hBitmap)
-{
-    BITMAP bm = {};
-    ::GetObjectA(hBitmap, sizeof(bm), &bm);
-    auto dib = std::make_unique<Dib>(bm.bmWidth, bm.bmHeight);
-    gdi::MemoryDC src(nullptr);
-    gdi::SelectGuard select(src, hBitmap);
-    ::BitBlt(dib->dc(), 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
-    return dib;
-}
-
 std::unique_ptr<Dib> ReadBitmapResource(int id)
 {
     gdi::Bitmap bitmap(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id),
                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     if (!bitmap)
         return nullptr;
-    return ReadBitmap(bitmap.get());
+    return CopyOfBitmap(bitmap.get());
 }
 
 // A picture of cx by cy in crKey with a block of crInk inset by ring pixels.

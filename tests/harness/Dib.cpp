@@ -45,15 +45,20 @@ void CaptureClient(HWND hWnd, Dib& dib)
     ::BitBlt(dib.dc(), 0, 0, dib.width(), dib.height(), dc, 0, 0, SRCCOPY);
 }
 
-COLORREF BitmapPixel(HBITMAP hBitmap, int x, int y)
+std::unique_ptr<Dib> CopyOfBitmap(HBITMAP hBitmap)
 {
     BITMAP bm = {};
     ::GetObjectA(hBitmap, sizeof(bm), &bm);
-    Dib dib(bm.bmWidth, bm.bmHeight);
+    auto dib = std::make_unique<Dib>(bm.bmWidth, bm.bmHeight);
     gdi::MemoryDC src(nullptr);
     gdi::SelectGuard select(src, hBitmap);
-    ::BitBlt(dib.dc(), 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
-    return dib.Pixel(x, y);
+    ::BitBlt(dib->dc(), 0, 0, bm.bmWidth, bm.bmHeight, src, 0, 0, SRCCOPY);
+    return dib;
+}
+
+COLORREF BitmapPixel(HBITMAP hBitmap, int x, int y)
+{
+    return CopyOfBitmap(hBitmap)->Pixel(x, y);
 }
 
 std::string ColourText(COLORREF color)

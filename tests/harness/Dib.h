@@ -3,6 +3,7 @@
 
 #include "framework/Gdi.h"
 
+#include <memory>
 #include <string>
 
 class Dib {
@@ -35,5 +36,7 @@ RECT RectInParent(HWND hWnd);
 
 // Copies what a window shows (its client area) into a new DIB.
 void CaptureClient(HWND hWnd, Dib& dib);
+// A copy of a whole bitmap (any format), to read its pixels.
+std::unique_ptr<Dib> CopyOfBitmap(HBITMAP hBitmap);
 // Reads a pixel of a bitmap (any format) as a COLORREF.
 COLORREF BitmapPixel(HBITMAP hBitmap, int x, int y);
