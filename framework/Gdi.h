@@ -77,6 +77,7 @@ using ImageList = Owner<HIMAGELIST, DestroyImageList>;
 // A memory device context compatible with another one (or with the screen).
 class MemoryDC : public Owner<HDC, DeleteMemoryDC> {
 public:
+    MemoryDC() = default;
     explicit MemoryDC(HDC hdcCompatible) : Owner(::CreateCompatibleDC(hdcCompatible)) {}
     operator HDC() const { return get(); }
 };
@@ -118,6 +119,8 @@ public:
     ~SelectGuard() { if (m_hOld) ::SelectObject(m_hDC, m_hOld); }
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
+    // False when nothing was selected (a null object, or one the DC refused).
+    explicit operator bool() const { return m_hOld != nullptr; }
 
 private:
     HDC m_hDC;

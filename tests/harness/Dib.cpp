@@ -25,10 +25,21 @@ Dib::~Dib()
 
 COLORREF Dib::Pixel(int x, int y) const
 {
-    ::GdiFlush();
-    uint32_t v = m_bits[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
+    const uint32_t v = Raw(x, y);
     // DIB memory is 0x00RRGGBB; a COLORREF is 0x00BBGGRR.
     return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+uint32_t Dib::Raw(int x, int y) const
+{
+    ::GdiFlush();
+    return m_bits[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
+}
+
+void Dib::SetRaw(int x, int y, uint32_t value)
+{
+    ::GdiFlush();
+    m_bits[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)] = value;
 }
 
 void Dib::Fill(COLORREF color)

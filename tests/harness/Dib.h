@@ -19,6 +19,10 @@ public:
     // The pixel as a COLORREF (0x00BBGGRR).
     COLORREF Pixel(int x, int y) const;
     void Fill(COLORREF color);
+    // The stored 32-bit value 0xAARRGGBB, alpha byte included.
+    uint32_t Raw(int x, int y) const;
+    void SetRaw(int x, int y, uint32_t value);
+    HBITMAP bitmap() const { return m_bitmap.get(); }
 
 private:
     int m_width;

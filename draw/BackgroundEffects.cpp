@@ -1,0 +1,273 @@
+// Background fills: 64-band gradients, and the patterned effects computed one byte per pixel into the
+// pattern buffer, whose palette is a ramp through the three colours.
+#include "draw/RixEffectPainter.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+int Cube(int m)
+{
+    return m * m * m / 16384;
+}
+
+// The noise term: the C library generator scaled to 0 .. 2G, less G. The generator is never seeded
+// here, so a pattern continues the sequence wherever the process left it.
+class NoiseTerm {
+public:
+    explicit NoiseTerm(int amplitude) : m_nAmplitude(amplitude), m_nDivisor(32767 / std::max(1, 2 * amplitude)) {}
+    int Next() const { return std::rand() / m_nDivisor - m_nAmplitude; }
+    // The metal effect adds the scaled value without taking the amplitude off.
+    int NextUnshifted() const { return std::rand() / m_nDivisor; }
+
+private:
+    int m_nAmplitude;
+    int m_nDivisor;
+};
+
+int Channel(COLORREF c, int shift)
+{
+    return static_cast<int>((c >> shift) & 0xFF);
+}
+
+void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
+{
+    gdi::Brush brush(::CreateSolidBrush(color));
+    if (brush)
+        ::FillRect(hDC, &rect, brush.get());
+}
+
+// Two passes: a horizontal bump of half the depth, then a bevel of width L on the left and right
+// edges whose inner border curves in a parabola from the middle row (full bevel) to the top and
+// bottom rows (none).
+void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
+{
+    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
+    BYTE* const bits = dib.GetBits();
+    for (int r = 0; r < H; ++r) {
+        const int m = 255 * r / H - 127;
+        const int value = 128 + (Cube(m) * (64 - G) * 2) / 128;
+        BYTE* row = bits + static_cast<size_t>(r) * stride;
+        for (int x = 0; x < W; ++x)
+            row[x] = static_cast<BYTE>(value + noise.Next());
+    }
+    const int64_t L = std::min(W / 6, 16);
+    // A picture one row high has only its middle row, where the curve term is 0 anyway; the divisor
+    // (H * H) / 4 would be 0 there.
+    const int64_t q = std::max<int64_t>(1, (static_cast<int64_t>(H) * H) >> 2);
+    const int64_t halfH = H / 2, halfW = W / 2;
+    for (int r = 0; r < H; ++r) {
+        const int64_t M = ((r * L - halfH * L) * (r - halfH)) / q + halfW - L;
+        BYTE* row = bits + static_cast<size_t>(r) * stride;
+        for (int x = 0; x < W; ++x) {
+            const int64_t d = x - halfW;
+            int value = row[x];
+            // With L = 0 (narrower than 6 pixels) neither condition can hold.
+            if (L > 0) {
+                if (M + d < 0)
+                    value = static_cast<int>((255 - G) - (x * 128) / L);
+                else if (M < d)
+                    value = static_cast<int>(G + ((W - x) * 128) / L);
+            }
+            row[x] = static_cast<BYTE>(value + noise.Next());
+        }
+    }
+}
+
+// 200 diagonal scratches over a black ground, then a diagonal shade and the noise.
+void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
+{
+    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
+    const int D = 255 - 2 * G;
+    dib.Fill(0);
+    // Beyond 32767 pixels the scale 32767 / size would be 0: scratches then start anywhere in the
+    // first 32768 columns or rows instead of dividing by zero.
+    const int xScale = std::max(1, 32767 / W);
+    const int yScale = std::max(1, 32767 / H);
+    const int lengthScale = std::max(1, 32767 / std::min(W, H));
+    for (int i = 0; i < 200; ++i) {
+        const int x0 = std::rand() / xScale;
+        const int y0 = std::rand() / yScale;
+        const int length = (std::rand() / lengthScale) / 2;
+        const BYTE value = static_cast<BYTE>(std::rand() / 819);
+        for (int k = 0; k < length; ++k) {
+            if (x0 - k > 0 && y0 + k < H)
+                dib.SetPixel(x0 - k, y0 + k, value);
+            if (x0 + k < W && y0 - k > 0)
+                dib.SetPixel(W - x0 + k, y0 - k, value);
+        }
+    }
+    const int n = (D - 40) / 2;
+    BYTE* const bits = dib.GetBits();
+    for (int r = 0; r < H; ++r) {
+        BYTE* row = bits + static_cast<size_t>(r) * stride;
+        for (int x = 0; x < W; ++x)
+            row[x] = static_cast<BYTE>(row[x] + (r * n) / H + ((W - x) * n) / W + noise.NextUnshifted());
+    }
+}
+
+} // namespace
+
+void RixEffectPainter::DrawGradient(HDC hDC, const RECT& rect, COLORREF clrFrom, COLORREF clrTo, BOOL bHorizontal)
+{
+    const int extent = bHorizontal ? rect.right - rect.left : rect.bottom - rect.top;
+    const int start = bHorizontal ? rect.left : rect.top;
+    for (int i = 0; i < 64; ++i) {
+        const int from = start + ((i * extent) >> 6);
+        const int to = start + (((i + 1) * extent) >> 6);
+        if (to - from <= 0)
+            continue;
+        int rgb[3];
+        for (int k = 0; k < 3; ++k) {
+            const int a = Channel(clrFrom, 8 * k), b = Channel(clrTo, 8 * k);
+            rgb[k] = (64 * a + i * (b - a)) >> 6;
+        }
+        const RECT band = bHorizontal ? RECT{from, rect.top, to, rect.bottom} : RECT{rect.left, from, rect.right, to};
+        FillSolid(hDC, band, RGB(rgb[0], rgb[1], rgb[2]));
+    }
+}
+
+void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2,
+                                  COLORREF clr3, int nNoise, int nBlend)
+{
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    RECT first = rect, second = rect;
+    if (nEffect == RIXFX_HCGRADIENT || nEffect == RIXFX_3HGRADIENT)
+        first.right = second.left = rect.left + width / 2;
+    else if (nEffect == RIXFX_VCGRADIENT || nEffect == RIXFX_3VGRADIENT)
+        first.bottom = second.top = rect.top + height / 2;
+
+    switch (nEffect) {
+    case RIXFX_HGRADIENT:
+    case RIXFX_VGRADIENT:
+        DrawGradient(hDC, rect, clr1, clr3, nEffect == RIXFX_HGRADIENT);
+        break;
+    case RIXFX_HCGRADIENT:
+    case RIXFX_VCGRADIENT:
+        DrawGradient(hDC, first, clr1, clr3, nEffect == RIXFX_HCGRADIENT);
+        DrawGradient(hDC, second, clr3, clr1, nEffect == RIXFX_HCGRADIENT);
+        break;
+    case RIXFX_3HGRADIENT:
+    case RIXFX_3VGRADIENT:
+        DrawGradient(hDC, first, clr1, clr2, nEffect == RIXFX_3HGRADIENT);
+        DrawGradient(hDC, second, clr2, clr3, nEffect == RIXFX_3HGRADIENT);
+        break;
+    case RIXFX_NOISE:
+    case RIXFX_DIAGSHADE:
+    case RIXFX_HSHADE:
+    case RIXFX_VSHADE:
+    case RIXFX_HBUMP:
+    case RIXFX_VBUMP:
+    case RIXFX_SOFTBUMP:
+    case RIXFX_HARDBUMP:
+    case RIXFX_METAL:
+        BuildPattern(RECT{0, 0, width, height}, nEffect, nNoise, nBlend, clr1, clr2, clr3);
+        m_PatternDib.Draw(hDC, rect.left, rect.top);
+        break;
+    default:
+        // An upside-down rectangle is as empty as the gradients and patterns treat it.
+        if (width > 0 && height > 0)
+            FillSolid(hDC, rect, clr1);
+        break;
+    }
+}
+
+void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, int nBlend, COLORREF clr1,
+                                    COLORREF clr2, COLORREF clr3)
+{
+    const int W = rect.right - rect.left;
+    const int H = rect.bottom - rect.top;
+    PaletteDib& dib = m_PatternDib;
+    if (!dib.Create(W, H, 8))
+        return;
+
+    // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255.
+    for (int i = 0; i <= 128; ++i) {
+        int rgb[3];
+        for (int k = 0; k < 3; ++k) {
+            const int c2 = Channel(clr2, 8 * k), c3 = Channel(clr3, 8 * k);
+            rgb[k] = (128 * c3 + i * (c2 - c3)) / 128;
+        }
+        dib.SetPaletteEntry(i, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[2]));
+    }
+    for (int j = 1; j <= 128; ++j) {
+        int rgb[3];
+        for (int k = 0; k < 3; ++k) {
+            const int c1 = Channel(clr1, 8 * k), c2 = Channel(clr2, 8 * k);
+            rgb[k] = (j * c1 + (128 - j) * c2) / 128;
+        }
+        dib.SetPaletteEntry(127 + j, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]),
+                            static_cast<BYTE>(rgb[2]));
+    }
+    dib.BlendPalette(clr1, nBlend);
+
+    const int G = nNoise & 0xFF;
+    const int D = 255 - 2 * G;
+    const NoiseTerm noise(G);
+    BYTE* const bits = dib.GetBits();
+    const int stride = dib.GetStride();
+    // Rows in stored order: r = 0 is the bottom row of the picture.
+    auto row = [&](int r) { return bits + static_cast<size_t>(r) * stride; };
+    auto bumpOfRow = [&](int r) { return 255 * r / H - 127; };
+    auto bumpOfColumn = [&](int x) { return 255 * (W - x) / W - 127; };
+
+    switch (nEffect) {
+    case RIXFX_NOISE:
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(128 + noise.Next());
+        break;
+    case RIXFX_DIAGSHADE: {
+        const int n = D / 2;
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(G + (r * n) / H + ((W - x) * n) / W + noise.Next());
+        break;
+    }
+    case RIXFX_HSHADE:
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(G + (r * D) / H + noise.Next());
+        break;
+    case RIXFX_VSHADE:
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(G + ((W - x) * D) / W + noise.Next());
+        break;
+    case RIXFX_HBUMP:
+        for (int r = 0; r < H; ++r) {
+            const int value = 128 + (Cube(bumpOfRow(r)) * (128 - G)) / 128;
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(value + noise.Next());
+        }
+        break;
+    case RIXFX_VBUMP:
+        for (int r = 0; r < H; ++r)
+            for (int x = 0; x < W; ++x)
+                row(r)[x] = static_cast<BYTE>(128 + (Cube(bumpOfColumn(x)) * (128 - G)) / 128 + noise.Next());
+        break;
+    case RIXFX_SOFTBUMP:
+        for (int r = 0; r < H; ++r) {
+            const int rowCube = Cube(bumpOfRow(r));
+            for (int x = 0; x < W; ++x) {
+                int p = 128 + ((rowCube + Cube(bumpOfColumn(x))) * (128 - G)) / 128;
+                if (p < G)
+                    p = G;
+                if (p > 255 - G)
+                    p = 255 - G;
+                row(r)[x] = static_cast<BYTE>(p + noise.Next());
+            }
+        }
+        break;
+    case RIXFX_HARDBUMP:
+        BuildHardBump(dib, G, noise);
+        break;
+    case RIXFX_METAL:
+        BuildMetal(dib, G, noise);
+        break;
+    default:
+        break;
+    }
+}

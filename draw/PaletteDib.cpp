@@ -1,0 +1,140 @@
+#include "draw/PaletteDib.h"
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+int ColorCountFor(int bitsPerPixel)
+{
+    switch (bitsPerPixel) {
+    case 1:
+        return 2;
+    case 4:
+        return 16;
+    case 8:
+        return 256;
+    default:
+        return 0;
+    }
+}
+
+// The biggest block we try to allocate: a bitmap larger than this cannot become a DIB section anyway.
+constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
+
+} // namespace
+
+void PaletteDib::Release()
+{
+    m_dc.reset();
+    m_section.reset();
+    m_pSectionBits = nullptr;
+    m_block.reset();
+    m_nBlockSize = 0;
+    m_header = BITMAPINFOHEADER{};
+    m_nColors = 0;
+    m_nStride = 0;
+}
+
+BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel)
+{
+    Release();
+    if (width <= 0 || height <= 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
+        return nullptr;
+    const int colors = ColorCountFor(bitsPerPixel);
+    const uint64_t stride = ((static_cast<uint64_t>(width) * bitsPerPixel + 31) >> 5) << 2;
+    const uint64_t image = stride * static_cast<uint64_t>(height);
+    const uint64_t size = sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * colors + image;
+    if (size > kMaxBlock)
+        return nullptr;
+    m_block.reset(new (std::nothrow) BYTE[size]);
+    if (!m_block)
+        return nullptr;
+    std::memset(m_block.get(), 0, size);
+    m_nBlockSize = static_cast<size_t>(size);
+    m_nColors = colors;
+    m_nStride = static_cast<int>(stride);
+    m_header.biSize = sizeof(BITMAPINFOHEADER);
+    m_header.biWidth = width;
+    m_header.biHeight = height;
+    m_header.biPlanes = 1;
+    m_header.biBitCount = static_cast<WORD>(bitsPerPixel);
+    m_header.biCompression = BI_RGB;
+    m_header.biSizeImage = static_cast<DWORD>(image);
+    std::memcpy(m_block.get(), &m_header, sizeof m_header);
+    return m_block.get();
+}
+
+const RGBQUAD* PaletteDib::GetColorTable() const
+{
+    return m_block ? reinterpret_cast<const RGBQUAD*>(m_block.get() + sizeof(BITMAPINFOHEADER)) : nullptr;
+}
+
+BYTE* PaletteDib::GetBits() const
+{
+    return m_block ? m_block.get() + sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * m_nColors : nullptr;
+}
+
+void PaletteDib::SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue)
+{
+    if (!m_block || index < 0 || index >= m_nColors)
+        return;
+    RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
+    table[index] = RGBQUAD{blue, green, red, 0};
+}
+
+void PaletteDib::BlendPalette(COLORREF color, int percent)
+{
+    if (!m_block)
+        return;
+    int p = percent & 0xFF;
+    if (p > 100)
+        p = 100;
+    const int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
+    RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
+    for (int i = 0; i < m_nColors; ++i) {
+        table[i].rgbRed = static_cast<BYTE>((r * p + table[i].rgbRed * (100 - p)) / 100);
+        table[i].rgbGreen = static_cast<BYTE>((g * p + table[i].rgbGreen * (100 - p)) / 100);
+        table[i].rgbBlue = static_cast<BYTE>((b * p + table[i].rgbBlue * (100 - p)) / 100);
+    }
+}
+
+void PaletteDib::Fill(BYTE value)
+{
+    if (m_block)
+        std::memset(GetBits(), value, m_header.biSizeImage);
+}
+
+void PaletteDib::SetPixel(int x, int y, BYTE value)
+{
+    if (!m_block || x < 0 || y < 0 || x >= m_header.biWidth || y >= m_header.biHeight)
+        return;
+    GetBits()[static_cast<size_t>(m_header.biHeight - 1 - y) * m_nStride + x] = value;
+}
+
+void PaletteDib::Draw(HDC hDC, int x, int y)
+{
+    if (!m_block)
+        return;
+    if (!m_section) {
+        void* bits = nullptr;
+        gdi::Bitmap section(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS,
+                                               &bits, nullptr, 0));
+        if (!section || !bits)
+            return;
+        m_section = std::move(section);
+        m_pSectionBits = bits;
+    }
+    ::GdiFlush();
+    std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
+    if (!m_dc) {
+        m_dc = gdi::MemoryDC(hDC);
+        if (!m_dc)
+            return;
+    }
+    gdi::SelectGuard select(m_dc, m_section.get());
+    // The colour table may have changed since the section was made from the block.
+    if (m_nColors)
+        ::SetDIBColorTable(m_dc, 0, m_nColors, GetColorTable());
+    ::BitBlt(hDC, x, y, m_header.biWidth, m_header.biHeight, m_dc, 0, 0, SRCCOPY);
+}

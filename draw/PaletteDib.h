@@ -1,0 +1,52 @@
+// A device-independent bitmap in one owned block (header, colour table, pixel rows), turned into a
+// DIB section and a memory DC the first time it is drawn. The patterned backgrounds are computed in
+// one of these, one byte per pixel, and reach the screen in a single BitBlt.
+#pragma once
+
+#include "framework/Gdi.h"
+
+#include <cstdint>
+#include <memory>
+
+class PaletteDib {
+public:
+    PaletteDib() = default;
+    PaletteDib(const PaletteDib&) = delete;
+    PaletteDib& operator=(const PaletteDib&) = delete;
+
+    // Discards any earlier content (block, section, DC) and allocates a new block. Returns the block,
+    // or null when it cannot be allocated (or the size is empty); every other operation then does
+    // nothing.
+    BYTE* Create(int width, int height, int bitsPerPixel);
+    // Ignored for an index at or past the colour count.
+    void SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue);
+    // Mixes every colour-table entry toward `color` by `percent` (low byte, at most 100).
+    void BlendPalette(COLORREF color, int percent);
+    // Sets every byte of the pixel rows.
+    void Fill(BYTE value);
+    // (x, y) top-down; ignored outside the bitmap. Writes one byte (8 bits per pixel).
+    void SetPixel(int x, int y, BYTE value);
+    BYTE* GetBits() const;
+    int GetStride() const { return m_block ? m_nStride : 0; }
+    // Copies the whole bitmap to (x, y).
+    void Draw(HDC hDC, int x, int y);
+
+    int GetWidth() const { return m_block ? m_header.biWidth : 0; }
+    int GetHeight() const { return m_block ? m_header.biHeight : 0; }
+    int GetColorCount() const { return m_block ? m_nColors : 0; }
+    const RGBQUAD* GetColorTable() const;
+    const BITMAPINFOHEADER& GetHeader() const { return m_header; }
+
+private:
+    void Release();
+
+    std::unique_ptr<BYTE[]> m_block;
+    size_t m_nBlockSize = 0;
+    BITMAPINFOHEADER m_header{};
+    int m_nColors = 0;
+    int m_nStride = 0;
+    // Declared in this order so that the DC goes before the section selected into it.
+    gdi::Bitmap m_section;
+    void* m_pSectionBits = nullptr;
+    gdi::MemoryDC m_dc;
+};

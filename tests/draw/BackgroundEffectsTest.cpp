@@ -1,0 +1,412 @@
+// Background effects checked value by value: every expected colour and palette index below is worked
+// out here from the drawing rules (64 bands, the three-colour ramp, the pattern formulas), never by
+// asking the painter.
+#include "Dib.h"
+#include "draw/RixEffectPainter.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+// The C library generator the patterns draw their noise from (the platform's msvcrt):
+// seed = seed * 214013 + 2531011, value = (seed >> 16) & 0x7FFF. Tests seed it, then replay it here.
+class ReferenceRand {
+public:
+    explicit ReferenceRand(unsigned seed) : m_seed(seed) {}
+    int operator()()
+    {
+        m_seed = m_seed * 214013u + 2531011u;
+        return static_cast<int>((m_seed >> 16) & 0x7FFF);
+    }
+
+private:
+    unsigned m_seed;
+};
+
+constexpr COLORREF kOutside = RGB(0x12, 0x34, 0x56);
+
+int R(COLORREF c) { return GetRValue(c); }
+int G(COLORREF c) { return GetGValue(c); }
+int B(COLORREF c) { return GetBValue(c); }
+
+COLORREF BandColour(COLORREF from, COLORREF to, int band)
+{
+    auto mix = [&](int a, int b) { return (a * (64 - band) + b * band) / 64; };
+    return RGB(mix(R(from), R(to)), mix(G(from), G(to)), mix(B(from), B(to)));
+}
+
+// Colour of position p (0-based) of a gradient `extent` long: the band whose span holds p.
+COLORREF GradientAt(COLORREF from, COLORREF to, int extent, int p)
+{
+    for (int band = 0; band < 64; ++band)
+        if (p >= band * extent / 64 && p < (band + 1) * extent / 64)
+            return BandColour(from, to, band);
+    ADD_FAILURE() << "no band covers " << p << " of " << extent;
+    return 0;
+}
+
+std::vector<COLORREF> Ramp(COLORREF c1, COLORREF c2, COLORREF c3, int blend)
+{
+    std::vector<COLORREF> palette(256);
+    auto mix = [](COLORREF a, COLORREF b, int wa, int wb) {
+        return RGB((R(a) * wa + R(b) * wb) / 128, (G(a) * wa + G(b) * wb) / 128, (B(a) * wa + B(b) * wb) / 128);
+    };
+    for (int i = 0; i < 128; ++i)
+        palette[i] = mix(c2, c3, i, 128 - i);
+    for (int i = 128; i < 256; ++i)
+        palette[i] = mix(c1, c2, i - 127, 255 - i);
+    const int p = std::min(blend & 0xFF, 100);
+    for (COLORREF& c : palette)
+        c = RGB((R(c1) * p + R(c) * (100 - p)) / 100, (G(c1) * p + G(c) * (100 - p)) / 100,
+                (B(c1) * p + B(c) * (100 - p)) / 100);
+    return palette;
+}
+
+int Cube(int m) { return m * m * m / 16384; }
+
+// The pattern's palette indices, top-down, for effects 7 to 14; metal has its own test.
+std::vector<int> ExpectedPattern(int effect, int W, int H, int g, ReferenceRand& rnd)
+{
+    const int d = 255 - 2 * g;
+    const int scale = 32767 / std::max(1, 2 * g);
+    auto noise = [&] { return rnd() / scale - g; };
+    std::vector<int> value(static_cast<size_t>(W) * H);
+    auto at = [&](int x, int r) -> int& { return value[static_cast<size_t>(H - 1 - r) * W + x]; };
+    for (int r = 0; r < H; ++r) {
+        for (int x = 0; x < W; ++x) {
+            const int mr = 255 * r / H - 127, mc = 255 * (W - x) / W - 127;
+            int v = 0;
+            switch (effect) {
+            case 7: v = 128; break;
+            case 8: v = g + r * (d / 2) / H + (W - x) * (d / 2) / W; break;
+            case 9: v = g + r * d / H; break;
+            case 10: v = g + (W - x) * d / W; break;
+            case 11: v = 128 + Cube(mr) * (128 - g) / 128; break;
+            case 12: v = 128 + Cube(mc) * (128 - g) / 128; break;
+            case 13: v = std::min(std::max(128 + (Cube(mr) + Cube(mc)) * (128 - g) / 128, g), 255 - g); break;
+            case 14: v = 128 + Cube(mr) * (64 - g) * 2 / 128; break;
+            }
+            at(x, r) = v + noise();
+        }
+    }
+    if (effect == 14) {
+        const int L = std::min(W / 6, 16);
+        for (int r = 0; r < H; ++r) {
+            const int curve = (r - H / 2) * L * (r - H / 2) / std::max(1, H * H / 4);
+            for (int x = 0; x < W; ++x) {
+                const int inner = x - W / 2 + curve + W / 2 - L; // M + d
+                if (inner < 0)
+                    at(x, r) = 255 - g - x * 128 / L;
+                else if (curve + W / 2 - L < x - W / 2)
+                    at(x, r) = g + (W - x) * 128 / L;
+                at(x, r) += noise();
+            }
+        }
+    }
+    for (int& v : value)
+        v = ((v % 256) + 256) % 256;
+    return value;
+}
+
+std::vector<int> PatternIndices(const PaletteDib& dib)
+{
+    std::vector<int> out;
+    for (int y = 0; y < dib.GetHeight(); ++y)
+        for (int x = 0; x < dib.GetWidth(); ++x)
+            out.push_back(dib.GetBits()[static_cast<size_t>(dib.GetHeight() - 1 - y) * dib.GetStride() + x]);
+    return out;
+}
+
+TEST(BackgroundEffects, TheGeneratorIsTheOneTheTestsReplay)
+{
+    std::srand(77);
+    ReferenceRand rnd(77);
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(rnd(), std::rand()) << "call " << i;
+}
+
+TEST(BackgroundEffects, GradientsPaintSixtyFourBandsOverExactlyTheirRectangle)
+{
+    const COLORREF from = RGB(250, 10, 128), to = RGB(3, 240, 129);
+    for (int extent : {1, 5, 63, 64, 65, 200, 333}) {
+        for (BOOL horizontal : {TRUE, FALSE}) {
+            Dib dib(horizontal ? extent + 6 : 9, horizontal ? 9 : extent + 6);
+            dib.Fill(kOutside);
+            const RECT rect = horizontal ? RECT{3, 2, 3 + extent, 7} : RECT{2, 3, 7, 3 + extent};
+            RixEffectPainter painter;
+            painter.DrawEffect(dib.dc(), horizontal ? RIXFX_HGRADIENT : RIXFX_VGRADIENT, rect, from, RGB(9, 9, 9), to,
+                               5, 0);
+            for (int y = 0; y < dib.height(); ++y)
+                for (int x = 0; x < dib.width(); ++x) {
+                    const bool inside = x >= rect.left && x < rect.right && y >= rect.top && y < rect.bottom;
+                    const int p = horizontal ? x - rect.left : y - rect.top;
+                    ASSERT_EQ(ColourText(inside ? GradientAt(from, to, extent, p) : kOutside),
+                              ColourText(dib.Pixel(x, y)))
+                        << "extent " << extent << (horizontal ? " across" : " down") << " at " << x << "," << y;
+                }
+        }
+    }
+}
+
+TEST(BackgroundEffects, SplitGradientsDrawTheirHalvesInTheRightDirections)
+{
+    const COLORREF c1 = RGB(255, 0, 0), c2 = RGB(0, 255, 0), c3 = RGB(0, 0, 255);
+    struct Case {
+        int effect;
+        bool horizontal;
+        COLORREF a1, a2, b1, b2;
+    } cases[] = {{RIXFX_HCGRADIENT, true, c1, c3, c3, c1},
+                 {RIXFX_VCGRADIENT, false, c1, c3, c3, c1},
+                 {RIXFX_3HGRADIENT, true, c1, c2, c2, c3},
+                 {RIXFX_3VGRADIENT, false, c1, c2, c2, c3}};
+    for (const Case& c : cases) {
+        for (int extent : {1, 2, 101, 150}) {
+            Dib dib(c.horizontal ? extent : 4, c.horizontal ? 4 : extent);
+            RixEffectPainter painter;
+            painter.DrawEffect(dib.dc(), c.effect, RECT{0, 0, dib.width(), dib.height()}, c1, c2, c3, 0, 0);
+            const int half = extent / 2;
+            for (int p = 0; p < extent; ++p) {
+                const COLORREF expected = p < half ? GradientAt(c.a1, c.a2, half, p)
+                                                   : GradientAt(c.b1, c.b2, extent - half, p - half);
+                ASSERT_EQ(ColourText(expected), ColourText(c.horizontal ? dib.Pixel(p, 2) : dib.Pixel(2, p)))
+                    << "effect " << c.effect << " extent " << extent << " at " << p;
+            }
+        }
+    }
+}
+
+TEST(BackgroundEffects, NumbersOutsideOneToFifteenFillWithColourOne)
+{
+    for (int effect : {0, -1, 16, 255, -100}) {
+        Dib dib(12, 8);
+        dib.Fill(kOutside);
+        RixEffectPainter painter;
+        painter.DrawEffect(dib.dc(), effect, RECT{2, 1, 9, 6}, RGB(200, 100, 50), RGB(1, 1, 1), RGB(2, 2, 2), 5, 0);
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 12; ++x) {
+                const bool inside = x >= 2 && x < 9 && y >= 1 && y < 6;
+                ASSERT_EQ(ColourText(inside ? RGB(200, 100, 50) : kOutside), ColourText(dib.Pixel(x, y)))
+                    << "effect " << effect << " at " << x << "," << y;
+            }
+    }
+}
+
+TEST(BackgroundEffects, PaletteRampAndBlend)
+{
+    const COLORREF c1 = RGB(200, 17, 90), c2 = RGB(31, 250, 4), c3 = RGB(128, 0, 255);
+    // Only the low byte of the blend counts, and more than 100 counts as 100.
+    for (int blend : {0, 1, 37, 99, 100, 101, 255, 0x132, 0x1FF}) {
+        RixEffectPainter painter;
+        painter.BuildPattern(RECT{0, 0, 3, 2}, RIXFX_NOISE, 0, blend, c1, c2, c3);
+        const PaletteDib& dib = painter.GetPattern();
+        ASSERT_EQ(256, dib.GetColorCount());
+        const std::vector<COLORREF> expected = Ramp(c1, c2, c3, blend);
+        for (int i = 0; i < 256; ++i) {
+            const RGBQUAD q = dib.GetColorTable()[i];
+            ASSERT_EQ(ColourText(expected[i]), ColourText(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)))
+                << "entry " << i << " blend " << blend;
+            ASSERT_EQ(0, q.rgbReserved);
+        }
+        if ((blend & 0xFF) >= 100) {
+            EXPECT_EQ(ColourText(c1), ColourText(expected[0])) << "a full blend is colour 1 everywhere";
+        }
+    }
+    const std::vector<COLORREF> plain = Ramp(c1, c2, c3, 0);
+    EXPECT_EQ(ColourText(c3), ColourText(plain[0]));
+    EXPECT_EQ(ColourText(c1), ColourText(plain[255]));
+    EXPECT_EQ(ColourText(RGB((200 + 127 * 31) / 128, (17 + 127 * 250) / 128, (90 + 127 * 4) / 128)),
+              ColourText(plain[128]));
+}
+
+TEST(BackgroundEffects, PatternedEffectsFollowTheirFormulasPixelByPixel)
+{
+    const COLORREF c1 = RGB(230, 40, 10), c2 = RGB(20, 200, 60), c3 = RGB(5, 10, 240);
+    const int sizes[][2] = {{1, 1}, {2, 3}, {7, 5}, {37, 23}, {130, 9}};
+    for (int effect = 7; effect <= 14; ++effect) {
+        for (int amplitude : {0, 5, 40, 0x107}) {
+            for (const auto& size : sizes) {
+                const int W = size[0], H = size[1];
+                const unsigned seed = 1000u * effect + 7u * amplitude + W;
+                std::srand(seed);
+                Dib dib(W + 4, H + 3);
+                dib.Fill(kOutside);
+                RixEffectPainter painter;
+                painter.DrawEffect(dib.dc(), effect, RECT{3, 2, 3 + W, 2 + H}, c1, c2, c3, amplitude, 0);
+
+                ReferenceRand rnd(seed);
+                const std::vector<int> expected = ExpectedPattern(effect, W, H, amplitude & 0xFF, rnd);
+                const std::vector<int> actual = PatternIndices(painter.GetPattern());
+                ASSERT_EQ(expected, actual) << "effect " << effect << " amplitude " << amplitude << " " << W << "x"
+                                            << H;
+                const std::vector<COLORREF> palette = Ramp(c1, c2, c3, 0);
+                for (int y = 0; y < dib.height(); ++y)
+                    for (int x = 0; x < dib.width(); ++x) {
+                        const bool inside = x >= 3 && x < 3 + W && y >= 2 && y < 2 + H;
+                        const COLORREF want =
+                            inside ? palette[expected[static_cast<size_t>(y - 2) * W + x - 3]] : kOutside;
+                        ASSERT_EQ(ColourText(want), ColourText(dib.Pixel(x, y)))
+                            << "effect " << effect << " " << W << "x" << H << " at " << x << "," << y;
+                    }
+            }
+        }
+    }
+}
+
+TEST(BackgroundEffects, MessageBoxBackgroundIsAVerticalBumpAroundWhite)
+{
+    const COLORREF edge = 0x0086FDF7, white = 0x00FFFFFF;
+    std::srand(5);
+    Dib dib(200, 3);
+    RixEffectPainter painter;
+    painter.DrawEffect(dib.dc(), RIXFX_VBUMP, RECT{0, 0, 200, 3}, edge, white, edge, 0, 0);
+    // m = 128 in the leftmost column: 256 is stored as index 0, which is colour 3.
+    EXPECT_EQ(ColourText(edge), ColourText(dib.Pixel(0, 1)));
+    const std::vector<COLORREF> palette = Ramp(edge, white, edge, 0);
+    // The middle columns are index 128 (129 where the generator returns 32767).
+    for (int x = 85; x <= 115; ++x) {
+        const COLORREF c = dib.Pixel(x, 1);
+        EXPECT_TRUE(c == palette[128] || c == palette[129]) << x << ": " << ColourText(c);
+        EXPECT_GE(GetBValue(c), 0xFD) << x;
+    }
+    // Towards the sides the columns shade to the edge colour.
+    EXPECT_LT(GetBValue(dib.Pixel(5, 1)), GetBValue(dib.Pixel(40, 1)));
+    EXPECT_LT(GetBValue(dib.Pixel(195, 1)), GetBValue(dib.Pixel(160, 1)));
+}
+
+TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
+{
+    const int W = 61, H = 37, g = 5;
+    std::srand(4242);
+    RixEffectPainter painter;
+    painter.BuildPattern(RECT{0, 0, W, H}, RIXFX_METAL, g, 0, RGB(255, 255, 255), RGB(128, 128, 128), 0);
+
+    ReferenceRand rnd(4242);
+    std::vector<int> top(static_cast<size_t>(W) * H, 0); // top-down
+    for (int i = 0; i < 200; ++i) {
+        const int x0 = rnd() / (32767 / W);
+        const int y0 = rnd() / (32767 / H);
+        const int len = rnd() / (32767 / std::min(W, H)) / 2;
+        const int v = rnd() / 819;
+        for (int k = 0; k < len; ++k) {
+            auto put = [&](int x, int y) {
+                if (x >= 0 && x < W && y >= 0 && y < H)
+                    top[static_cast<size_t>(y) * W + x] = v;
+            };
+            if (x0 - k > 0 && y0 + k < H)
+                put(x0 - k, y0 + k);
+            if (x0 + k < W && y0 - k > 0)
+                put(W - x0 + k, y0 - k);
+        }
+    }
+    const int n = (255 - 2 * g - 40) / 2;
+    std::vector<int> expected(top.size());
+    for (int r = 0; r < H; ++r)
+        for (int x = 0; x < W; ++x) {
+            const size_t i = static_cast<size_t>(H - 1 - r) * W + x;
+            expected[i] = (top[i] + r * n / H + (W - x) * n / W + rnd() / (32767 / (2 * g))) % 256;
+        }
+    EXPECT_EQ(expected, PatternIndices(painter.GetPattern()));
+}
+
+TEST(BackgroundEffects, SizesWithoutAnObviousRuleStillDrawAndNeverDivideByZero)
+{
+    RixEffectPainter painter;
+    const COLORREF c1 = RGB(250, 250, 250), c2 = RGB(128, 128, 128), c3 = RGB(10, 10, 10);
+    // A hard bump one pixel high is all middle row: the full bevel on both sides.
+    {
+        std::srand(9);
+        Dib dib(40, 1);
+        painter.DrawEffect(dib.dc(), RIXFX_HARDBUMP, RECT{0, 0, 40, 1}, c1, c2, c3, 0, 0);
+        ReferenceRand rnd(9);
+        EXPECT_EQ(ExpectedPattern(RIXFX_HARDBUMP, 40, 1, 0, rnd), PatternIndices(painter.GetPattern()));
+        // The lit left bevel against the (bottom-row dark) middle.
+        EXPECT_GT(GetRValue(dib.Pixel(0, 0)), GetRValue(dib.Pixel(20, 0)));
+    }
+    // Metal on a 1 x 1 rectangle, and wider or taller than 32767 pixels.
+    for (const SIZE size : {SIZE{1, 1}, SIZE{40000, 2}, SIZE{3, 33000}}) {
+        Dib dib(size.cx, size.cy);
+        dib.Fill(kOutside);
+        painter.DrawEffect(dib.dc(), RIXFX_METAL, RECT{0, 0, size.cx, size.cy}, c1, c2, c3, 5, 0);
+        EXPECT_NE(kOutside, dib.Pixel(size.cx - 1, size.cy - 1)) << size.cx << "x" << size.cy;
+        EXPECT_EQ(size.cx, painter.GetPattern().GetWidth());
+    }
+    // Empty and upside-down rectangles draw nothing at all.
+    for (int effect = -1; effect <= 16; ++effect) {
+        for (const RECT rect : {RECT{5, 5, 5, 9}, RECT{5, 5, 9, 5}, RECT{8, 8, 2, 2}}) {
+            Dib dib(12, 12);
+            dib.Fill(kOutside);
+            painter.DrawEffect(dib.dc(), effect, rect, c1, c2, c3, 5, 0);
+            for (int y = 0; y < 12; ++y) {
+                for (int x = 0; x < 12; ++x) {
+                    ASSERT_EQ(kOutside, dib.Pixel(x, y)) << "effect " << effect << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
+TEST(BackgroundEffects, PaletteDibKeepsToItsBounds)
+{
+    PaletteDib dib;
+    EXPECT_EQ(nullptr, dib.GetBits());
+    dib.SetPixel(0, 0, 1); // nothing to write into yet
+    dib.Fill(3);
+    ASSERT_NE(nullptr, dib.Create(5, 3, 8));
+    EXPECT_EQ(8, dib.GetStride());
+    EXPECT_EQ(40u, dib.GetHeader().biSize);
+    EXPECT_EQ(3, dib.GetHeader().biHeight);
+    EXPECT_EQ(24u, dib.GetHeader().biSizeImage);
+    dib.Fill(7);
+    dib.SetPixel(4, 0, 9);  // top row, last column: stored row 2
+    dib.SetPixel(5, 0, 10); // outside
+    dib.SetPixel(0, -1, 11);
+    dib.SetPixel(0, 3, 12);
+    EXPECT_EQ(9, dib.GetBits()[2 * 8 + 4]);
+    EXPECT_EQ(7, dib.GetBits()[2 * 8 + 5]) << "the row's padding is filled, not the next pixel";
+    dib.SetPaletteEntry(256, 1, 2, 3); // past the table: ignored
+    dib.SetPaletteEntry(3, 10, 20, 30);
+    EXPECT_EQ(10, dib.GetColorTable()[3].rgbRed);
+    EXPECT_EQ(30, dib.GetColorTable()[3].rgbBlue);
+
+    ASSERT_NE(nullptr, dib.Create(9, 2, 1));
+    EXPECT_EQ(2, dib.GetColorCount());
+    EXPECT_EQ(4, dib.GetStride());
+    ASSERT_NE(nullptr, dib.Create(3, 1, 24));
+    EXPECT_EQ(0, dib.GetColorCount());
+    EXPECT_EQ(12, dib.GetStride());
+    // A block too big to allocate leaves the buffer empty; the other operations do nothing.
+    EXPECT_EQ(nullptr, dib.Create(60000, 60000, 8));
+    EXPECT_EQ(nullptr, dib.GetBits());
+    dib.Fill(1);
+    dib.SetPaletteEntry(0, 1, 1, 1);
+    Dib target(4, 4);
+    target.Fill(kOutside);
+    dib.Draw(target.dc(), 0, 0);
+    EXPECT_EQ(kOutside, target.Pixel(0, 0));
+}
+
+TEST(BackgroundEffects, NothingLeaksAcrossManyFills)
+{
+    const int before = gdi::LiveObjects();
+    {
+        RixEffectPainter painter;
+        Dib dib(50, 40);
+        const int withTarget = gdi::LiveObjects();
+        for (int round = 0; round < 40; ++round)
+            for (int effect = -1; effect <= 16; ++effect) {
+                painter.DrawEffect(dib.dc(), effect, RECT{1, 2, 49 - round % 3, 37}, RGB(1, 2, 3), RGB(90, 90, 90),
+                                   RGB(250, 240, 230), round, round * 3);
+                // The pattern buffer keeps its section and DC for the next patterned fill, nothing more.
+                ASSERT_LE(gdi::LiveObjects(), withTarget + 2) << "effect " << effect;
+            }
+    }
+    EXPECT_EQ(before, gdi::LiveObjects());
+}
+
+} // namespace
