@@ -23,10 +23,13 @@ test: build
 
 screenshots: build
 	@scripts/screenshots.sh
+	@scripts/screenshots-effects.sh build/tests/effect_gallery.exe
 
-# Figures, not tests: the batch run against plain copies of the same files.
+# Figures, not tests: the batch run against plain copies of the same files, and the drawing
+# effects against a plain fill and copy of the same size.
 bench: build
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/repair_bench.exe
+	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/effect_bench.exe
 
 # Redraws the pictures in res/pictures (they are committed; the build does not need this).
 pictures: setup

@@ -6,6 +6,7 @@
 #include "../repair/RepairWorker.h"
 #include "../repair/ResultRows.h"
 #include "../tests/repair/CfbWriter.h"
+#include "Seconds.h"
 
 #include <cstdio>
 #include <fstream>
@@ -13,18 +14,6 @@
 #include <vector>
 
 namespace {
-
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        ::QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    ::QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string MakeFolder(const std::string& parent, const std::string& name)
 {

@@ -12,6 +12,14 @@ int Cube(int m)
     return m * m * m / 16384;
 }
 
+// A value past either end of the palette takes that end. (Kept modulo 256, the 256 that the
+// leftmost column of a vertical bump reaches would wrap round to colour 3, a stripe of the far
+// colour on the colour-1 edge.)
+BYTE ToIndex(int value)
+{
+    return static_cast<BYTE>(std::clamp(value, 0, 255));
+}
+
 // The noise term: the C library generator scaled to 0 .. 2G, less G. The generator is never seeded
 // here, so a pattern continues the sequence wherever the process left it.
 class NoiseTerm {
@@ -50,7 +58,7 @@ void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
         const int value = 128 + (Cube(m) * (64 - G) * 2) / 128;
         BYTE* row = bits + static_cast<size_t>(r) * stride;
         for (int x = 0; x < W; ++x)
-            row[x] = static_cast<BYTE>(value + noise.Next());
+            row[x] = ToIndex(value + noise.Next());
     }
     const int64_t L = std::min(W / 6, 16);
     // A picture one row high has only its middle row, where the curve term is 0 anyway; the divisor
@@ -70,7 +78,7 @@ void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
                 else if (M < d)
                     value = static_cast<int>(G + ((W - x) * 128) / L);
             }
-            row[x] = static_cast<BYTE>(value + noise.Next());
+            row[x] = ToIndex(value + noise.Next());
         }
     }
 }
@@ -103,7 +111,7 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
     for (int r = 0; r < H; ++r) {
         BYTE* row = bits + static_cast<size_t>(r) * stride;
         for (int x = 0; x < W; ++x)
-            row[x] = static_cast<BYTE>(row[x] + (r * n) / H + ((W - x) * n) / W + noise.NextUnshifted());
+            row[x] = ToIndex(row[x] + (r * n) / H + ((W - x) * n) / W + noise.NextUnshifted());
     }
 }
 
@@ -217,36 +225,36 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     case RIXFX_NOISE:
         for (int r = 0; r < H; ++r)
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(128 + noise.Next());
+                row(r)[x] = ToIndex(128 + noise.Next());
         break;
     case RIXFX_DIAGSHADE: {
         const int n = D / 2;
         for (int r = 0; r < H; ++r)
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(G + (r * n) / H + ((W - x) * n) / W + noise.Next());
+                row(r)[x] = ToIndex(G + (r * n) / H + ((W - x) * n) / W + noise.Next());
         break;
     }
     case RIXFX_HSHADE:
         for (int r = 0; r < H; ++r)
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(G + (r * D) / H + noise.Next());
+                row(r)[x] = ToIndex(G + (r * D) / H + noise.Next());
         break;
     case RIXFX_VSHADE:
         for (int r = 0; r < H; ++r)
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(G + ((W - x) * D) / W + noise.Next());
+                row(r)[x] = ToIndex(G + ((W - x) * D) / W + noise.Next());
         break;
     case RIXFX_HBUMP:
         for (int r = 0; r < H; ++r) {
             const int value = 128 + (Cube(bumpOfRow(r)) * (128 - G)) / 128;
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(value + noise.Next());
+                row(r)[x] = ToIndex(value + noise.Next());
         }
         break;
     case RIXFX_VBUMP:
         for (int r = 0; r < H; ++r)
             for (int x = 0; x < W; ++x)
-                row(r)[x] = static_cast<BYTE>(128 + (Cube(bumpOfColumn(x)) * (128 - G)) / 128 + noise.Next());
+                row(r)[x] = ToIndex(128 + (Cube(bumpOfColumn(x)) * (128 - G)) / 128 + noise.Next());
         break;
     case RIXFX_SOFTBUMP:
         for (int r = 0; r < H; ++r) {
@@ -257,7 +265,7 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
                     p = G;
                 if (p > 255 - G)
                     p = 255 - G;
-                row(r)[x] = static_cast<BYTE>(p + noise.Next());
+                row(r)[x] = ToIndex(p + noise.Next());
             }
         }
         break;

@@ -95,6 +95,12 @@ std::vector<int> ExpectedPattern(int effect, int W, int H, int g, ReferenceRand&
             at(x, r) = v + noise();
         }
     }
+    // Every stored value is a palette index: past either end it takes that end.
+    auto clampAll = [&] {
+        for (int& v : value)
+            v = std::clamp(v, 0, 255);
+    };
+    clampAll();
     if (effect == 14) {
         const int L = std::min(W / 6, 16);
         for (int r = 0; r < H; ++r) {
@@ -109,8 +115,7 @@ std::vector<int> ExpectedPattern(int effect, int W, int H, int g, ReferenceRand&
             }
         }
     }
-    for (int& v : value)
-        v = ((v % 256) + 256) % 256;
+    clampAll();
     return value;
 }
 
@@ -265,8 +270,9 @@ TEST(BackgroundEffects, MessageBoxBackgroundIsAVerticalBumpAroundWhite)
     Dib dib(200, 3);
     RixEffectPainter painter;
     painter.DrawEffect(dib.dc(), RIXFX_VBUMP, RECT{0, 0, 200, 3}, edge, white, edge, 0, 0);
-    // m = 128 in the leftmost column: 256 is stored as index 0, which is colour 3.
+    // m = 128 in the leftmost column gives 256: the end of the ramp, colour 1.
     EXPECT_EQ(ColourText(edge), ColourText(dib.Pixel(0, 1)));
+    EXPECT_EQ(255, painter.GetPattern().GetBits()[0]);
     const std::vector<COLORREF> palette = Ramp(edge, white, edge, 0);
     // The middle columns are index 128 (129 where the generator returns 32767).
     for (int x = 85; x <= 115; ++x) {
@@ -277,6 +283,31 @@ TEST(BackgroundEffects, MessageBoxBackgroundIsAVerticalBumpAroundWhite)
     // Towards the sides the columns shade to the edge colour.
     EXPECT_LT(GetBValue(dib.Pixel(5, 1)), GetBValue(dib.Pixel(40, 1)));
     EXPECT_LT(GetBValue(dib.Pixel(195, 1)), GetBValue(dib.Pixel(160, 1)));
+}
+
+TEST(BackgroundEffects, ValuesPastTheRampStayAtItsEnds)
+{
+    // A vertical bump's leftmost column reaches 256 (noise 0), or 256 - G + G at the largest noise
+    // term; wrapped modulo 256 it would show colour 3 on the colour-1 edge.
+    const COLORREF c1 = RGB(240, 240, 255), c2 = RGB(128, 128, 128), c3 = RGB(10, 0, 40);
+    for (int amplitude : {0, 5}) {
+        std::srand(1);
+        Dib dib(64, 2000);
+        RixEffectPainter painter;
+        painter.DrawEffect(dib.dc(), RIXFX_VBUMP, RECT{0, 0, 64, 2000}, c1, c2, c3, amplitude, 0);
+        for (int y = 0; y < 2000; ++y)
+            ASSERT_GE(GetBValue(dib.Pixel(0, y)), 240) << "noise " << amplitude << " row " << y;
+    }
+    // The softbump clamps before its noise and stays inside on its own; a large amplitude on the
+    // plain noise runs past both ends.
+    std::srand(3);
+    RixEffectPainter painter;
+    painter.BuildPattern(RECT{0, 0, 50, 50}, RIXFX_NOISE, 200, 0, c1, c2, c3);
+    ReferenceRand rnd(3);
+    EXPECT_EQ(ExpectedPattern(RIXFX_NOISE, 50, 50, 200, rnd), PatternIndices(painter.GetPattern()));
+    std::vector<int> indices = PatternIndices(painter.GetPattern());
+    EXPECT_NE(indices.end(), std::find(indices.begin(), indices.end(), 0));
+    EXPECT_NE(indices.end(), std::find(indices.begin(), indices.end(), 255));
 }
 
 TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
@@ -309,7 +340,7 @@ TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
     for (int r = 0; r < H; ++r)
         for (int x = 0; x < W; ++x) {
             const size_t i = static_cast<size_t>(H - 1 - r) * W + x;
-            expected[i] = (top[i] + r * n / H + (W - x) * n / W + rnd() / (32767 / (2 * g))) % 256;
+            expected[i] = std::min(255, top[i] + r * n / H + (W - x) * n / W + rnd() / (32767 / (2 * g)));
         }
     EXPECT_EQ(expected, PatternIndices(painter.GetPattern()));
 }
