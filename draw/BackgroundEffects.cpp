@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -44,6 +45,19 @@ void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
     gdi::Brush brush(::CreateSolidBrush(color));
     if (brush)
         ::FillRect(hDC, &rect, brush.get());
+}
+
+// value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
+void FillSeparable(PaletteDib& dib, const NoiseTerm& noise, const std::vector<int>& rowPart,
+                   const std::vector<int>& columnPart)
+{
+    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
+    BYTE* const bits = dib.GetBits();
+    for (int r = 0; r < H; ++r) {
+        BYTE* row = bits + static_cast<size_t>(r) * stride;
+        for (int x = 0; x < W; ++x)
+            row[x] = ToIndex(rowPart[r] + columnPart[x] + noise.Next());
+    }
 }
 
 // Two passes: a horizontal bump of half the depth, then a bevel of width L on the left and right
@@ -107,11 +121,15 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
         }
     }
     const int n = (D - 40) / 2;
+    std::vector<int> columnPart(W);
+    for (int x = 0; x < W; ++x)
+        columnPart[x] = ((W - x) * n) / W;
     BYTE* const bits = dib.GetBits();
     for (int r = 0; r < H; ++r) {
         BYTE* row = bits + static_cast<size_t>(r) * stride;
+        const int rowPart = (r * n) / H;
         for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(row[x] + (r * n) / H + ((W - x) * n) / W + noise.NextUnshifted());
+            row[x] = ToIndex(row[x] + rowPart + columnPart[x] + noise.NextUnshifted());
     }
 }
 
@@ -214,61 +232,68 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     const int G = nNoise & 0xFF;
     const int D = 255 - 2 * G;
     const NoiseTerm noise(G);
-    BYTE* const bits = dib.GetBits();
-    const int stride = dib.GetStride();
-    // Rows in stored order: r = 0 is the bottom row of the picture.
-    auto row = [&](int r) { return bits + static_cast<size_t>(r) * stride; };
-    auto bumpOfRow = [&](int r) { return 255 * r / H - 127; };
-    auto bumpOfColumn = [&](int x) { return 255 * (W - x) / W - 127; };
+    // Rows in stored order: r = 0 is the bottom row of the picture. Most effects are a row part plus
+    // a column part plus the noise, each part worked out once.
+    std::vector<int> rowPart(H, 0), columnPart(W, 0);
+    auto eachRow = [&](auto f) {
+        for (int r = 0; r < H; ++r)
+            rowPart[r] = f(r);
+    };
+    auto eachColumn = [&](auto f) {
+        for (int x = 0; x < W; ++x)
+            columnPart[x] = f(x);
+    };
+    auto bumpOfRow = [&](int r) { return Cube(255 * r / H - 127); };
+    auto bumpOfColumn = [&](int x) { return Cube(255 * (W - x) / W - 127); };
 
     switch (nEffect) {
     case RIXFX_NOISE:
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(128 + noise.Next());
+        eachRow([](int) { return 128; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
     case RIXFX_DIAGSHADE: {
         const int n = D / 2;
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(G + (r * n) / H + ((W - x) * n) / W + noise.Next());
+        eachRow([&](int r) { return G + (r * n) / H; });
+        eachColumn([&](int x) { return ((W - x) * n) / W; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
     }
     case RIXFX_HSHADE:
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(G + (r * D) / H + noise.Next());
+        eachRow([&](int r) { return G + (r * D) / H; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
     case RIXFX_VSHADE:
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(G + ((W - x) * D) / W + noise.Next());
+        eachRow([&](int) { return G; });
+        eachColumn([&](int x) { return ((W - x) * D) / W; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
     case RIXFX_HBUMP:
-        for (int r = 0; r < H; ++r) {
-            const int value = 128 + (Cube(bumpOfRow(r)) * (128 - G)) / 128;
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(value + noise.Next());
-        }
+        eachRow([&](int r) { return 128 + (bumpOfRow(r) * (128 - G)) / 128; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
     case RIXFX_VBUMP:
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x)
-                row(r)[x] = ToIndex(128 + (Cube(bumpOfColumn(x)) * (128 - G)) / 128 + noise.Next());
+        eachRow([](int) { return 128; });
+        eachColumn([&](int x) { return (bumpOfColumn(x) * (128 - G)) / 128; });
+        FillSeparable(dib, noise, rowPart, columnPart);
         break;
-    case RIXFX_SOFTBUMP:
+    case RIXFX_SOFTBUMP: {
+        // The sum of the two bumps is scaled as a whole, then kept inside G .. 255 - G.
+        eachColumn(bumpOfColumn);
+        BYTE* const bits = dib.GetBits();
         for (int r = 0; r < H; ++r) {
-            const int rowCube = Cube(bumpOfRow(r));
+            const int rowCube = bumpOfRow(r);
+            BYTE* row = bits + static_cast<size_t>(r) * dib.GetStride();
             for (int x = 0; x < W; ++x) {
-                int p = 128 + ((rowCube + Cube(bumpOfColumn(x))) * (128 - G)) / 128;
+                int p = 128 + ((rowCube + columnPart[x]) * (128 - G)) / 128;
                 if (p < G)
                     p = G;
                 if (p > 255 - G)
                     p = 255 - G;
-                row(r)[x] = ToIndex(p + noise.Next());
+                row[x] = ToIndex(p + noise.Next());
             }
         }
         break;
+    }
     case RIXFX_HARDBUMP:
         BuildHardBump(dib, G, noise);
         break;
