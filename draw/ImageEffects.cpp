@@ -264,6 +264,23 @@ void RixEffectPainter::DrawImageLayers(HDC hDC, int x, int y, int nWidth, int nH
         ::BitBlt(hDC, x, y, nWidth, nHeight, dc, 0, 0, SRCPAINT);
 }
 
+void RixEffectPainter::ApplyOffset(HDC hDC, int& x, int& y, int nWidth, int nHeight, HBITMAP hShape,
+                                   BOOL bTransparent, COLORREF clrTransparent, DWORD dwStyle, int nOffsetX,
+                                   int nOffsetY, int nBlurWidth, int nBlurHeight, COLORREF clrEffect)
+{
+    if (!(dwStyle & (EFFECT_SHADOW | EFFECT_SOFTSHADOW))) {
+        x += nOffsetX;
+        y += nOffsetY;
+        return;
+    }
+    // The shape's pixels take the effect colour, the rest white (no shadow there).
+    const gdi::Bitmap shadow = TransformPixels(hShape, nWidth, nHeight, EFFECT_MASKCOLOR | EFFECT_INVERT, bTransparent,
+                                               clrTransparent, ~clrEffect & 0x00FFFFFF);
+    if (shadow)
+        DrawShadow(hDC, x + nOffsetX, y + nOffsetY, nWidth, nHeight, shadow.get(), (dwStyle & EFFECT_SOFTSHADOW) != 0,
+                   nBlurWidth, nBlurHeight);
+}
+
 void RixEffectPainter::DrawBitmapEffect(HDC hDC, int x, int y, int nWidth, int nHeight, HBITMAP hBitmap,
                                         BOOL bTransparent, COLORREF clrTransparent, DWORD dwStyle, BOOL bOffset,
                                         int nOffsetX, int nOffsetY, int nBlurWidth, int nBlurHeight,
@@ -283,18 +300,9 @@ void RixEffectPainter::DrawBitmapEffect(HDC hDC, int x, int y, int nWidth, int n
         TransformPixels(copy.get(), nWidth, nHeight, dwStyle, bTransparent, clrTransparent, clrEffect);
     if (!mask || !image)
         return;
-    if (bOffset) {
-        if (dwStyle & (EFFECT_SHADOW | EFFECT_SOFTSHADOW)) {
-            const gdi::Bitmap shadow = TransformPixels(copy.get(), nWidth, nHeight, EFFECT_MASKCOLOR | EFFECT_INVERT,
-                                                       bTransparent, clrTransparent, ~clrEffect & 0x00FFFFFF);
-            if (shadow)
-                DrawShadow(hDC, x + nOffsetX, y + nOffsetY, nWidth, nHeight, shadow.get(),
-                           (dwStyle & EFFECT_SOFTSHADOW) != 0, nBlurWidth, nBlurHeight);
-        } else {
-            x += nOffsetX;
-            y += nOffsetY;
-        }
-    }
+    if (bOffset)
+        ApplyOffset(hDC, x, y, nWidth, nHeight, copy.get(), bTransparent, clrTransparent, dwStyle, nOffsetX, nOffsetY,
+                    nBlurWidth, nBlurHeight, clrEffect);
     DrawImageLayers(hDC, x, y, nWidth, nHeight, image.get(), mask.get(), FALSE);
 }
 
@@ -321,18 +329,9 @@ void RixEffectPainter::DrawIconEffect(HDC hDC, int x, int y, int nWidth, int nHe
                                   : TransformPixels(color.get(), nWidth, nHeight, dwStyle, TRUE, black, clrEffect);
     if (!image)
         return;
-    if (bOffset) {
-        if (dwStyle & (EFFECT_SHADOW | EFFECT_SOFTSHADOW)) {
-            const gdi::Bitmap shadow = TransformPixels(mask.get(), nWidth, nHeight, EFFECT_MASKCOLOR | EFFECT_INVERT,
-                                                       TRUE, white, ~clrEffect & 0x00FFFFFF);
-            if (shadow)
-                DrawShadow(hDC, x + nOffsetX, y + nOffsetY, nWidth, nHeight, shadow.get(),
-                           (dwStyle & EFFECT_SOFTSHADOW) != 0, nBlurWidth, nBlurHeight);
-        } else {
-            x += nOffsetX;
-            y += nOffsetY;
-        }
-    }
+    if (bOffset)
+        ApplyOffset(hDC, x, y, nWidth, nHeight, mask.get(), TRUE, white, dwStyle, nOffsetX, nOffsetY, nBlurWidth,
+                    nBlurHeight, clrEffect);
     DrawImageLayers(hDC, x, y, nWidth, nHeight, image.get(), mask.get(), TRUE);
 }
 

@@ -97,6 +97,11 @@ public:
     BOOL SourceHasAlpha() const { return m_bSourceHasAlpha; }
 
 private:
+    // With the offset switch: a shadow of the shape at the offset position when the flags ask for one
+    // (the image stays where it is), otherwise the image itself moves by the offset.
+    void ApplyOffset(HDC hDC, int& x, int& y, int nWidth, int nHeight, HBITMAP hShape, BOOL bTransparent,
+                     COLORREF clrTransparent, DWORD dwStyle, int nOffsetX, int nOffsetY, int nBlurWidth,
+                     int nBlurHeight, COLORREF clrEffect);
     void DrawImageLayers(HDC hDC, int x, int y, int nWidth, int nHeight, HBITMAP hImage, HBITMAP hMask,
                          BOOL bMaskIsMonochrome);
 
