@@ -381,6 +381,29 @@ TEST(ImageEffects, IconsDrawThroughTheirOwnMask)
     }
 }
 
+TEST(ImageEffects, IconShadowsFollowTheIconsMask)
+{
+    const TestIcon shape(0);
+    const gdi::Icon icon = MakeIcon(shape.colour, shape.transparent);
+    Dib dib(14, 14);
+    dib.Fill(kBack);
+    RixEffectPainter painter;
+    painter.DrawIconEffect(dib.dc(), 2, 3, 8, 8, icon.get(), EFFECT_SHADOW, TRUE, 3, 2, 0, 0, RGB(90, 90, 0x40));
+    auto opaque = [&](int ix, int iy) {
+        return ix >= 0 && ix < 8 && iy >= 0 && iy < 8 && !shape.transparent[static_cast<size_t>(iy) * 8 + ix];
+    };
+    ExpectPicture(
+        dib,
+        [&](int x, int y) {
+            if (opaque(x - 2, y - 3)) {
+                const uint32_t c = shape.colour[static_cast<size_t>(y - 3) * 8 + x - 2];
+                return RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+            }
+            return opaque(x - 5, y - 5) ? Shade(kBack, 0x40, 255) : kBack;
+        },
+        "icon with its shadow");
+}
+
 TEST(ImageEffects, IconsOfAnotherSizeAreStretchedFirst)
 {
     const TestIcon shape(0);
