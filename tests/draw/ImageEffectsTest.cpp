@@ -49,6 +49,12 @@ uint32_t Rgb(COLORREF c)
     return static_cast<uint32_t>(GetRValue(c)) << 16 | GetGValue(c) << 8 | GetBValue(c);
 }
 
+// A stored 0x00RRGGBB pixel as a COLORREF.
+COLORREF AsColour(uint32_t v)
+{
+    return RGB(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF);
+}
+
 uint32_t ExpectedTransform(uint32_t c, DWORD flags, bool transparent, COLORREF clrTransparent, COLORREF clrEffect)
 {
     uint32_t d = 0;
@@ -129,7 +135,6 @@ TEST(ImageEffects, BitmapsDrawThroughTheirMaskOrWithAlpha)
                                           kMagenta,   0x00808080, 0x00010101, 0x00FEDCBA, 0x000000FF, 0x00F0F0F0};
     const gdi::Bitmap bitmap = MakeBitmap(4, 3, opaque);
     auto source = [&](int x, int y) { return opaque[static_cast<size_t>(y) * 4 + x]; };
-    auto asColour = [](uint32_t v) { return RGB(v >> 16 & 0xFF, v >> 8 & 0xFF, v & 0xFF); };
     auto inImage = [](int x, int y, int left, int top) { return x >= left && x < left + 4 && y >= top && y < top + 3; };
     for (BOOL transparent : {TRUE, FALSE}) {
         Dib dib(10, 8);
@@ -144,7 +149,7 @@ TEST(ImageEffects, BitmapsDrawThroughTheirMaskOrWithAlpha)
                 if (!inImage(x, y, 3, 2))
                     return kBack;
                 const uint32_t s = source(x - 3, y - 2);
-                return transparent && s == kMagenta ? kBack : asColour(s);
+                return transparent && s == kMagenta ? kBack : AsColour(s);
             },
             transparent ? "through the mask" : "without transparency");
     }
@@ -161,7 +166,7 @@ TEST(ImageEffects, BitmapsDrawThroughTheirMaskOrWithAlpha)
                 if (!inImage(x, y, 6, 5))
                     return kBack;
                 const uint32_t s = source(x - 6, y - 5);
-                return s == kMagenta ? kBack : asColour(ExpectedTransform(s, EFFECT_GREY, true, 0, 0));
+                return s == kMagenta ? kBack : AsColour(ExpectedTransform(s, EFFECT_GREY, true, 0, 0));
             },
             "moved by the offset");
     }
@@ -344,6 +349,12 @@ struct TestIcon {
         colour[3 * 8 + 3] = alpha | 0x00FF00;
         colour[4 * 8 + 4] = 0; // black inside the shape stays black
     }
+    // (ix, iy) in the icon's own 8 x 8 grid; anything outside is transparent.
+    bool Opaque(int ix, int iy) const
+    {
+        return ix >= 0 && ix < 8 && iy >= 0 && iy < 8 && !transparent[static_cast<size_t>(iy) * 8 + ix];
+    }
+    uint32_t Pixel(int ix, int iy) const { return colour[static_cast<size_t>(iy) * 8 + ix]; }
 };
 
 TEST(ImageEffects, IconsDrawThroughTheirOwnMask)
@@ -354,7 +365,6 @@ TEST(ImageEffects, IconsDrawThroughTheirOwnMask)
     EXPECT_EQ(8, RixEffectPainter::GetIconSize(icon.get()).cx);
     EXPECT_EQ(8, RixEffectPainter::GetIconSize(icon.get()).cy);
     EXPECT_EQ(0, RixEffectPainter::GetIconSize(nullptr).cx);
-    auto at = [&](int x, int y) { return static_cast<size_t>(y) * 8 + x; };
     for (DWORD flags : {DWORD{0}, EFFECT_DARKER, EFFECT_MASKCOLOR}) {
         Dib dib(12, 12);
         dib.Fill(kBack);
@@ -370,12 +380,11 @@ TEST(ImageEffects, IconsDrawThroughTheirOwnMask)
             dib,
             [&](int x, int y) {
                 const int ix = x - 2, iy = y - 3;
-                if (ix < 0 || ix >= 8 || iy < 0 || iy >= 8 || shape.transparent[at(ix, iy)])
+                if (!shape.Opaque(ix, iy))
                     return kBack;
                 if (flags == EFFECT_MASKCOLOR)
                     return RGB(1, 90, 200);
-                const uint32_t c = ExpectedTransform(shape.colour[at(ix, iy)], flags, true, 0, 0);
-                return RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+                return AsColour(ExpectedTransform(shape.Pixel(ix, iy), flags, true, 0, 0));
             },
             "icon");
     }
@@ -389,17 +398,12 @@ TEST(ImageEffects, IconShadowsFollowTheIconsMask)
     dib.Fill(kBack);
     RixEffectPainter painter;
     painter.DrawIconEffect(dib.dc(), 2, 3, 8, 8, icon.get(), EFFECT_SHADOW, TRUE, 3, 2, 0, 0, RGB(90, 90, 0x40));
-    auto opaque = [&](int ix, int iy) {
-        return ix >= 0 && ix < 8 && iy >= 0 && iy < 8 && !shape.transparent[static_cast<size_t>(iy) * 8 + ix];
-    };
     ExpectPicture(
         dib,
         [&](int x, int y) {
-            if (opaque(x - 2, y - 3)) {
-                const uint32_t c = shape.colour[static_cast<size_t>(y - 3) * 8 + x - 2];
-                return RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
-            }
-            return opaque(x - 5, y - 5) ? Shade(kBack, 0x40, 255) : kBack;
+            if (shape.Opaque(x - 2, y - 3))
+                return AsColour(shape.Pixel(x - 2, y - 3));
+            return shape.Opaque(x - 5, y - 5) ? Shade(kBack, 0x40, 255) : kBack;
         },
         "icon with its shadow");
 }
@@ -421,11 +425,10 @@ TEST(ImageEffects, IconsOfAnotherSizeAreStretchedFirst)
     ExpectPicture(
         dib,
         [&](int x, int y) {
-            const int ix = (x - 2) / 2, iy = (y - 2) / 3;
-            if (x < 2 || x >= 18 || y < 2 || y >= 26 || shape.transparent[static_cast<size_t>(iy) * 8 + ix])
+            // Each icon pixel becomes 2 x 3; x and y below 2 lie outside.
+            if (x < 2 || y < 2 || !shape.Opaque((x - 2) / 2, (y - 2) / 3))
                 return kBack;
-            const uint32_t c = shape.colour[static_cast<size_t>(iy) * 8 + ix];
-            return RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF);
+            return AsColour(shape.Pixel((x - 2) / 2, (y - 2) / 3));
         },
         "stretched icon");
 }
@@ -463,7 +466,7 @@ TEST(ImageEffects, StripFramesAreReadLeftToRightThenDown)
         ExpectPicture(
             dib,
             [&](int x, int y) {
-                return drawn && x >= 2 && x < 5 && y >= 1 && y < 3 ? RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF)
+                return drawn && x >= 2 && x < 5 && y >= 1 && y < 3 ? AsColour(c)
                                                                    : kBack;
             },
             "frame");
