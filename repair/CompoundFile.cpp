@@ -54,63 +54,11 @@ std::string Num(uint64_t value)
     return std::to_string(value);
 }
 
-// Read-only access at any offset; shares the file freely because we only look.
-class FileReader {
-public:
-    explicit FileReader(const std::string& path)
-    {
-        m_file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (m_file == INVALID_HANDLE_VALUE)
-            return;
-        LARGE_INTEGER size;
-        if (!::GetFileSizeEx(m_file, &size) || size.QuadPart < 0) {
-            ::CloseHandle(m_file);
-            m_file = INVALID_HANDLE_VALUE;
-            return;
-        }
-        m_length = static_cast<uint64_t>(size.QuadPart);
-    }
-    ~FileReader()
-    {
-        if (m_file != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_file);
-    }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
-
-    bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
-    uint64_t Length() const { return m_length; }
-
-    // All of [offset, offset + size) or false.
-    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
-    {
-        if (offset > m_length || size > m_length - offset)
-            return false;
-        LARGE_INTEGER pos;
-        pos.QuadPart = static_cast<LONGLONG>(offset);
-        if (!::SetFilePointerEx(m_file, pos, nullptr, FILE_BEGIN))
-            return false;
-        uint32_t done = 0;
-        while (done < size) {
-            DWORD got = 0;
-            if (!::ReadFile(m_file, buffer + done, size - done, &got, nullptr) || got == 0)
-                return false;
-            done += got;
-        }
-        return true;
-    }
-
-private:
-    HANDLE m_file = INVALID_HANDLE_VALUE;
-    uint64_t m_length = 0;
-};
-
 // Walks every structure a reader relies on, claiming each sector for one owner so that loops and
 // sectors used twice both show up as a second claim.
 class Walker {
 public:
-    explicit Walker(const FileReader& file) : m_file(file) {}
+    explicit Walker(const ByteSource& file) : m_file(file) {}
 
     bool Run(CompoundFileCheck& check);
     std::vector<uint32_t> TakeFat() { return std::move(m_fat); }
@@ -138,7 +86,7 @@ private:
     const uint8_t* Entry(uint32_t index) const { return m_directory.data() + static_cast<size_t>(index) * kEntrySize; }
     std::string EntryName(uint32_t index) const;
 
-    const FileReader& m_file;
+    const ByteSource& m_file;
     std::string m_problem;
     uint8_t m_header[kHeaderSize] = {};
     uint16_t m_version = 0;
@@ -559,12 +507,22 @@ bool Walker::CheckStreams()
 
 CompoundFile::CompoundFile(const std::string& path)
 {
-    FileReader file(path);
+    FileBytes file(path);
     if (!file.IsOpen()) {
         m_check.problem = "cannot open the file";
         return;
     }
-    Walker walker(file);
+    Walk(file);
+}
+
+CompoundFile::CompoundFile(const ByteSource& bytes)
+{
+    Walk(bytes);
+}
+
+void CompoundFile::Walk(const ByteSource& bytes)
+{
+    Walker walker(bytes);
     if (walker.Run(m_check))
         m_fat = walker.TakeFat();
 }

@@ -3,6 +3,8 @@
 // sectors, so memory stays proportional to those and not to the workbook's size.
 #pragma once
 
+#include "ByteSource.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,6 +19,8 @@ struct CompoundFileCheck {
 class CompoundFile {
 public:
     explicit CompoundFile(const std::string& path);
+    // The same check on bytes already open, or on a file as it would be after a patch.
+    explicit CompoundFile(const ByteSource& bytes);
 
     const CompoundFileCheck& Check() const { return m_check; }
     // True when the file is well-formed and no byte of [offset, offset + length) belongs to the
@@ -25,6 +29,8 @@ public:
     bool RangeHoldsNoLiveData(uint64_t offset, uint64_t length) const;
 
 private:
+    void Walk(const ByteSource& bytes);
+
     CompoundFileCheck m_check;
     // FAT entries of every sector that has at least one byte in the file (and a FAT entry).
     std::vector<uint32_t> m_fat;

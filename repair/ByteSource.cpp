@@ -1,0 +1,84 @@
+#include "ByteSource.h"
+
+#include <algorithm>
+#include <cstring>
+
+HandleBytes::HandleBytes(HANDLE hFile)
+    : m_file(hFile)
+{
+    LARGE_INTEGER size;
+    if (hFile == INVALID_HANDLE_VALUE || !::GetFileSizeEx(hFile, &size) || size.QuadPart < 0)
+        return;
+    m_length = static_cast<uint64_t>(size.QuadPart);
+    m_valid = true;
+}
+
+bool HandleBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
+{
+    if (!m_valid || offset > m_length || size > m_length - offset)
+        return false;
+    LARGE_INTEGER pos;
+    pos.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(m_file, pos, nullptr, FILE_BEGIN))
+        return false;
+    uint32_t done = 0;
+    while (done < size) {
+        DWORD got = 0;
+        if (!::ReadFile(m_file, buffer + done, size - done, &got, nullptr) || got == 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+FileBytes::FileBytes(const std::string& path)
+    : m_handle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    , m_bytes(m_handle)
+{
+}
+
+FileBytes::~FileBytes()
+{
+    if (m_handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_handle);
+}
+
+void OverlaidBytes::Lay(uint64_t offset, const uint8_t* bytes, size_t count)
+{
+    m_blocks.push_back({ offset, std::vector<uint8_t>(bytes, bytes + count) });
+}
+
+uint64_t OverlaidBytes::Length() const
+{
+    uint64_t length = m_base.Length();
+    for (const Block& block : m_blocks)
+        length = std::max<uint64_t>(length, block.offset + block.bytes.size());
+    return length;
+}
+
+bool OverlaidBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
+{
+    const uint64_t length = Length();
+    if (offset > length || size > length - offset)
+        return false;
+    // The base's part first (where it has bytes), then every block over it in the order laid.
+    const uint64_t baseLength = m_base.Length();
+    if (offset < baseLength) {
+        uint32_t fromBase = static_cast<uint32_t>(std::min<uint64_t>(size, baseLength - offset));
+        if (!m_base.ReadAt(offset, buffer, fromBase))
+            return false;
+        std::memset(buffer + fromBase, 0, size - fromBase);
+    } else {
+        std::memset(buffer, 0, size);
+    }
+    const uint64_t end = offset + size;
+    for (const Block& block : m_blocks) {
+        const uint64_t from = std::max(offset, block.offset);
+        const uint64_t to = std::min<uint64_t>(end, block.offset + block.bytes.size());
+        if (from < to)
+            std::memcpy(
+                buffer + (from - offset), block.bytes.data() + (from - block.offset), static_cast<size_t>(to - from));
+    }
+    return true;
+}

@@ -1,0 +1,72 @@
+// Read-only views of a file's bytes at any offset, so the structure check can look at a working
+// copy through the handle that holds it open, or at the copy as it would be after a patch.
+#pragma once
+
+#include "../framework/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual uint64_t Length() const = 0;
+    // All of [offset, offset + size) or false.
+    virtual bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const = 0;
+};
+
+// The bytes of an open file, read through a handle it does not own.
+class HandleBytes : public ByteSource {
+public:
+    explicit HandleBytes(HANDLE hFile);
+    bool IsValid() const { return m_valid; }
+    uint64_t Length() const override { return m_length; }
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override;
+
+private:
+    HANDLE m_file;
+    uint64_t m_length = 0;
+    bool m_valid = false;
+};
+
+// A file opened for reading only, shared freely because we only look.
+class FileBytes : public ByteSource {
+public:
+    explicit FileBytes(const std::string& path);
+    ~FileBytes() override;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE && m_bytes.IsValid(); }
+    uint64_t Length() const override { return m_bytes.Length(); }
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
+    {
+        return m_bytes.ReadAt(offset, buffer, size);
+    }
+
+private:
+    HANDLE m_handle;
+    HandleBytes m_bytes;
+};
+
+// Another source with blocks of bytes laid over it; a block may reach past the end, which then
+// grows to hold it (as writing it would).
+class OverlaidBytes : public ByteSource {
+public:
+    explicit OverlaidBytes(const ByteSource& base)
+        : m_base(base)
+    {
+    }
+    void Lay(uint64_t offset, const uint8_t* bytes, size_t count);
+    uint64_t Length() const override;
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override;
+
+private:
+    struct Block {
+        uint64_t offset;
+        std::vector<uint8_t> bytes;
+    };
+    const ByteSource& m_base;
+    std::vector<Block> m_blocks;
+};
