@@ -33,19 +33,19 @@ struct MenuItemDef {
 void CRepairDlg::BuildMenuBar()
 {
     const MenuItemDef file[] = {
-        {ID_FILE_ADD, "Add Files", IDB_MENU_ADD_FILES},
-        {ID_FILE_REMOVE_ALL, "Remove All Files", IDB_MENU_REMOVE_ALL},
-        {ID_FILE_REMOVE_SELECTED, "Remove Selcted Files", IDB_MENU_REMOVE_SELECTED},
-        {ID_FILE_REPAIR, "Repair", IDB_MENU_REPAIR},
-        {ID_FILE_EXIT, "Exit", IDB_MENU_EXIT},
+        { ID_FILE_ADD, "Add Files", IDB_MENU_ADD_FILES },
+        { ID_FILE_REMOVE_ALL, "Remove All Files", IDB_MENU_REMOVE_ALL },
+        { ID_FILE_REMOVE_SELECTED, "Remove Selcted Files", IDB_MENU_REMOVE_SELECTED },
+        { ID_FILE_REPAIR, "Repair", IDB_MENU_REPAIR },
+        { ID_FILE_EXIT, "Exit", IDB_MENU_EXIT },
     };
     const MenuItemDef tools[] = {
-        {ID_TOOLS_SETTINGS, "Setting", IDB_MENU_SETTINGS},
-        {ID_TOOLS_LIVE_UPDATE, "Liveupdate", IDB_MENU_LIVE_UPDATE},
+        { ID_TOOLS_SETTINGS, "Setting", IDB_MENU_SETTINGS },
+        { ID_TOOLS_LIVE_UPDATE, "Liveupdate", IDB_MENU_LIVE_UPDATE },
     };
     const MenuItemDef help[] = {
-        {ID_HELP_CONTENTS, "Help", IDB_MENU_HELP},
-        {ID_HELP_ABOUT, "About", IDB_MENU_ABOUT},
+        { ID_HELP_CONTENTS, "Help", IDB_MENU_HELP },
+        { ID_HELP_ABOUT, "About", IDB_MENU_ABOUT },
     };
     struct PopupDef {
         CPictureMenu& menu;
@@ -53,9 +53,9 @@ void CRepairDlg::BuildMenuBar()
         const MenuItemDef* items;
         size_t count;
     } popups[] = {
-        {m_menuFile, "&File", file, std::size(file)},
-        {m_menuTools, "Tools", tools, std::size(tools)},
-        {m_menuHelp, "Help", help, std::size(help)},
+        { m_menuFile, "&File", file, std::size(file) },
+        { m_menuTools, "Tools", tools, std::size(tools) },
+        { m_menuHelp, "Help", help, std::size(help) },
     };
     for (PopupDef& popup : popups) {
         popup.menu.CreatePopupMenu();
@@ -69,8 +69,8 @@ void CRepairDlg::BuildMenuBar()
     for (int i = 0; i < 3; i++)
         ::RemoveMenu(hBar, 0, MF_BYPOSITION);
     for (int i = 0; i < 3; i++)
-        ::InsertMenuA(hBar, i, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popups[i].menu.m_hMenu),
-                      popups[i].title);
+        ::InsertMenuA(
+            hBar, i, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(popups[i].menu.m_hMenu), popups[i].title);
     ::DrawMenuBar(m_hWnd);
 }
 
@@ -83,10 +83,16 @@ void CRepairDlg::OnExit()
     EndProcessNow();
 }
 
+std::string CRepairDlg::CompanionPath(const char* name) const
+{
+    // An unknown start folder means a missing companion, never one looked up at a drive root.
+    return m_strStartDir.empty() ? std::string() : WithBackslash(m_strStartDir) + name;
+}
+
 void CRepairDlg::OnHelp()
 {
-    std::string path = WithBackslash(m_strStartDir) + texts::kHelpFile;
-    if (IsPathFree(path)) {
+    std::string path = CompanionPath(texts::kHelpFile);
+    if (path.empty() || IsPathFree(path)) {
         ShowMessage(texts::kHelpNotFound, MB_ICONINFORMATION);
         return;
     }
@@ -95,8 +101,8 @@ void CRepairDlg::OnHelp()
 
 void CRepairDlg::OnLiveUpdate()
 {
-    std::string path = WithBackslash(m_strStartDir) + texts::kLiveUpdateProgram;
-    if (IsPathFree(path)) {
+    std::string path = CompanionPath(texts::kLiveUpdateProgram);
+    if (path.empty() || IsPathFree(path)) {
         ShowMessage(texts::kLiveUpdateNotFound, MB_ICONINFORMATION);
         return;
     }

@@ -1,6 +1,7 @@
 #include "RepairDlg.h"
 
 #include "../framework/App.h"
+#include "../framework/FolderLookup.h"
 #include "../framework/PictureBackground.h"
 #include "../res/resource.h"
 #include "SplashWindow.h"
@@ -95,9 +96,8 @@ BOOL CRepairDlg::OnInitDialog()
     m_lblInstructions.SetWindowText(texts::kStepOne);
     ::SetTimer(m_hWnd, kSelectAllTimer, kSelectAllPeriod, nullptr);
 
-    char startDir[kStartDirSize] = {};
-    ::GetCurrentDirectoryA(kStartDirSize, startDir);
-    m_strStartDir = startDir;
+    // Empty when it cannot be had: the companions are then missing, not looked for at a drive root.
+    m_strStartDir = CurrentFolder();
 
     m_nNameMode = 1;
     m_nStep = 1;
@@ -320,6 +320,8 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         OnTimer(wParam);
         break;
+    case kRunOnWindowThread:
+        return RunSentWork(lParam);
     case WM_CLOSE:
         OnExit();
         return 0;

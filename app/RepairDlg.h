@@ -10,8 +10,11 @@
 #include "../framework/Gdi.h"
 #include "../menu/PictureMenu.h"
 #include "../msgbox/RixMessageBox.h"
+#include "../repair/RepairJob.h"
 
 #include <atomic>
+#include <exception>
+#include <functional>
 #include <string>
 
 // Images of the result list.
@@ -20,12 +23,13 @@ enum ResultStatus { STATUS_WORKING = 0, STATUS_FAILED = 1, STATUS_REPAIRED = 2, 
 class CRepairDlg;
 extern CRepairDlg* g_pMainDlg;
 
-class CRepairDlg : public CDialog {
+class CRepairDlg : public CDialog, public IRepairRows {
 public:
     static constexpr UINT_PTR kSelectAllTimer = 1;
     static constexpr UINT kSelectAllPeriod = 200;
     static constexpr UINT kSplashPeriod = 4000;
-    static constexpr int kStartDirSize = 260;
+    // Work sent from the worker thread to be done on the window thread.
+    static constexpr UINT kRunOnWindowThread = WM_APP + 1;
 
     explicit CRepairDlg(HWND hWndParent = nullptr);
     ~CRepairDlg() override;
@@ -48,6 +52,8 @@ public:
     void OnLiveUpdate();
     void OnHomeLink();
     void OnAbout();
+    // A companion file in the start folder; empty when the start folder is unknown.
+    std::string CompanionPath(const char* name) const;
     // Commands of the batch run
     void OnNext();
     void OnBack();
@@ -57,12 +63,23 @@ public:
     // Stops a running worker at its next safe point and waits for it.
     void StopWorker();
 
+    // Runs the work on the window thread and waits for it; what it throws is thrown here.
+    void OnWindowThread(const std::function<void()>& work);
+
+    // The result rows, for the worker.
+    int RowCount() override;
+    RepairSource Source(int row) override;
+    void ShowWorking(int row) override;
+    void ShowFailed(int row) override;
+    void ShowRepaired(int row, const OutputChoice& output) override;
+    void ShowDone() override;
+
     // Adds one row for a full path, as Add Files does for every selected file.
     void AddSourceFile(const std::string& path);
 
     // State, read by tests and by the worker.
     int m_nStep = 1;
-    std::atomic<int> m_bRunning{0};
+    std::atomic<int> m_bRunning { 0 };
     int m_nNameMode = 1;
     int m_nLocationMode = 0;
     std::string m_strTargetDir;
@@ -89,6 +106,11 @@ private:
     // Shows the controls of one step and hides those of the other.
     void ShowStepControls(int step);
     bool AnySourceTicked() const;
+    struct SentWork {
+        const std::function<void()>* work;
+        std::exception_ptr failure;
+    };
+    LRESULT RunSentWork(LPARAM lParam);
 
     CHoverButton m_btnHomeLink;
     CTransparentStatic m_lblSelectAll;

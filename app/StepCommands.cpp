@@ -2,25 +2,21 @@
 #include "../repair/LocationDlg.h"
 #include "../repair/NameSettingDlg.h"
 #include "../repair/RepairTexts.h"
-#include "../repair/RepairWorker.h"
 #include "../repair/ResultRows.h"
 #include "../res/resource.h"
 #include "RepairDlg.h"
+#include "RepairRun.h"
 #include "Texts.h"
 
 #include <memory>
-
-namespace {
-// The worker of the latest run; g_pWorker points at it while it may still run.
-std::unique_ptr<CWinThread> g_worker;
-} // namespace
 
 void CRepairDlg::OnSettings()
 {
     if (m_nStep == 2)
         return;
-    CNameSettingDlg dlg(m_hWnd);
-    dlg.DoModal();
+    CNameSettingDlg dlg(m_hWnd, m_nNameMode, [this](const char* text) { SetInstructions(text); });
+    if (dlg.DoModal() == IDOK)
+        m_nNameMode = dlg.m_nNameMode;
 }
 
 void CRepairDlg::ShowStepControls(int step)
@@ -44,9 +40,11 @@ void CRepairDlg::OnNext()
         ShowMessage(texts::kNoFileSelected, MB_ICONINFORMATION, texts::kInstructionMore);
         return;
     }
-    CLocationDlg location(m_hWnd);
+    CLocationDlg location(m_hWnd, m_nLocationMode, m_strTargetDir, [this](const char* text) { SetInstructions(text); });
     if (location.DoModal() != IDOK)
         return;
+    m_nLocationMode = location.m_nLocationMode;
+    m_strTargetDir = location.m_strTargetDir;
 
     m_nStep = 2;
     SetInstructions(texts::kRepairing);
@@ -54,17 +52,16 @@ void CRepairDlg::OnNext()
 
     for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
         if (m_sourceList.GetCheck(i))
-            AppendRow(m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1),
-                      STATUS_QUEUED);
+            AppendRow(
+                m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1), STATUS_QUEUED);
     }
 
     // The previous worker has ended (Next is refused while one runs); its object goes now.
-    g_pWorker = nullptr;
+    g_pWorker.reset();
     ResetWorkerStop();
     // Marked before the thread starts, so a second Next in between cannot start another run.
     m_bRunning = 1;
-    g_worker = CWinThread::Begin(&RepairThreadProc, this);
-    g_pWorker = g_worker.get();
+    g_pWorker = CWinThread::Begin(&RepairThreadProc, this);
     if (!g_pWorker)
         m_bRunning = 0; // the rows stay queued
 }

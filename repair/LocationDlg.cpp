@@ -1,11 +1,17 @@
 #include "LocationDlg.h"
 
-#include "../app/RepairDlg.h"
 #include "../res/resource.h"
 #include "PathRules.h"
 #include "RepairTexts.h"
 
-CLocationDlg::CLocationDlg(HWND hWndParent) : CPictureDialog(IDD_LOCATION, IDB_LOCATION_BACKGROUND, hWndParent) {}
+CLocationDlg::CLocationDlg(
+    HWND hWndParent, int nLocationMode, const std::string& strTargetDir, InstructionSink setInstructions)
+    : CPictureDialog(IDD_LOCATION, IDB_LOCATION_BACKGROUND, hWndParent)
+    , m_nLocationMode(nLocationMode)
+    , m_strTargetDir(strTargetDir)
+    , m_setInstructions(std::move(setInstructions))
+{
+}
 
 CLocationDlg::~CLocationDlg()
 {
@@ -26,13 +32,15 @@ BOOL CLocationDlg::OnInitDialog()
     // Always opens with a different location chosen, whatever was chosen before.
     m_radioSame.SetCheck(BST_UNCHECKED);
     m_radioOther.SetCheck(BST_CHECKED);
-    g_pMainDlg->SetInstructions(texts::kLocationInstructions);
+    m_setInstructions(texts::kLocationInstructions);
     return TRUE;
 }
 
-bool CLocationDlg::BrowseForFolder(std::string& path)
+bool CLocationDlg::BrowseForFolder(HWND hWndOwner, std::string& path)
 {
     BROWSEINFOA bi = {};
+    // Owned by the dialog, which it disables while it is open: a second OK cannot open a second one.
+    bi.hwndOwner = hWndOwner;
     bi.lpszTitle = texts::kFolderBrowserTitle;
     bi.ulFlags = BIF_VALIDATE;
     PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderA(&bi);
@@ -48,28 +56,27 @@ bool CLocationDlg::BrowseForFolder(std::string& path)
 
 void CLocationDlg::OnOK()
 {
-    CRepairDlg& main = *g_pMainDlg;
     if (m_radioSame.GetCheck() == BST_CHECKED) {
-        main.m_nLocationMode = LOCATION_SAME;
+        m_nLocationMode = LOCATION_SAME;
     } else {
         std::string path;
-        if (!BrowseForFolder(path))
+        if (!BrowseForFolder(m_hWnd, path))
             return; // browser cancelled: the dialog stays open
         if (!path.empty()) {
-            main.m_nLocationMode = LOCATION_CHOSEN;
-            main.m_strTargetDir = path;
-        } else if (main.m_nLocationMode == LOCATION_UNSET) {
+            m_nLocationMode = LOCATION_CHOSEN;
+            m_strTargetDir = path;
+        } else if (m_nLocationMode == LOCATION_UNSET) {
             // A virtual folder and no earlier choice: a run must not start without a place to write.
             return;
         }
     }
-    main.SetInstructions(texts::kStepOneUpper);
+    m_setInstructions(texts::kStepOneUpper);
     EndDialog(IDOK);
 }
 
 void CLocationDlg::OnCancel()
 {
     // Nothing changes, but the label no longer asks for a location.
-    g_pMainDlg->SetInstructions(texts::kStepOneUpper);
+    m_setInstructions(texts::kStepOneUpper);
     EndDialog(IDCANCEL);
 }

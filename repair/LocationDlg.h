@@ -1,20 +1,28 @@
-// CLocationDlg: repaired copies beside their sources, or in one chosen folder.
+// CLocationDlg: repaired copies beside their sources, or in one chosen folder. It opens with the
+// caller's choice and, after OK, holds the new one; the caller stores it.
 #pragma once
 
 #include "../controls/TransparentButton.h"
 #include "../controls/TransparentStatic.h"
 #include "../framework/PictureDialog.h"
 
+#include <functional>
 #include <string>
 
 class CLocationDlg : public CPictureDialog {
 public:
-    explicit CLocationDlg(HWND hWndParent);
+    using InstructionSink = std::function<void(const char*)>;
+
+    // `setInstructions` shows a text in the main window's instruction label.
+    CLocationDlg(HWND hWndParent, int nLocationMode, const std::string& strTargetDir, InstructionSink setInstructions);
     ~CLocationDlg() override;
 
-    // The shell's folder browser: false when it was cancelled, else the chosen folder's file-system
-    // path (empty for a virtual folder such as the computer itself).
-    static bool BrowseForFolder(std::string& path);
+    int m_nLocationMode;
+    std::string m_strTargetDir;
+
+    // The shell's folder browser over its owner: false when it was cancelled, else the chosen
+    // folder's file-system path (empty for a virtual folder such as the computer itself).
+    static bool BrowseForFolder(HWND hWndOwner, std::string& path);
 
 protected:
     void DoDataExchange() override;
@@ -23,6 +31,7 @@ protected:
     void OnCancel() override;
 
 private:
+    InstructionSink m_setInstructions;
     CTransparentStatic m_group;
     CTransparentButton m_radioSame;
     CTransparentButton m_radioOther;

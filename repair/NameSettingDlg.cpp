@@ -1,12 +1,13 @@
 #include "NameSettingDlg.h"
 
-#include "../app/RepairDlg.h"
 #include "../res/resource.h"
 #include "PathRules.h"
 #include "RepairTexts.h"
 
-CNameSettingDlg::CNameSettingDlg(HWND hWndParent)
+CNameSettingDlg::CNameSettingDlg(HWND hWndParent, int nNameMode, InstructionSink setInstructions)
     : CPictureDialog(IDD_NAME_SETTING, IDB_NAME_SETTING_BACKGROUND, hWndParent)
+    , m_nNameMode(nNameMode)
+    , m_setInstructions(std::move(setInstructions))
 {
 }
 
@@ -25,8 +26,8 @@ void CNameSettingDlg::DoDataExchange()
 BOOL CNameSettingDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
-    g_pMainDlg->SetInstructions(texts::kNameSettingInstructions);
-    bool prefix = g_pMainDlg->m_nNameMode == NAME_PREFIX;
+    m_setInstructions(texts::kNameSettingInstructions);
+    bool prefix = m_nNameMode == NAME_PREFIX;
     m_radioPrefix.SetCheck(prefix ? BST_CHECKED : BST_UNCHECKED);
     m_radioSuffix.SetCheck(prefix ? BST_UNCHECKED : BST_CHECKED);
     return TRUE;
@@ -34,13 +35,13 @@ BOOL CNameSettingDlg::OnInitDialog()
 
 void CNameSettingDlg::OnOK()
 {
-    g_pMainDlg->m_nNameMode = m_radioPrefix.GetCheck() == BST_CHECKED ? NAME_PREFIX : NAME_SUFFIX;
-    g_pMainDlg->SetInstructions(texts::kStepOneUpper);
+    m_nNameMode = m_radioPrefix.GetCheck() == BST_CHECKED ? NAME_PREFIX : NAME_SUFFIX;
+    m_setInstructions(texts::kStepOneUpper);
     EndDialog(IDOK);
 }
 
 void CNameSettingDlg::OnCancel()
 {
-    g_pMainDlg->SetInstructions(texts::kStepOneUpper);
+    m_setInstructions(texts::kStepOneUpper);
     EndDialog(IDCANCEL);
 }

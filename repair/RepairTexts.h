@@ -1,4 +1,4 @@
-// Texts of the batch run and its two setting dialogs, each kept in one place.
+// Texts of the batch run, the per-file repair and the two setting dialogs, each kept in one place.
 #pragma once
 
 namespace texts {
@@ -14,5 +14,13 @@ inline constexpr const char* kFolderBrowserTitle = "Please select the path to re
 inline constexpr const char* kRepairing = "                File Reparing in progress..";
 inline constexpr const char* kNoFileSelected = "No file selected to repair";
 inline constexpr const char* kAbortQuestion = "Do you want to abort repair process";
+inline constexpr const char* kRepairDone = "                \r\nFile Reparing Done press Back Button for repair other files";
+
+// The status column of a result row
+inline constexpr const char* kStatusRepaired = "Repaired";
+inline constexpr const char* kStatusFailed = "Failed";
+
+// Appended to the start folder
+inline constexpr const char* kTemplateFile = "\\VuzuviViduv.dll";
 
 } // namespace texts

@@ -8,9 +8,6 @@
 
 enum ResultColumn { RESULT_SOURCE_NAME, RESULT_SOURCE_FOLDER, RESULT_OUTPUT_NAME, RESULT_OUTPUT_FOLDER, RESULT_STATUS };
 
-inline constexpr const char* kStatusRepaired = "Repaired";
-inline constexpr const char* kStatusFailed = "Failed";
-
 std::string GetRowText(HWND hList, int row, int column);
 void SetRowText(HWND hList, int row, int column, const std::string& text);
 // A row takes a new image by being deleted and inserted again at its index with its first four

@@ -4,7 +4,7 @@
 #include "TempFolder.h"
 #include "repair/CompoundFile.h"
 #include "repair/PathRules.h"
-#include "repair/RepairWorker.h"
+#include "app/RepairRun.h"
 #include "res/resource.h"
 
 #include <cstdio>

@@ -1,0 +1,25 @@
+// The batch run's entry points on the main window: they read the window's settings into a value
+// and hand them, with the window as the rows' keeper, to the repair in repair/.
+#pragma once
+
+#include "../framework/Thread.h"
+#include "../repair/RepairJob.h"
+
+#include <memory>
+#include <string>
+
+class CRepairDlg;
+
+// The worker of the latest run.
+extern std::unique_ptr<CWinThread> g_pWorker;
+
+// The settings a run of this window works with.
+RepairSettings SettingsOf(const CRepairDlg& dlg);
+
+// The worker's entry; the parameter is the main window. Returns 1.
+UINT RepairThreadProc(LPVOID pParam);
+// Repairs every row of the result list, in order.
+void RepairAll();
+// Repairs one working copy into the output folder and records the outcome in the row; the source's
+// folder is m_strSourceDir.
+void RepairFile(const std::string& workingCopy, int row);

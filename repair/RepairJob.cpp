@@ -1,0 +1,217 @@
+#include "RepairJob.h"
+
+#include "../framework/FolderLookup.h"
+#include "FileCopy.h"
+#include "RepairSteps.h"
+#include "RepairTexts.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> g_bStopRequested { false };
+
+bool Stopped()
+{
+    return g_bStopRequested;
+}
+
+double Now()
+{
+    LARGE_INTEGER count, frequency;
+    ::QueryPerformanceCounter(&count);
+    ::QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Adds the time of a scope to one stage, when times are kept.
+class StageClock {
+public:
+    StageClock(RepairStageTimes* times, double RepairStageTimes::*stage)
+        : m_times(times)
+        , m_stage(stage)
+        , m_start(times ? Now() : 0)
+    {
+    }
+    ~StageClock()
+    {
+        if (m_times)
+            m_times->*m_stage += Now() - m_start;
+    }
+    StageClock(const StageClock&) = delete;
+    StageClock& operator=(const StageClock&) = delete;
+
+private:
+    RepairStageTimes* m_times;
+    double RepairStageTimes::*m_stage;
+    double m_start;
+};
+
+void FailRow(IRepairRows& rows, int row, RepairStageTimes* times)
+{
+    StageClock clock(times, &RepairStageTimes::rows);
+    rows.ShowFailed(row);
+}
+
+void Remove(const std::string& path, RepairStageTimes* times)
+{
+    StageClock clock(times, &RepairStageTimes::cleanup);
+    ::DeleteFileA(path.c_str());
+}
+
+// A row that ended in an exception: whatever it wrote goes, and the row says so.
+void FailAfterException(IRepairRows& rows, int row, const std::string& workingCopy, const std::string& output)
+{
+    if (!output.empty())
+        ::DeleteFileA(output.c_str());
+    if (!workingCopy.empty())
+        ::DeleteFileA(workingCopy.c_str());
+    try {
+        rows.ShowFailed(row);
+    } catch (...) {
+        // The row cannot even be shown; the run goes on all the same.
+    }
+}
+
+} // namespace
+
+void RequestWorkerStop()
+{
+    g_bStopRequested = true;
+}
+
+bool WorkerStopRequested()
+{
+    return g_bStopRequested;
+}
+
+void ResetWorkerStop()
+{
+    g_bStopRequested = false;
+}
+
+std::string TemporaryFolder()
+{
+    std::string folder = LookUpFolder([](DWORD size, char* buffer) { return ::GetTempPathA(size, buffer); });
+    return folder.empty() ? folder : WithBackslash(folder);
+}
+
+RepairSettings MakeRepairSettings(
+    int nameMode, int locationMode, const std::string& targetDir, const std::string& startDir)
+{
+    RepairSettings settings;
+    settings.nameMode = nameMode;
+    settings.locationMode = locationMode;
+    settings.targetDir = targetDir;
+    settings.startDir = startDir;
+    if (!startDir.empty())
+        settings.templatePath = startDir + texts::kTemplateFile;
+    return settings;
+}
+
+void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairStageTimes* times)
+{
+    int count = 0;
+    {
+        StageClock clock(times, &RepairStageTimes::rows);
+        count = rows.RowCount();
+    }
+    for (int row = 0; row < count; row++) {
+        if (Stopped())
+            return;
+        RepairRowOf(settings, rows, row, times);
+    }
+    if (!Stopped()) {
+        StageClock clock(times, &RepairStageTimes::rows);
+        rows.ShowDone();
+    }
+}
+
+void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times)
+{
+    std::string workingCopy; // set once the copy made it, so only ours is ever removed
+    try {
+        RepairSource source;
+        {
+            StageClock clock(times, &RepairStageTimes::rows);
+            rows.ShowWorking(row);
+            source = rows.Source(row);
+        }
+        source.folder = WithBackslash(source.folder);
+        const std::string sourcePath = source.folder + source.name;
+        bool copied = false;
+        {
+            StageClock clock(times, &RepairStageTimes::workingCopy);
+            ::SetFileAttributesA(sourcePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+            // Without a temporary folder there is nowhere to work: never the root of the drive.
+            const std::string temp = TemporaryFolder();
+            if (Stopped())
+                return;
+            if (!temp.empty()) {
+                const std::string path = temp + FirstCandidateName(source.name, settings.nameMode);
+                copied = CopyWhole(sourcePath, path, CopyTarget::Replace, &Stopped);
+                if (copied)
+                    workingCopy = path;
+            }
+        }
+        if (!copied) {
+            if (!Stopped())
+                FailRow(rows, row, times);
+            return;
+        }
+        RepairWorkingCopy(settings, rows, workingCopy, source, row, times);
+    } catch (...) {
+        FailAfterException(rows, row, workingCopy, std::string());
+    }
+}
+
+void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
+    const RepairSource& source, int row, RepairStageTimes* times)
+{
+    std::string written; // the output this row wrote
+    try {
+        PatchReport report;
+        {
+            StageClock clock(times, &RepairStageTimes::patch);
+            report = PatchWorkingCopy(workingCopy, settings.templatePath);
+        }
+        if (Stopped()) {
+            Remove(workingCopy, times);
+            return;
+        }
+        if (report.result != PatchResult::Patched) {
+            FailRow(rows, row, times);
+            Remove(workingCopy, times);
+            return;
+        }
+
+        OutputChoice output;
+        bool copied = false;
+        {
+            StageClock clock(times, &RepairStageTimes::placing);
+            if (settings.locationMode == LOCATION_SAME)
+                CreateFolderPath(OutputFolder(LOCATION_SAME, source.folder, settings.targetDir));
+            output = ChooseOutput(
+                source.name, settings.nameMode, settings.locationMode, source.folder, settings.targetDir);
+            // The name was free a moment ago; if it is taken now, it is not ours to replace.
+            if (!output.path.empty())
+                copied = CopyWhole(workingCopy, output.path, CopyTarget::New, &Stopped);
+            if (copied)
+                written = output.path;
+        }
+        if (Stopped() && !copied) {
+            Remove(workingCopy, times);
+            return;
+        }
+        if (copied) {
+            StageClock clock(times, &RepairStageTimes::rows);
+            rows.ShowRepaired(row, output);
+        } else {
+            // Every name taken, or the copy failed: nothing half written stays behind.
+            FailRow(rows, row, times);
+        }
+        Remove(workingCopy, times);
+    } catch (...) {
+        FailAfterException(rows, row, workingCopy, written);
+    }
+}

@@ -1,0 +1,66 @@
+// The batch repair, apart from any window: it takes its settings as a value and reports each
+// row's progress through IRepairRows, which the main window implements over its result list.
+#pragma once
+
+#include "PathRules.h"
+
+#include <string>
+
+struct RepairSettings {
+    int nameMode = NAME_PREFIX;
+    int locationMode = LOCATION_UNSET;
+    std::string targetDir; // the chosen folder of LOCATION_CHOSEN
+    std::string startDir; // where the program's companions are; empty when it could not be found
+    std::string templatePath; // the template's full path; empty when there is none to look for
+};
+
+// The settings for a start folder: the template is looked up there, never at a drive root.
+RepairSettings MakeRepairSettings(
+    int nameMode, int locationMode, const std::string& targetDir, const std::string& startDir);
+
+// A row's source as the list shows it.
+struct RepairSource {
+    std::string name;
+    std::string folder;
+};
+
+class IRepairRows {
+public:
+    virtual int RowCount() = 0;
+    virtual RepairSource Source(int row) = 0;
+    virtual void ShowWorking(int row) = 0;
+    virtual void ShowFailed(int row) = 0;
+    virtual void ShowRepaired(int row, const OutputChoice& output) = 0;
+    // Every row has been reached.
+    virtual void ShowDone() = 0;
+
+protected:
+    ~IRepairRows() = default;
+};
+
+// Where the time of a run goes, per stage, in seconds; kept only when asked for.
+struct RepairStageTimes {
+    double workingCopy = 0; // attributes, temporary folder and the copy into it
+    double patch = 0; // header patch, tail block and the structure checks
+    double placing = 0; // output folder, free name and the copy to it
+    double rows = 0; // row updates in the list
+    double cleanup = 0; // removing the working copy
+};
+
+// Repairs every row in order; a row that fails, even by an exception, never stops the run.
+void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairStageTimes* times = nullptr);
+// Makes the working copy of one row and repairs it.
+void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr);
+// Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
+// records the outcome in the row and removes the working copy.
+void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
+    const RepairSource& source, int row, RepairStageTimes* times = nullptr);
+
+// Asks the run to stop at its next safe point (between the steps of a file).
+void RequestWorkerStop();
+bool WorkerStopRequested();
+// Clears the request before a new run.
+void ResetWorkerStop();
+
+// The temporary folder with its trailing backslash, or empty when the system names none that fits.
+std::string TemporaryFolder();
