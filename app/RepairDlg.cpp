@@ -295,7 +295,9 @@ BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
         OnSelectAll();
         return TRUE;
     case IDC_HOME_LINK:
-        OnHomeLink();
+        // The second click of a double click comes as a double-click notification: one page is enough.
+        if (HIWORD(wParam) == BN_CLICKED)
+            OnHomeLink();
         return TRUE;
     default:
         return FALSE;

@@ -68,8 +68,7 @@ public:
 
     // The result rows, for the worker.
     int RowCount() override;
-    RepairSource Source(int row) override;
-    void ShowWorking(int row) override;
+    RepairSource StartRow(int row) override;
     void ShowFailed(int row) override;
     void ShowRepaired(int row, const OutputChoice& output) override;
     void ShowDone() override;

@@ -65,20 +65,16 @@ int CRepairDlg::RowCount()
     return count;
 }
 
-RepairSource CRepairDlg::Source(int row)
+RepairSource CRepairDlg::StartRow(int row)
 {
     RepairSource source;
     OnWindowThread([&] {
+        SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING);
         source.name = m_resultList.GetItemText(row, RESULT_SOURCE_NAME);
         source.folder = m_resultList.GetItemText(row, RESULT_SOURCE_FOLDER);
         m_strSourceDir = WithBackslash(source.folder);
     });
     return source;
-}
-
-void CRepairDlg::ShowWorking(int row)
-{
-    OnWindowThread([&] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); });
 }
 
 void CRepairDlg::ShowFailed(int row)

@@ -44,6 +44,14 @@ FileBytes::~FileBytes()
         ::CloseHandle(m_handle);
 }
 
+bool MemoryBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
+{
+    if (offset > m_bytes.size() || size > m_bytes.size() - offset)
+        return false;
+    std::memcpy(buffer, m_bytes.data() + offset, size);
+    return true;
+}
+
 void OverlaidBytes::Lay(uint64_t offset, const uint8_t* bytes, size_t count)
 {
     m_blocks.push_back({ offset, std::vector<uint8_t>(bytes, bytes + count) });

@@ -50,6 +50,20 @@ private:
     HandleBytes m_bytes;
 };
 
+// Bytes already in memory.
+class MemoryBytes : public ByteSource {
+public:
+    explicit MemoryBytes(const std::vector<uint8_t>& bytes)
+        : m_bytes(bytes)
+    {
+    }
+    uint64_t Length() const override { return m_bytes.size(); }
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override;
+
+private:
+    const std::vector<uint8_t>& m_bytes;
+};
+
 // Another source with blocks of bytes laid over it; a block may reach past the end, which then
 // grows to hold it (as writing it would).
 class OverlaidBytes : public ByteSource {

@@ -26,7 +26,7 @@ constexpr uint8_t kTypeStorage = 1;
 constexpr uint8_t kTypeStream = 2;
 constexpr uint8_t kTypeRoot = 5;
 
-const uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+const uint8_t kSignature[8] = { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 };
 
 uint16_t Get16(const uint8_t* p)
 {
@@ -35,8 +35,8 @@ uint16_t Get16(const uint8_t* p)
 
 uint32_t Get32(const uint8_t* p)
 {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
+        | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 uint64_t Get64(const uint8_t* p)
@@ -58,7 +58,10 @@ std::string Num(uint64_t value)
 // sectors used twice both show up as a second claim.
 class Walker {
 public:
-    explicit Walker(const ByteSource& file) : m_file(file) {}
+    explicit Walker(const ByteSource& file)
+        : m_file(file)
+    {
+    }
 
     bool Run(CompoundFileCheck& check);
     std::vector<uint32_t> TakeFat() { return std::move(m_fat); }
@@ -91,28 +94,28 @@ private:
     uint8_t m_header[kHeaderSize] = {};
     uint16_t m_version = 0;
     uint32_t m_sectorSize = 0;
-    uint32_t m_entriesPerSector = 0;  // FAT entries in one sector
-    uint64_t m_fullSectors = 0;       // sectors wholly inside the file
-    uint64_t m_usable = 0;            // sectors a chain may name: wholly inside and covered by the FAT
+    uint32_t m_entriesPerSector = 0; // FAT entries in one sector
+    uint64_t m_fullSectors = 0; // sectors wholly inside the file
+    uint64_t m_usable = 0; // sectors a chain may name: wholly inside and covered by the FAT
     uint32_t m_fatCount = 0;
     std::vector<uint32_t> m_fat;
-    std::vector<uint32_t> m_owner;  // per usable sector: 0 free, else index into m_ownerNames + 1
+    std::vector<uint32_t> m_owner; // per usable sector: 0 free, else index into m_ownerNames + 1
     std::vector<std::string> m_ownerNames;
 
     std::vector<uint8_t> m_directory;
     uint32_t m_entryCount = 0;
-    std::vector<uint32_t> m_streams;  // reachable stream entries
+    std::vector<uint32_t> m_streams; // reachable stream entries
     bool m_foundWorkbook = false;
 
     std::vector<uint32_t> m_miniFat;
     std::vector<uint32_t> m_miniOwner;
-    uint64_t m_miniSectors = 0;  // mini sectors wholly inside the mini stream and covered by the mini FAT
+    uint64_t m_miniSectors = 0; // mini sectors wholly inside the mini stream and covered by the mini FAT
 };
 
 bool Walker::Run(CompoundFileCheck& check)
 {
-    bool ok = ReadHeader(check) && ReadDifatAndFat() && ReadDirectory() && CheckTree() && ReadMiniFat() &&
-              CheckStreams();
+    bool ok
+        = ReadHeader(check) && ReadDifatAndFat() && ReadDirectory() && CheckTree() && ReadMiniFat() && CheckStreams();
     if (ok && !m_foundWorkbook)
         ok = Fail("no Workbook or Book stream in the root storage");
     check.wellFormed = ok;
@@ -202,8 +205,7 @@ bool Walker::Claim(uint32_t sector, uint32_t owner)
     if (previous == owner)
         return Fail(m_ownerNames[owner - 1] + " loops at sector " + Num(sector));
     if (previous != 0)
-        return Fail(m_ownerNames[owner - 1] + " shares sector " + Num(sector) + " with " +
-                    m_ownerNames[previous - 1]);
+        return Fail(m_ownerNames[owner - 1] + " shares sector " + Num(sector) + " with " + m_ownerNames[previous - 1]);
     m_owner[sector] = owner;
     return true;
 }
@@ -268,7 +270,7 @@ bool Walker::ReadDifatAndFat()
             return false;
         uint64_t base = uint64_t(i) * m_entriesPerSector;
         if (base >= m_fat.size())
-            continue;  // covers only sectors past the end of the file
+            continue; // covers only sectors past the end of the file
         if (!ReadSector(sector, buffer))
             return Fail("cannot read FAT sector " + Num(sector));
         uint64_t count = std::min<uint64_t>(m_entriesPerSector, m_fat.size() - base);
@@ -339,7 +341,7 @@ bool Walker::CheckTree()
 {
     struct Visit {
         uint32_t entry;
-        uint32_t parent;  // the storage whose children this entry is among
+        uint32_t parent; // the storage whose children this entry is among
     };
     std::vector<uint8_t> visited(m_entryCount, 0);
     std::vector<Visit> pending;
@@ -348,7 +350,7 @@ bool Walker::CheckTree()
             return true;
         if (link >= m_entryCount)
             return Fail("directory link " + Num(link) + " out of range");
-        pending.push_back({link, parent});
+        pending.push_back({ link, parent });
         return true;
     };
 
@@ -357,8 +359,8 @@ bool Walker::CheckTree()
     if (rootNameBytes > kMaxNameBytes || rootNameBytes % 2 != 0)
         return Fail("root entry name length is invalid");
     // A reader never follows the root's siblings; they only need to be sane links.
-    if ((Get32(root + 68) != kNoStream && Get32(root + 68) >= m_entryCount) ||
-        (Get32(root + 72) != kNoStream && Get32(root + 72) >= m_entryCount))
+    if ((Get32(root + 68) != kNoStream && Get32(root + 68) >= m_entryCount)
+        || (Get32(root + 72) != kNoStream && Get32(root + 72) >= m_entryCount))
         return Fail("root entry sibling link out of range");
     visited[0] = 1;
     if (!push(Get32(root + 76), 0))
@@ -483,7 +485,7 @@ bool Walker::CheckStreams()
         const uint8_t* entry = Entry(index);
         uint64_t size = StreamSize(entry);
         if (size == 0)
-            continue;  // nothing to read, so the start does not matter
+            continue; // nothing to read, so the start does not matter
         uint32_t start = Get32(entry + 116);
         std::string name = "stream '" + EntryName(index) + "'";
         uint64_t count = 0;
@@ -503,7 +505,7 @@ bool Walker::CheckStreams()
     return true;
 }
 
-}  // namespace
+} // namespace
 
 CompoundFile::CompoundFile(const std::string& path)
 {

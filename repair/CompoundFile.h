@@ -11,8 +11,8 @@
 
 struct CompoundFileCheck {
     bool wellFormed = false;
-    std::string problem;      // why not, in a few words (empty when well-formed)
-    uint32_t sectorSize = 0;  // 512 or 4096 once the header says so
+    std::string problem; // why not, in a few words (empty when well-formed)
+    uint32_t sectorSize = 0; // 512 or 4096 once the header says so
 };
 
 // Reads a file's structure once; both answers come from what was read.

@@ -38,6 +38,63 @@ private:
     HANDLE m_h;
 };
 
+// Shared as CopyFile shares it, so a workbook open in Excel can still be copied.
+HANDLE OpenSource(const std::string& path, uint64_t& size, FILETIME& written)
+{
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER length;
+    if (h != INVALID_HANDLE_VALUE
+        && (!::GetFileSizeEx(h, &length) || length.QuadPart < 0 || !::GetFileTime(h, nullptr, nullptr, &written))) {
+        ::CloseHandle(h);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (h != INVALID_HANDLE_VALUE)
+        size = static_cast<uint64_t>(length.QuadPart);
+    return h;
+}
+
+bool ReadFully(HANDLE h, uint8_t* data, DWORD count)
+{
+    DWORD got = 0;
+    return ::ReadFile(h, data, count, &got, nullptr) && got == count;
+}
+
+// Creates the target and fills it with `size` bytes that `next(data, count)` hands out block by
+// block. From the moment the target is opened it is ours (created by us, or emptied by us in place
+// of the old one), so on any failure, an exception included, it is removed.
+bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, CopyTarget target,
+    const std::function<bool()>& cancelled,
+    const std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>& next)
+{
+    Handle copy(
+        ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, target == CopyTarget::New ? CREATE_NEW : CREATE_ALWAYS,
+            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!copy.ok())
+        return false;
+    bool ok = true;
+    try {
+        const CopyBlockWriter write = g_writer.load();
+        for (uint64_t offset = 0; ok && offset < size;) {
+            const DWORD count = size - offset < kBlockSize ? static_cast<DWORD>(size - offset) : kBlockSize;
+            const uint8_t* data = nullptr;
+            ok = !(cancelled && cancelled()) && next(offset, count, data) && write(copy.get(), data, count);
+            offset += count;
+        }
+        // Like CopyFile, the copy keeps the source's last write time; the data is whole without it.
+        if (ok)
+            ::SetFileTime(copy.get(), nullptr, nullptr, &written);
+    } catch (...) {
+        copy.Close();
+        ::DeleteFileA(to.c_str());
+        throw;
+    }
+    ok = copy.Close() && ok;
+    if (!ok)
+        ::DeleteFileA(to.c_str());
+    return ok;
+}
+
 } // namespace
 
 CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer)
@@ -45,46 +102,48 @@ CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer)
     return g_writer.exchange(writer ? writer : &WriteBlock);
 }
 
+bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image)
+{
+    uint64_t size = 0;
+    Handle source(OpenSource(path, size, image.written));
+    if (!source.ok() || size > limit)
+        return false;
+    try {
+        image.bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (uint64_t offset = 0; offset < size; offset += kBlockSize) {
+        const DWORD count = size - offset < kBlockSize ? static_cast<DWORD>(size - offset) : kBlockSize;
+        if (!ReadFully(source.get(), image.bytes.data() + offset, count))
+            return false;
+    }
+    return true;
+}
+
+bool WriteWhole(
+    const std::string& to, const FileImage& image, CopyTarget target, const std::function<bool()>& cancelled)
+{
+    return WriteTarget(
+        to, image.bytes.size(), image.written, target, cancelled, [&](uint64_t offset, DWORD, const uint8_t*& data) {
+            data = image.bytes.data() + offset;
+            return true;
+        });
+}
+
 bool CopyWhole(
     const std::string& from, const std::string& to, CopyTarget target, const std::function<bool()>& cancelled)
 {
-    // Shared as CopyFile shares it, so a workbook open in Excel can still be copied.
-    Handle source(::CreateFileA(from.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size;
+    uint64_t size = 0;
     FILETIME written;
-    if (!source.ok() || !::GetFileSizeEx(source.get(), &size)
-        || !::GetFileTime(source.get(), nullptr, nullptr, &written))
+    Handle source(OpenSource(from, size, written));
+    if (!source.ok())
         return false;
-
-    // From here on the target is ours: created by us, or emptied by us in place of the old one.
-    Handle copy(
-        ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, target == CopyTarget::New ? CREATE_NEW : CREATE_ALWAYS,
-            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!copy.ok())
+    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockSize]);
+    if (!block)
         return false;
-
-    bool ok = true;
-    uint64_t left = static_cast<uint64_t>(size.QuadPart);
-    std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[left < kBlockSize ? left + 1 : kBlockSize]);
-    ok = block != nullptr;
-    const CopyBlockWriter write = g_writer.load();
-    while (ok && left > 0) {
-        if (cancelled && cancelled()) {
-            ok = false;
-            break;
-        }
-        DWORD want = left < kBlockSize ? static_cast<DWORD>(left) : kBlockSize;
-        DWORD got = 0;
-        ok = ::ReadFile(source.get(), block.get(), want, &got, nullptr) && got == want
-            && write(copy.get(), block.get(), got);
-        left -= got;
-    }
-    // Like CopyFile, the copy keeps the source's last write time; the data is whole without it.
-    if (ok)
-        ::SetFileTime(copy.get(), nullptr, nullptr, &written);
-    ok = copy.Close() && ok;
-    if (!ok)
-        ::DeleteFileA(to.c_str());
-    return ok;
+    return WriteTarget(to, size, written, target, cancelled, [&](uint64_t, DWORD count, const uint8_t*& data) {
+        data = block.get();
+        return ReadFully(source.get(), block.get(), count);
+    });
 }

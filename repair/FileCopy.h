@@ -1,5 +1,5 @@
 // Copies that leave a whole file or none: a copy that fails part way (a full disk, a source that
-// goes away, a stop request) removes what it wrote, and never a file it did not write.
+// goes away, a stop request, an exception) removes what it wrote, and never a file it did not write.
 #pragma once
 
 #include "../framework/Platform.h"
@@ -7,14 +7,29 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 enum class CopyTarget {
     Replace, // an existing file of that name is replaced, as CopyFile does
     New, // the copy fails when the name is taken, so whatever it leaves is ours
 };
 
-// Copies `from` to `to` with the source's last write time. `cancelled` is asked between blocks.
-// Fails without touching `to` when the source cannot be opened.
+// A file's bytes and last write time, read whole.
+struct FileImage {
+    std::vector<uint8_t> bytes;
+    FILETIME written = {};
+};
+
+// Reads a file of at most `limit` bytes whole; false when it cannot be read, is larger, or there
+// is no memory for it.
+bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image);
+
+// Writes the image to `to` with its last write time. `cancelled` is asked between blocks.
+bool WriteWhole(
+    const std::string& to, const FileImage& image, CopyTarget target, const std::function<bool()>& cancelled = nullptr);
+
+// Copies `from` to `to` with the source's last write time, block by block. Fails without
+// touching `to` when the source cannot be opened.
 bool CopyWhole(const std::string& from, const std::string& to, CopyTarget target,
     const std::function<bool()>& cancelled = nullptr);
 

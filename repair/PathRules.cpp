@@ -92,7 +92,7 @@ bool IsPathFree(const std::string& path)
 }
 
 OutputChoice ChooseOutput(const std::string& name, int nameMode, int locationMode, const std::string& sourceDir,
-                          const std::string& targetDir, const std::function<bool(const std::string&)>& isFree)
+    const std::string& targetDir, const std::function<bool(const std::string&)>& isFree)
 {
     const std::string folder = OutputFolder(locationMode, sourceDir, targetDir);
     // The first candidate goes into the chosen folder as the user gave it; numbered ones into the
@@ -103,14 +103,14 @@ OutputChoice ChooseOutput(const std::string& name, int nameMode, int locationMod
         if (!targetDir.empty() && targetDir.back() == '\\')
             path = targetDir + first;
         if (isFree(path))
-            return {path, first, targetDir};
+            return { path, first, targetDir };
     } else if (isFree(folder + first)) {
-        return {folder + first, first, folder};
+        return { folder + first, first, folder };
     }
     for (int n = 1; n <= kMaxNumberedName; n++) {
         std::string numbered = NumberedCandidateName(name, n, nameMode);
         if (isFree(folder + numbered))
-            return {folder + numbered, numbered, folder};
+            return { folder + numbered, numbered, folder };
     }
     return {};
 }

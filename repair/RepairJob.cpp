@@ -134,12 +134,13 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
         RepairSource source;
         {
             StageClock clock(times, &RepairStageTimes::rows);
-            rows.ShowWorking(row);
-            source = rows.Source(row);
+            source = rows.StartRow(row);
         }
         source.folder = WithBackslash(source.folder);
         const std::string sourcePath = source.folder + source.name;
-        bool copied = false;
+        std::string path;
+        FileImage image;
+        bool inMemory = false;
         {
             StageClock clock(times, &RepairStageTimes::workingCopy);
             ::SetFileAttributesA(sourcePath.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -148,41 +149,63 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
             if (Stopped())
                 return;
             if (!temp.empty()) {
-                const std::string path = temp + FirstCandidateName(source.name, settings.nameMode);
-                copied = CopyWhole(sourcePath, path, CopyTarget::Replace, &Stopped);
-                if (copied)
-                    workingCopy = path;
+                path = temp + FirstCandidateName(source.name, settings.nameMode);
+                inMemory = ReadWhole(sourcePath, kInMemoryLimit, image);
             }
         }
-        if (!copied) {
+        if (!path.empty() && inMemory) {
+            // Read once: repaired in memory, then written as the working copy and, from the same
+            // bytes, to the output.
+            PatchReport report;
+            {
+                StageClock clock(times, &RepairStageTimes::patch);
+                report = PatchImage(image.bytes, settings.templatePath);
+            }
+            if (Stopped())
+                return;
+            if (report.result != PatchResult::Patched) {
+                FailRow(rows, row, times);
+                return;
+            }
+            StageClock clock(times, &RepairStageTimes::workingCopy);
+            if (WriteWhole(path, image, CopyTarget::Replace, &Stopped))
+                workingCopy = path;
+        } else if (!path.empty()) {
+            StageClock clock(times, &RepairStageTimes::workingCopy);
+            if (CopyWhole(sourcePath, path, CopyTarget::Replace, &Stopped))
+                workingCopy = path;
+        }
+        if (workingCopy.empty()) {
             if (!Stopped())
                 FailRow(rows, row, times);
             return;
         }
-        RepairWorkingCopy(settings, rows, workingCopy, source, row, times);
+        RepairWorkingCopy(settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr);
     } catch (...) {
         FailAfterException(rows, row, workingCopy, std::string());
     }
 }
 
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times)
+    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired)
 {
     std::string written; // the output this row wrote
     try {
-        PatchReport report;
-        {
-            StageClock clock(times, &RepairStageTimes::patch);
-            report = PatchWorkingCopy(workingCopy, settings.templatePath);
-        }
-        if (Stopped()) {
-            Remove(workingCopy, times);
-            return;
-        }
-        if (report.result != PatchResult::Patched) {
-            FailRow(rows, row, times);
-            Remove(workingCopy, times);
-            return;
+        if (!repaired) {
+            PatchReport report;
+            {
+                StageClock clock(times, &RepairStageTimes::patch);
+                report = PatchWorkingCopy(workingCopy, settings.templatePath);
+            }
+            if (Stopped()) {
+                Remove(workingCopy, times);
+                return;
+            }
+            if (report.result != PatchResult::Patched) {
+                FailRow(rows, row, times);
+                Remove(workingCopy, times);
+                return;
+            }
         }
 
         OutputChoice output;
@@ -195,7 +218,8 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
                 source.name, settings.nameMode, settings.locationMode, source.folder, settings.targetDir);
             // The name was free a moment ago; if it is taken now, it is not ours to replace.
             if (!output.path.empty())
-                copied = CopyWhole(workingCopy, output.path, CopyTarget::New, &Stopped);
+                copied = repaired ? WriteWhole(output.path, *repaired, CopyTarget::New, &Stopped)
+                                  : CopyWhole(workingCopy, output.path, CopyTarget::New, &Stopped);
             if (copied)
                 written = output.path;
         }

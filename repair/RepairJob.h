@@ -2,6 +2,7 @@
 // row's progress through IRepairRows, which the main window implements over its result list.
 #pragma once
 
+#include "FileCopy.h"
 #include "PathRules.h"
 
 #include <string>
@@ -27,8 +28,8 @@ struct RepairSource {
 class IRepairRows {
 public:
     virtual int RowCount() = 0;
-    virtual RepairSource Source(int row) = 0;
-    virtual void ShowWorking(int row) = 0;
+    // Shows the row as being worked on and gives its source.
+    virtual RepairSource StartRow(int row) = 0;
     virtual void ShowFailed(int row) = 0;
     virtual void ShowRepaired(int row, const OutputChoice& output) = 0;
     // Every row has been reached.
@@ -52,9 +53,13 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
 // Makes the working copy of one row and repairs it.
 void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr);
 // Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
-// records the outcome in the row and removes the working copy.
+// records the outcome in the row and removes the working copy. `repaired`, when given, is the
+// working copy's content already repaired in memory, and is what goes to the output.
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times = nullptr);
+    const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr);
+
+// Workbooks up to this size are read once and repaired in memory; larger ones through the file.
+constexpr uint64_t kInMemoryLimit = 64ull << 20;
 
 // Asks the run to stop at its next safe point (between the steps of a file).
 void RequestWorkerStop();

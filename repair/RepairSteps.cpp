@@ -3,6 +3,7 @@
 #include "../framework/Platform.h"
 #include "CompoundFile.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -63,29 +64,72 @@ bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlo
     return ok && got == kTailBlockSize;
 }
 
-// Each step is first checked on a view of the copy as it would be, so the structure is read once
-// for a sound workbook and nothing is ever written only to be taken back.
-PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath)
-{
-    PatchReport report;
-    WorkingFile file(workingCopy);
-    if (!file.IsOpen())
-        return report;
-    std::array<uint8_t, kTailBlockSize> tail {};
-    if (!ReadTailBlock(templatePath, tail)) {
-        report.result = PatchResult::NoTemplate;
-        return report;
+namespace {
+
+// What the steps work on: a working copy's bytes and a way to write over them.
+class PatchTarget {
+public:
+    virtual const ByteSource& Bytes() = 0;
+    // Bytes written past the end grow the copy.
+    virtual bool Write(uint64_t offset, const uint8_t* bytes, size_t count) = 0;
+
+protected:
+    ~PatchTarget() = default;
+};
+
+class FileTarget : public PatchTarget {
+public:
+    explicit FileTarget(WorkingFile& file)
+        : m_file(file)
+        , m_bytes(file.get())
+    {
+    }
+    const ByteSource& Bytes() override { return m_bytes; }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
+    {
+        bool ok = m_file.Write(offset, bytes, count);
+        m_bytes = HandleBytes(m_file.get());
+        return ok;
+    }
+    bool IsValid() const { return m_bytes.IsValid(); }
+
+private:
+    WorkingFile& m_file;
+    HandleBytes m_bytes;
+};
+
+class MemoryTarget : public PatchTarget {
+public:
+    explicit MemoryTarget(std::vector<uint8_t>& image)
+        : m_image(image)
+        , m_bytes(image)
+    {
+    }
+    const ByteSource& Bytes() override { return m_bytes; }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
+    {
+        if (offset + count > m_image.size())
+            m_image.resize(static_cast<size_t>(offset + count));
+        std::copy(bytes, bytes + count, m_image.begin() + static_cast<ptrdiff_t>(offset));
+        return true;
     }
 
-    HandleBytes original(file.get());
-    if (!original.IsValid())
-        return report;
-    OverlaidBytes patched(original);
+private:
+    std::vector<uint8_t>& m_image;
+    MemoryBytes m_bytes;
+};
+
+// Each step is first checked on a view of the copy as it would be, so the structure is read once
+// for a sound workbook and nothing is ever written only to be taken back.
+PatchReport Patch(PatchTarget& target, const std::array<uint8_t, kTailBlockSize>& tail)
+{
+    PatchReport report;
+    OverlaidBytes patched(target.Bytes());
     patched.Lay(0, kHeaderPatch.data(), kHeaderPatch.size());
     // The patch stays unless it turns a well-formed file into a malformed one.
     CompoundFile state(patched);
     if (!state.Check().wellFormed) {
-        CompoundFile before(original);
+        CompoundFile before(target.Bytes());
         if (before.Check().wellFormed)
             state = std::move(before);
         else
@@ -94,10 +138,12 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
         report.headerApplied = true;
     }
     // A copy shorter than the header gets the whole patch (and grows to 32 bytes).
-    if (report.headerApplied && !file.Write(0, kHeaderPatch.data(), kHeaderPatch.size()))
+    if (report.headerApplied && !target.Write(0, kHeaderPatch.data(), kHeaderPatch.size())) {
+        report.result = PatchResult::CannotOpen;
         return report;
+    }
 
-    const uint64_t length = HandleBytes(file.get()).Length();
+    const uint64_t length = target.Bytes().Length();
     if (length < kMinimumRepairLength) {
         report.result = PatchResult::TooShort;
         return report;
@@ -109,10 +155,41 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
     const uint64_t tailOffset = length - kTailBlockSize;
     const bool wellFormed = state.Check().wellFormed;
     if (!wellFormed || state.RangeHoldsNoLiveData(tailOffset, kTailBlockSize)) {
-        report.tailApplied = file.Write(tailOffset, tail.data(), tail.size());
+        report.tailApplied = target.Write(tailOffset, tail.data(), tail.size());
         if (report.tailApplied && !wellFormed)
-            state = CompoundFile(HandleBytes(file.get()));
+            state = CompoundFile(target.Bytes());
     }
     report.result = state.Check().wellFormed ? PatchResult::Patched : PatchResult::NotReadable;
     return report;
+}
+
+} // namespace
+
+PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath)
+{
+    PatchReport report;
+    WorkingFile file(workingCopy);
+    if (!file.IsOpen())
+        return report;
+    std::array<uint8_t, kTailBlockSize> tail {};
+    if (!ReadTailBlock(templatePath, tail)) {
+        report.result = PatchResult::NoTemplate;
+        return report;
+    }
+    FileTarget target(file);
+    if (!target.IsValid())
+        return report;
+    return Patch(target, tail);
+}
+
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath)
+{
+    PatchReport report;
+    std::array<uint8_t, kTailBlockSize> tail {};
+    if (!ReadTailBlock(templatePath, tail)) {
+        report.result = PatchResult::NoTemplate;
+        return report;
+    }
+    MemoryTarget target(image);
+    return Patch(target, tail);
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 constexpr int kHeaderPatchSize = 32;
 constexpr int kTailBlockSize = 512;
@@ -15,10 +16,10 @@ constexpr uint64_t kMinimumRepairLength = 550;
 extern const std::array<uint8_t, kHeaderPatchSize> kHeaderPatch;
 
 enum class PatchResult {
-    Patched,     // the copy is ready to be placed
-    CannotOpen,  // the working copy cannot be opened for reading and writing
-    NoTemplate,  // the template is missing, unreadable or shorter than the tail block
-    TooShort,    // shorter than the minimum length after the header patch
+    Patched, // the copy is ready to be placed
+    CannotOpen, // the working copy cannot be opened for reading and writing
+    NoTemplate, // the template is missing, unreadable or shorter than the tail block
+    TooShort, // shorter than the minimum length after the header patch
     NotReadable, // the result is not a well-formed compound file
 };
 
@@ -33,3 +34,5 @@ struct PatchReport {
 bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlockSize>& block);
 
 PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath);
+// The same repair on a working copy held in memory.
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath);
