@@ -4,10 +4,12 @@
 #include <cstring>
 #include <memory>
 
-CFECFileDialog::CFECFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt, const char* lpszFileName,
-                               DWORD dwFlags, const char* lpszFilter, HWND hWndParent)
-    : CFileDialog(bOpenFileDialog, lpszDefExt, lpszFileName, dwFlags, lpszFilter, hWndParent),
-      m_bSpecConverted(0), m_pszFolder(nullptr), m_pszSpec(nullptr)
+CFECFileDialog::CFECFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt, const char* lpszFileName, DWORD dwFlags,
+    const char* lpszFilter, HWND hWndParent)
+    : CFileDialog(bOpenFileDialog, lpszDefExt, lpszFileName, dwFlags, lpszFilter, hWndParent)
+    , m_bSpecConverted(0)
+    , m_pszFolder(nullptr)
+    , m_pszSpec(nullptr)
 {
 }
 
@@ -38,15 +40,15 @@ void CFECFileDialog::OnFileNameChange()
     // A folder that is no file-system folder (the computer, the desktop's virtual items) has no
     // path: the dialog cannot hand out such a selection anyway, so we keep nothing.
     if (specSize > 0 && folderSize > 0 && static_cast<LRESULT>(m_ofn.nMaxFile) < specSize + folderSize) {
-        // One byte more than the dialog asks for, zeroed: turning a single plain name into a list
-        // needs a second terminator behind the first, and a dialog that fills every character it
-        // is given (Wine's folder answer does) still leaves a terminated string. Both are filled
-        // before either member changes, so a failed allocation leaves the old pair whole.
-        std::unique_ptr<char[]> nameField(new char[static_cast<size_t>(specSize) + 1]());
+        // More than the dialog asks for, zeroed: a dialog that fills every character it is given
+        // (Wine's folder answer does) still leaves a terminated string, and turning a single plain
+        // name into a list needs a second terminator behind that one. Both are filled before
+        // either member changes, so a failed allocation leaves the old pair whole.
+        std::unique_ptr<char[]> nameField(new char[static_cast<size_t>(specSize) + kSpecSlack]());
         std::unique_ptr<char[]> folder(new char[static_cast<size_t>(folderSize) + 1]());
         ::SendMessageA(hDlg, CDM_GETSPEC, static_cast<WPARAM>(specSize), reinterpret_cast<LPARAM>(nameField.get()));
-        ::SendMessageA(hDlg, CDM_GETFOLDERPATH, static_cast<WPARAM>(folderSize),
-                       reinterpret_cast<LPARAM>(folder.get()));
+        ::SendMessageA(
+            hDlg, CDM_GETFOLDERPATH, static_cast<WPARAM>(folderSize), reinterpret_cast<LPARAM>(folder.get()));
         FreeSelection();
         m_pszSpec = nameField.release();
         m_pszFolder = folder.release();

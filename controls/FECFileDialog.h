@@ -14,8 +14,8 @@ public:
     static constexpr const char* kRuntimeClass = "CFECFileDialog";
 
     CFECFileDialog(BOOL bOpenFileDialog, const char* lpszDefExt = nullptr, const char* lpszFileName = nullptr,
-                   DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* lpszFilter = nullptr,
-                   HWND hWndParent = nullptr);
+        DWORD dwFlags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* lpszFilter = nullptr,
+        HWND hWndParent = nullptr);
     ~CFECFileDialog() override;
 
     INT_PTR DoModal() override;
@@ -28,6 +28,10 @@ public:
     bool HasEnlargedSelection() const { return m_pszSpec != nullptr; }
 
 protected:
+    // Zeroed bytes kept behind the name field's size as the dialog gives it: its own terminator,
+    // should the dialog fill every character, and the second one that ends a list of one name.
+    static constexpr size_t kSpecSlack = 2;
+
     void OnFileNameChange() override;
 
     // Drops both buffers.
@@ -44,6 +48,6 @@ protected:
     bool BufferIsComplete() const;
 
     mutable int m_bSpecConverted; // 1 once m_pszSpec holds separate names
-    char* m_pszFolder;            // folder of the selection as the dialog reports it, or null
-    char* m_pszSpec;              // the dialog's name field, or null; set together with m_pszFolder
+    char* m_pszFolder; // folder of the selection as the dialog reports it, or null
+    char* m_pszSpec; // the dialog's name field, or null; set together with m_pszFolder
 };

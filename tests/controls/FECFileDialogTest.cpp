@@ -422,8 +422,8 @@ TEST_F(FECFileDialogTest, SelectionThatFitsTheBufferIsTheBasesAlthoughFieldAndFo
 namespace {
 
 // Holds a name field and folder as the class does after a selection change, each in a buffer of
-// the size it would allocate (the dialog's size, terminator included, plus one), followed by guard
-// bytes that show any write past it.
+// the size it would allocate (the dialog's size, plus one for the folder and plus the class's slack
+// for the name field), followed by guard bytes that show any write past it.
 class HeldSelection : public CFECFileDialog {
 public:
     static constexpr size_t kGuard = 16;
@@ -431,28 +431,29 @@ public:
 
     HeldSelection() : CFECFileDialog(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter) {}
 
-    void Hold(const std::string& folder, const std::string& field)
+    // `terminated` false: the dialog filled every character of the size it named, with no
+    // terminator among them.
+    void Hold(const std::string& folder, const std::string& field, bool terminated = true)
     {
         FreeSelection();
-        m_pszFolder = Guarded(folder);
-        m_pszSpec = Guarded(field);
         m_folderSize = folder.size() + 1;
-        m_specSize = field.size() + 1;
+        m_specSize = field.size() + (terminated ? 1 : 0);
+        m_pszFolder = Guarded(folder, m_folderSize + 1);
+        m_specBlock = m_specSize + kSpecSlack;
+        m_pszSpec = Guarded(field, m_specBlock);
     }
 
     bool GuardsIntact() const
     {
-        return m_pszSpec && m_pszFolder && Intact(m_pszSpec + m_specSize + 1) &&
-               Intact(m_pszFolder + m_folderSize + 1);
+        return m_pszSpec && m_pszFolder && Intact(m_pszSpec + m_specBlock) && Intact(m_pszFolder + m_folderSize + 1);
     }
 
 private:
-    static char* Guarded(const std::string& text)
+    static char* Guarded(const std::string& text, size_t blockSize)
     {
-        const size_t size = text.size() + 1;
-        char* block = new char[size + 1 + kGuard]();
-        std::memcpy(block, text.c_str(), size);
-        std::memset(block + size + 1, kGuardByte, kGuard);
+        char* block = new char[blockSize + kGuard]();
+        std::memcpy(block, text.data(), text.size());
+        std::memset(block + blockSize, kGuardByte, kGuard);
         return block;
     }
     static bool Intact(const char* guard)
@@ -465,6 +466,7 @@ private:
 
     size_t m_folderSize = 0;
     size_t m_specSize = 0;
+    size_t m_specBlock = 0;
 };
 
 } // namespace
@@ -515,6 +517,11 @@ TEST(FECFileDialogField, SinglePlainNameKeepsEveryCharacter)
     EXPECT_TRUE(dlg.GuardsIntact());
     dlg.Hold("D:\\Sales", "xy");
     EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\xy"});
+    EXPECT_TRUE(dlg.GuardsIntact());
+
+    // A field the dialog filled to the last character of its size, without a terminator.
+    dlg.Hold("D:\\Sales", "Quarterly report.xls", false);
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\Quarterly report.xls"});
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
