@@ -6,6 +6,8 @@
 #include "menu/PictureMenu.h"
 #include "res/resource.h"
 
+#include <algorithm>
+
 namespace {
 
 bool Contains(const std::string& text, const std::string& part)
@@ -226,4 +228,31 @@ TEST_F(Commands, PictureLinkOpensTheHomePageWithTheShell)
         }
     }
     EXPECT_EQ(args, "https://calvera-tessel.example/\n");
+}
+
+TEST_F(Commands, OneClickAndOneDoubleClickOnThePictureLinkOpenOnePageEach)
+{
+    TempFolder browser;
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(),
+                            browser.File("browser.exe").c_str(), FALSE));
+    HttpsHandler handler("\"" + browser.File("browser.exe") + "\" \"%1\"");
+    ModalAnswerer answer;
+    HWND hLink = Item(IDC_HOME_LINK);
+    auto pages = [&] {
+        std::string args = ReadWholeFile(browser.File("liveupdate-args.txt"));
+        return std::count(args.begin(), args.end(), '\n');
+    };
+    const LPARAM inside = MAKELPARAM(5, 5);
+    const std::vector<std::vector<UINT>> gestures = {{WM_LBUTTONDOWN, WM_LBUTTONUP},
+                                                     {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}};
+    for (size_t i = 0; i < gestures.size(); i++) {
+        for (UINT message : gestures[i])
+            ::SendMessageA(hLink, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, inside);
+        for (int wait = 0; wait < 200 && pages() <= static_cast<long>(i); wait++)
+            Pump(50);
+        // Then long enough for a second browser to have started, had one been asked for.
+        for (int wait = 0; wait < 30; wait++)
+            Pump(50);
+        EXPECT_EQ(pages(), static_cast<long>(i + 1)) << "after gesture " << i;
+    }
 }
