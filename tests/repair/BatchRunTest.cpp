@@ -2,12 +2,17 @@
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
 #include "TempFolder.h"
-#include "repair/CompoundFile.h"
-#include "repair/PathRules.h"
 #include "app/RepairRun.h"
+#include "framework/FolderLookup.h"
+#include "repair/CompoundFile.h"
+#include "repair/FileCopy.h"
+#include "repair/PathRules.h"
 #include "res/resource.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <new>
 
 namespace {
 
@@ -66,9 +71,10 @@ protected:
     }
     bool InStepTwo()
     {
-        return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST)) && !::IsWindowVisible(Item(IDC_SOURCE_LIST)) &&
-               ::IsWindowVisible(Item(IDC_BACK)) && !::IsWindowVisible(Item(IDC_NEXT)) &&
-               !::IsWindowVisible(Item(IDC_SELECT_ALL)) && !::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL));
+        return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST))
+            && !::IsWindowVisible(Item(IDC_SOURCE_LIST)) && ::IsWindowVisible(Item(IDC_BACK))
+            && !::IsWindowVisible(Item(IDC_NEXT)) && !::IsWindowVisible(Item(IDC_SELECT_ALL))
+            && !::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL));
     }
     std::string Instructions()
     {
@@ -84,11 +90,11 @@ const char* const kDone = "                \r\nFile Reparing Done press Back But
 
 TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
 {
-    for (int rows : {0, 2}) {
+    for (int rows : { 0, 2 }) {
         TempFolder folder;
         for (int i = 0; i < rows; i++)
             dlg->AddSourceFile(folder.WriteFile(Numbered("n", i), 600));
-        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        ModalAnswerer answer({ ModalAnswerer::Press(IDOK) });
         Command(IDC_NEXT);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_NE(answer.Seen()[0].text.find("No file selected to repair"), std::string::npos) << answer.Seen()[0].text;
@@ -102,12 +108,12 @@ TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
 TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
 {
     TempFolder folder;
-    AddTicked({folder.WriteFile("a.xls", 600)});
-    ModalAnswerer answer({[](HWND hDlg) {
+    AddTicked({ folder.WriteFile("a.xls", 600) });
+    ModalAnswerer answer({ [](HWND hDlg) {
         EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_OTHER_LOCATION), BM_GETCHECK, 0, 0), BST_CHECKED);
         EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_GETCHECK, 0, 0), BST_UNCHECKED);
         ModalAnswerer::Press(IDCANCEL)(hDlg);
-    }});
+    } });
     Command(ID_FILE_REPAIR);
     ASSERT_EQ(answer.Count(), 1u);
     EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
@@ -115,7 +121,8 @@ TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
     EXPECT_EQ(dlg->m_bRunning.load(), 0);
     EXPECT_EQ(Results().GetItemCount(), 0);
     EXPECT_EQ(dlg->m_nLocationMode, LOCATION_UNSET);
-    EXPECT_EQ(Instructions().find("                1. Add files into list from the add file button from upper toolbar"), 0u)
+    EXPECT_EQ(
+        Instructions().find("                1. Add files into list from the add file button from upper toolbar"), 0u)
         << "the label no longer asks for a location";
 }
 
@@ -129,7 +136,7 @@ TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)
     }
     dlg->SourceList().SetCheck(2, TRUE);
     dlg->SourceList().SetCheck(4, TRUE);
-    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_TRUE(InStepTwo());
     ASSERT_EQ(Results().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 0), "row2.xls");
@@ -152,8 +159,8 @@ TEST_F(BatchRun, SameLocationPrefixWritesIntoTheRepairedFolderBesideTheSource)
     TempFolder folder;
     std::string source = folder.WriteFile("Book1.xls", ReadWholeFile(Fixture("lo_1cell.xls")));
     const std::string before = ReadWholeFile(source);
-    AddTicked({source});
-    Run({SameLocation()});
+    AddTicked({ source });
+    Run({ SameLocation() });
     ASSERT_EQ(Results().GetItemCount(), 1);
     EXPECT_EQ(Cell(0, 4), "Repaired");
     EXPECT_EQ(Results().GetItemImage(0), STATUS_REPAIRED);
@@ -173,8 +180,8 @@ TEST_F(BatchRun, SuffixModeAndNumberedNamesInAChosenFolder)
     std::string second = b.WriteFile("Book1.xls", bytes);
     out.WriteFile("Book1_REP.xls", "someone else's file");
     dlg->m_nNameMode = NAME_SUFFIX;
-    AddTicked({first, second});
-    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    AddTicked({ first, second });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     ASSERT_EQ(Results().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 2), "Book1(1)_REP.xls");
     EXPECT_EQ(Cell(0, 3), out.Path() + "\\");
@@ -189,8 +196,8 @@ TEST_F(BatchRun, SuffixModeAndNumberedNamesInAChosenFolder)
 TEST_F(BatchRun, FirstNameInAChosenFolderShowsTheFolderAsChosen)
 {
     TempFolder folder, out;
-    AddTicked({folder.WriteFile("Sales.xls", ReadWholeFile(Fixture("lo_3sheets.xls")))});
-    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    AddTicked({ folder.WriteFile("Sales.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_EQ(Cell(0, 2), "REP_Sales.xls");
     EXPECT_EQ(Cell(0, 3), out.Path());
     EXPECT_EQ(Cell(0, 4), "Repaired");
@@ -204,8 +211,8 @@ TEST_F(BatchRun, ReadOnlyAndHiddenSourcesAreRepairedAndLeftNormal)
     std::string hidden = folder.WriteFile("hidden.xls", bytes);
     ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     ::SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    AddTicked({readOnly, hidden});
-    Run({SameLocation()});
+    AddTicked({ readOnly, hidden });
+    Run({ SameLocation() });
     EXPECT_EQ(Cell(0, 4), "Repaired");
     EXPECT_EQ(Cell(1, 4), "Repaired");
     EXPECT_EQ(::GetFileAttributesA(readOnly.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
@@ -218,9 +225,9 @@ TEST_F(BatchRun, WithoutTheTemplateEveryRowFailsAndNoWorkingCopyStays)
 {
     TempFolder folder, elsewhere;
     dlg->m_strStartDir = elsewhere.Path(); // as if started from another folder
-    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))),
-               folder.WriteFile("two.xls", ReadWholeFile(Fixture("gn_1cell.xls")))});
-    Run({SameLocation()});
+    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))),
+        folder.WriteFile("two.xls", ReadWholeFile(Fixture("gn_1cell.xls"))) });
+    Run({ SameLocation() });
     for (int row = 0; row < 2; row++) {
         EXPECT_EQ(Cell(row, 4), "Failed");
         EXPECT_EQ(Results().GetItemImage(row), STATUS_FAILED);
@@ -235,8 +242,8 @@ TEST_F(BatchRun, ShortTemplateIsAMissingTemplate)
     TempFolder folder, start;
     start.WriteFile("VuzuviViduv.dll", 511);
     dlg->m_strStartDir = start.Path();
-    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
-    Run({SameLocation()});
+    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ SameLocation() });
     EXPECT_EQ(Cell(0, 4), "Failed");
 }
 
@@ -245,13 +252,13 @@ TEST_F(BatchRun, UnwritableOutputFolderFailsTheRow)
     TempFolder folder, out;
     std::string gone = out.Path() + "\\removed";
     ASSERT_TRUE(::CreateDirectoryA(gone.c_str(), nullptr));
-    AddTicked({folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
+    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     // The folder is chosen, then disappears before the copy is written.
     ModalAnswerer::Action browse = ModalAnswerer::BrowseTo(gone);
-    Run({ModalAnswerer::Press(IDOK), [&](HWND hBrowser) {
+    Run({ ModalAnswerer::Press(IDOK), [&](HWND hBrowser) {
              browse(hBrowser);
              ::RemoveDirectoryA(gone.c_str());
-         }});
+         } });
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_EQ(Cell(0, 2), "");
     EXPECT_TRUE(IsPathFree(gone));
@@ -263,8 +270,8 @@ TEST_F(BatchRun, AllNumberedNamesTakenFailsTheRowAndWritesNothing)
     out.WriteFile("REP_a.xls", "x");
     for (int n = 1; n <= 199; n++)
         out.WriteFile("REP_(" + std::to_string(n) + ")a.xls", "x");
-    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
-    Run({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path())});
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_EQ(Results().GetItemImage(0), STATUS_FAILED);
     EXPECT_TRUE(IsPathFree(out.File("REP_(200)a.xls")));
@@ -276,8 +283,9 @@ TEST_F(BatchRun, NotAWorkbookFails)
     TempFolder folder;
     std::string html = "<html><body><table><tr><td>1</td></tr></table></body></html>";
     html.resize(4096, ' ');
-    AddTicked({folder.WriteFile("page.xls", html), folder.WriteFile("tiny.xls", 31), folder.WriteFile("short.xls", 549)});
-    Run({SameLocation()});
+    AddTicked(
+        { folder.WriteFile("page.xls", html), folder.WriteFile("tiny.xls", 31), folder.WriteFile("short.xls", 549) });
+    Run({ SameLocation() });
     for (int row = 0; row < 3; row++)
         EXPECT_EQ(Cell(row, 4), "Failed") << row;
     EXPECT_TRUE(IsPathFree(folder.File("Repaired\\REP_page.xls")));
@@ -287,12 +295,12 @@ TEST_F(BatchRun, NotAWorkbookFails)
 TEST_F(BatchRun, EnterAndEscapeInStepTwoDoNothing)
 {
     TempFolder folder;
-    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
-    Run({SameLocation()});
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ SameLocation() });
     ASSERT_TRUE(InStepTwo());
     ModalAnswerer answer;
     ::SetFocus(Item(IDC_RESULT_LIST));
-    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+    for (WPARAM key : { VK_RETURN, VK_ESCAPE }) {
         ::PostMessageA(Item(IDC_RESULT_LIST), WM_KEYDOWN, key, 1);
         Pump(100);
     }
@@ -305,8 +313,8 @@ TEST_F(BatchRun, EnterAndEscapeInStepTwoDoNothing)
 TEST_F(BatchRun, BackAfterTheRunReturnsToStepOneWithoutAQuestion)
 {
     TempFolder folder;
-    AddTicked({folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls")))});
-    Run({SameLocation()});
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ SameLocation() });
     ModalAnswerer answer;
     Command(IDC_BACK);
     EXPECT_EQ(answer.Count(), 0u);
@@ -341,11 +349,11 @@ protected:
     {
         std::vector<SeenDialog> seen;
         {
-            ModalAnswerer location({SameLocation()});
+            ModalAnswerer location({ SameLocation() });
             Command(IDC_NEXT);
         }
         EXPECT_TRUE(dlg->m_bRunning.load());
-        ModalAnswerer question({ModalAnswerer::Press(answer)});
+        ModalAnswerer question({ ModalAnswerer::Press(answer) });
         Command(IDC_BACK);
         Pump(50);
         return question.Seen();
@@ -381,7 +389,8 @@ TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
     EXPECT_TRUE(::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL)));
     EXPECT_EQ(Instructions().find("                1. Add files into list from the add file button from toolbar"), 0u);
     Pump(300);
-    EXPECT_EQ(Instructions().find("                1. Add files"), 0u) << "the stopped worker writes no completion text";
+    EXPECT_EQ(Instructions().find("                1. Add files"), 0u)
+        << "the stopped worker writes no completion text";
     int queued = 0;
     for (int row = 0; row < 8; row++)
         queued += Results().GetItemImage(row) == STATUS_QUEUED;
@@ -393,12 +402,12 @@ TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
 TEST_F(LargeBatch, CloseBoxDuringARunAnsweredNoKeepsTheRunGoing)
 {
     {
-        ModalAnswerer location({SameLocation()});
+        ModalAnswerer location({ SameLocation() });
         Command(IDC_NEXT);
     }
     ASSERT_TRUE(dlg->m_bRunning.load());
     {
-        ModalAnswerer question({ModalAnswerer::Press(IDNO)});
+        ModalAnswerer question({ ModalAnswerer::Press(IDNO) });
         ::SendMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
         ASSERT_EQ(question.Count(), 1u);
         EXPECT_NE(question.Seen()[0].text.find("Do you really want to exit ?"), std::string::npos);
@@ -408,4 +417,185 @@ TEST_F(LargeBatch, CloseBoxDuringARunAnsweredNoKeepsTheRunGoing)
     for (int row = 0; row < 8; row++)
         EXPECT_EQ(Cell(row, 4), "Failed") << "every row was still reached";
     EXPECT_EQ(Instructions(), kDone);
+}
+
+namespace {
+
+// A disk that takes `g_room` more bytes and then is full: the block that does not fit is written
+// as far as it fits, as a real disk does, and fails.
+std::atomic<int64_t> g_room { 0 };
+bool FillingDisk(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    const int64_t room = g_room.fetch_sub(count);
+    DWORD fits = room <= 0 ? 0 : static_cast<DWORD>(std::min<int64_t>(room, count));
+    DWORD written = 0;
+    ::WriteFile(hFile, data, fits, &written, nullptr);
+    ::SetLastError(ERROR_DISK_FULL);
+    return fits == count;
+}
+
+// Throws on the `g_throwAt`th block written from now on, as an allocation failing deep inside
+// a step would.
+std::atomic<int> g_throwAt { 0 };
+bool ThrowingDisk(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (--g_throwAt == 0)
+        throw std::bad_alloc();
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+class WriterInPlace {
+public:
+    explicit WriterInPlace(CopyBlockWriter writer)
+        : m_previous(SetCopyBlockWriter(writer))
+    {
+    }
+    ~WriterInPlace() { SetCopyBlockWriter(m_previous); }
+
+private:
+    CopyBlockWriter m_previous;
+};
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
+{
+    // Four workbooks; the disk holds the first one's working copy and output, the second's
+    // working copy and half its output. The output folder already holds a file of the user's
+    // under the second's first name.
+    TempFolder folder, out;
+    const std::string bytes = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    std::vector<std::string> sources;
+    for (const char* name : { "a.xls", "b.xls", "c.xls", "d.xls" })
+        sources.push_back(folder.WriteFile(name, bytes));
+    out.WriteFile("REP_b.xls", "the user's own file");
+    AddTicked(sources);
+    g_room = static_cast<int64_t>(bytes.size()) * 3 + static_cast<int64_t>(bytes.size()) / 2;
+    {
+        WriterInPlace full(&FillingDisk);
+        Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    }
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    for (int row = 1; row < 4; row++) {
+        EXPECT_EQ(Cell(row, 4), "Failed") << row;
+        EXPECT_EQ(Cell(row, 2), "") << row;
+    }
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_a.xls", "REP_b.xls" }));
+    EXPECT_TRUE(CheckCompoundFile(out.File("REP_a.xls")).wellFormed);
+    EXPECT_EQ(ReadWholeFile(out.File("REP_a.xls")).size(), bytes.size());
+    EXPECT_EQ(ReadWholeFile(out.File("REP_b.xls")), "the user's own file");
+    for (const char* name : { "REP_a.xls", "REP_b.xls", "REP_c.xls", "REP_d.xls" })
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + name)) << "working copy " << name;
+    for (const std::string& source : sources)
+        EXPECT_EQ(ReadWholeFile(source), bytes);
+}
+
+TEST_F(BatchRun, RowWhoseRepairThrowsFailsAloneAndLeavesNothing)
+{
+    // Each row writes one block of working copy and one of output; the throw hits the second
+    // row's working copy, then (second round) the second row's output.
+    for (int throwAt : { 3, 4 }) {
+        SCOPED_TRACE(throwAt);
+        TempFolder folder, out;
+        const std::string bytes = ReadWholeFile(Fixture("gn_3sheets.xls"));
+        dlg->SourceList().DeleteAllItems();
+        AddTicked(
+            { folder.WriteFile("a.xls", bytes), folder.WriteFile("b.xls", bytes), folder.WriteFile("c.xls", bytes) });
+        g_throwAt = throwAt;
+        {
+            WriterInPlace throwing(&ThrowingDisk);
+            Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+        }
+        EXPECT_EQ(Cell(0, 4), "Repaired");
+        EXPECT_EQ(Cell(1, 4), "Failed");
+        EXPECT_EQ(Results().GetItemImage(1), STATUS_FAILED);
+        EXPECT_EQ(Cell(2, 4), "Repaired") << "the run goes on";
+        EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_a.xls", "REP_c.xls" }));
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_b.xls")) << "no working copy stays";
+        Command(IDC_BACK);
+    }
+}
+
+TEST_F(BatchRun, UnusableTemporaryFolderFailsEveryRowAndWritesNowhere)
+{
+    // A temporary folder longer than any path the system takes: nothing can be worked on, and
+    // nothing goes to the root of the drive instead.
+    TempFolder folder, out;
+    char oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
+    ::GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH);
+    ::GetEnvironmentVariableA("TEMP", oldTemp, MAX_PATH);
+    const std::string tooLong = folder.Path() + "\\" + std::string(300, 't');
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    ::SetEnvironmentVariableA("TMP", tooLong.c_str());
+    ::SetEnvironmentVariableA("TEMP", tooLong.c_str());
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    ::SetEnvironmentVariableA("TMP", oldTmp);
+    ::SetEnvironmentVariableA("TEMP", oldTemp);
+    EXPECT_EQ(Cell(0, 4), "Failed");
+    EXPECT_TRUE(FilesIn(out.Path()).empty());
+    EXPECT_TRUE(IsPathFree(CurrentFolder().substr(0, 2) + "\\REP_a.xls")) << "nothing at the root of the drive";
+}
+
+TEST_F(BatchRun, UnknownStartFolderFailsRowsAndHelpIsMissingEvenWithCompanionsAtTheRoot)
+{
+    // Companions at the root of the current drive, where a failed look-up used to lead.
+    const std::string root = CurrentFolder().substr(0, 2) + "\\";
+    const std::string rootTemplate = root + "VuzuviViduv.dll";
+    const std::string rootHelp = root + "Calvera Tessel for Excel.chm";
+    if (!::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(), rootTemplate.c_str(), TRUE)
+        || !::CopyFileA(rootTemplate.c_str(), rootHelp.c_str(), TRUE)) {
+        ::DeleteFileA(rootTemplate.c_str());
+        GTEST_SKIP() << "the root of the drive cannot be written here";
+    }
+    TempFolder folder, out;
+    dlg->m_strStartDir.clear();
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    Command(IDC_BACK);
+    ModalAnswerer help({ ModalAnswerer::Press(IDOK) });
+    Command(ID_HELP_CONTENTS);
+    ::DeleteFileA(rootTemplate.c_str());
+    ::DeleteFileA(rootHelp.c_str());
+    EXPECT_EQ(Cell(0, 4), "Failed");
+    EXPECT_TRUE(FilesIn(out.Path()).empty());
+    ASSERT_EQ(help.Count(), 1u);
+    EXPECT_NE(help.Seen()[0].text.find(" Calvera Tessel for Excel.chm not found"), std::string::npos);
+}
+
+TEST_F(BatchRun, FolderBrowserIsOwnedByTheLocationDialogWhichItDisables)
+{
+    TempFolder folder, out;
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    HWND hLocation = nullptr;
+    HWND hOwner = nullptr;
+    BOOL locationEnabled = TRUE;
+    Run({ [&](HWND hDlg) {
+             hLocation = hDlg;
+             ModalAnswerer::Press(IDOK)(hDlg);
+         },
+        [&](HWND hBrowser) {
+            hOwner = ::GetWindow(hBrowser, GW_OWNER);
+            locationEnabled = ::IsWindowEnabled(hLocation);
+            ModalAnswerer::BrowseTo(out.Path())(hBrowser);
+        } });
+    EXPECT_EQ(hOwner, hLocation);
+    EXPECT_FALSE(locationEnabled) << "a second OK cannot open a second browser";
+    EXPECT_EQ(Cell(0, 4), "Repaired");
 }
