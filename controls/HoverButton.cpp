@@ -14,8 +14,8 @@ CHoverButton::~CHoverButton()
 
 BOOL CHoverButton::LoadImageStrip(UINT nBitmapId)
 {
-    gdi::Bitmap bmpImage(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId),
-                                                           IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
+    gdi::Bitmap bmpImage(static_cast<HBITMAP>(::LoadImageA(
+        ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId), IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS)));
     BITMAP bm = {};
     // Without a picture the button keeps the one and the size it had, rather than shrinking to nothing.
     if (!bmpImage || !::GetObjectA(bmpImage.get(), sizeof(bm), &bm))
@@ -53,25 +53,14 @@ int CHoverButton::SetLinkText(const char* lpszText)
 
 void CHoverButton::EnsureToolTip()
 {
-    if (m_ToolTip.m_hWnd || !m_hWnd)
-        return;
-    if (m_ToolTip.Create(m_hWnd))
-        m_ToolTip.Activate(FALSE);
+    m_ToolTip.EnsureCreated(m_hWnd, 0, FALSE, 0);
 }
 
 void CHoverButton::SetToolTipText(const std::string* pText, BOOL bActivate)
 {
-    if (!pText)
+    if (!pText || !m_ToolTip.EnsureCreated(m_hWnd, 0, FALSE, 0))
         return;
-    EnsureToolTip();
-    if (!m_ToolTip.m_hWnd)
-        return;
-    if (m_ToolTip.GetToolCount() == 0) {
-        RECT rc;
-        ::GetClientRect(m_hWnd, &rc);
-        m_ToolTip.AddTool(m_hWnd, pText->c_str(), rc, 1);
-    }
-    m_ToolTip.UpdateTipText(m_hWnd, pText->c_str(), 1);
+    m_ToolTip.SetControlTip(m_hWnd, pText->c_str(), 1);
     m_ToolTip.Activate(bActivate);
 }
 
@@ -138,7 +127,7 @@ void CHoverButton::OnTimer(UINT_PTR nIDEvent)
     if (nIDEvent != kHoverTimer)
         return;
     DWORD pos = ::GetMessagePos();
-    POINT pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    POINT pt = { static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos)) };
     ::ScreenToClient(m_hWnd, &pt);
     RECT rc;
     ::GetClientRect(m_hWnd, &rc);
@@ -154,7 +143,7 @@ LRESULT CHoverButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
     case WM_MOUSEMOVE: {
         LRESULT result = CBitmapButton::WindowProc(message, wParam, lParam);
-        POINT pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        POINT pt = { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) };
         OnMouseMove(static_cast<UINT>(wParam), pt);
         return result;
     }

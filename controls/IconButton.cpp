@@ -5,19 +5,14 @@
 
 namespace {
 
-// Fills with a plain colour without creating a brush; a negative extent grows left/up from x/y.
+// A negative extent grows left/up from x/y.
 void FillSolid(HDC hdc, int x, int y, int cx, int cy, COLORREF cr)
 {
-    const RECT rc = {std::min(x, x + cx), std::min(y, y + cy), std::max(x, x + cx), std::max(y, y + cy)};
-    const COLORREF crOld = ::SetBkColor(hdc, cr);
-    ::ExtTextOutA(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-    ::SetBkColor(hdc, crOld);
+    gdi::FillSolid(
+        hdc, RECT { std::min(x, x + cx), std::min(y, y + cy), std::max(x, x + cx), std::max(y, y + cy) }, cr);
 }
 
-void FillSolid(HDC hdc, const RECT& rc, COLORREF cr)
-{
-    FillSolid(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, cr);
-}
+using gdi::FillSolid;
 
 // Top and left edges in crTopLeft, right and bottom edges in crBottomRight.
 void Draw3dRect(HDC hdc, const RECT& rc, COLORREF crTopLeft, COLORREF crBottomRight)
@@ -79,8 +74,7 @@ bool IsListed(const void* h, std::initializer_list<const void*> keep)
     return h && std::find(keep.begin(), keep.end(), h) != keep.end();
 }
 
-template <class TOwner>
-void ReleaseUnlessKept(TOwner& owner, std::initializer_list<const void*> keep)
+template <class TOwner> void ReleaseUnlessKept(TOwner& owner, std::initializer_list<const void*> keep)
 {
     if (IsListed(owner.get(), keep))
         owner.release();
@@ -130,8 +124,7 @@ int CIconButton::SetIcon(int nIconInId, int nIconOutId)
 {
     HINSTANCE hInstance = ::GetModuleHandleA(nullptr);
     auto load = [hInstance](int id) -> HICON {
-        return static_cast<HICON>(
-            ::LoadImageA(hInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+        return static_cast<HICON>(::LoadImageA(hInstance, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
     };
     HICON hIconIn = load(nIconInId);
     HICON hIconOut = nIconOutId ? load(nIconOutId) : nullptr;
@@ -143,7 +136,7 @@ int CIconButton::SetIcon(HICON hIconIn, HICON hIconOut)
     // One handle in both slots would be destroyed twice.
     if (hIconOut == hIconIn)
         hIconOut = nullptr;
-    ReleaseImages({hIconIn, hIconOut});
+    ReleaseImages({ hIconIn, hIconOut });
     m_icons[kImageHot].hIcon.reset(hIconIn);
     m_icons[kImageNormal].hIcon.reset(hIconOut);
 
@@ -160,13 +153,12 @@ int CIconButton::SetIcon(HICON hIconIn, HICON hIconOut)
     return ICONBUTTON_OK;
 }
 
-int CIconButton::SetBitmapPair(HBITMAP hBitmapIn, COLORREF crTransColorIn, HBITMAP hBitmapOut,
-                               COLORREF crTransColorOut)
+int CIconButton::SetBitmapPair(HBITMAP hBitmapIn, COLORREF crTransColorIn, HBITMAP hBitmapOut, COLORREF crTransColorOut)
 {
     // One handle in both slots would be deleted twice and masked twice.
     if (hBitmapOut == hBitmapIn)
         hBitmapOut = nullptr;
-    ReleaseImages({hBitmapIn, hBitmapOut});
+    ReleaseImages({ hBitmapIn, hBitmapOut });
     // Own both before anything can fail, so a failure frees both.
     m_bitmaps[kImageHot].hBitmap.reset(hBitmapIn);
     m_bitmaps[kImageHot].crTransparent = crTransColorIn;
@@ -177,8 +169,8 @@ int CIconButton::SetBitmapPair(HBITMAP hBitmapIn, COLORREF crTransColorIn, HBITM
         if (!bitmap.hBitmap)
             continue;
         BITMAP bm = {};
-        if (::GetObjectType(bitmap.hBitmap.get()) != OBJ_BITMAP ||
-            !::GetObjectA(bitmap.hBitmap.get(), sizeof(bm), &bm)) {
+        if (::GetObjectType(bitmap.hBitmap.get()) != OBJ_BITMAP
+            || !::GetObjectA(bitmap.hBitmap.get(), sizeof(bm), &bm)) {
             ReleaseImages();
             return ICONBUTTON_BAD_IMAGE;
         }
@@ -302,9 +294,9 @@ int CIconButton::ShadeColor(BYTE byColorIndex, short shShade, BOOL bRepaint)
     // One offset for all three channels keeps the hue; it stops where the first channel saturates.
     int offset = shShade;
     if (shShade > 0)
-        offset = std::min({offset, 255 - r, 255 - g, 255 - b});
+        offset = std::min({ offset, 255 - r, 255 - g, 255 - b });
     else
-        offset = std::max({offset, -r, -g, -b});
+        offset = std::max({ offset, -r, -g, -b });
     m_colors[byColorIndex] = RGB(r + offset, g + offset, b + offset);
     Repaint(bRepaint);
     return ICONBUTTON_OK;
@@ -320,33 +312,19 @@ int CIconButton::UseParentBackground(BOOL bRepaint)
 
 void CIconButton::InitToolTip()
 {
-    if (m_ToolTip.m_hWnd || !m_hWnd)
-        return;
-    if (!m_ToolTip.Create(m_hWnd, m_dwTipStyle))
-        return;
-    m_ToolTip.Activate(FALSE);
-    m_ToolTip.SetMaxTipWidth(kMaxTipWidth);
+    m_ToolTip.EnsureCreated(m_hWnd, m_dwTipStyle, FALSE, kMaxTipWidth);
 }
 
 void CIconButton::SetToolTipText(LPCSTR lpszText, BOOL bActivate)
 {
-    if (!lpszText || !m_hWnd)
+    if (!lpszText || !m_ToolTip.EnsureCreated(m_hWnd, m_dwTipStyle, FALSE, kMaxTipWidth))
         return;
-    InitToolTip();
-    if (!m_ToolTip.m_hWnd)
-        return;
-    if (m_ToolTip.GetToolCount() == 0) {
-        RECT rc = {};
-        ::GetClientRect(m_hWnd, &rc);
-        m_ToolTip.AddTool(m_hWnd, lpszText, rc, kToolId);
-    }
-    m_ToolTip.UpdateTipText(m_hWnd, lpszText, kToolId);
+    m_ToolTip.SetControlTip(m_hWnd, lpszText, kToolId);
     m_ToolTip.Activate(bActivate);
 }
 
 CIconButton::ImagePlacement CIconButton::ComputeImagePlacement(BYTE byAlign, const RECT& rcItem, const RECT& rcCaption,
-                                                               int cx, int cy, BOOL bHasCaption, POINT ptMargin,
-                                                               BOOL bShift, POINT ptShift)
+    int cx, int cy, BOOL bHasCaption, POINT ptMargin, BOOL bShift, POINT ptShift)
 {
     RECT rcImage = rcItem;
     RECT rcText = rcCaption;
@@ -386,7 +364,7 @@ CIconButton::ImagePlacement CIconButton::ComputeImagePlacement(BYTE byAlign, con
         ::OffsetRect(&rcImage, ptShift.x, ptShift.y);
     rcImage.right = rcImage.left + cx;
     rcImage.bottom = rcImage.top + cy;
-    return {rcImage, rcText};
+    return { rcImage, rcText };
 }
 
 int CIconButton::ChooseImage(BOOL bHasHot, BOOL bHasNormal, BOOL bPressed, BOOL bHot, BOOL bCheckMode)
@@ -413,8 +391,8 @@ void CIconButton::PreSubclassWindow()
     }
     style = (style & ~static_cast<LONG_PTR>(kTypeBits)) | BS_OWNERDRAW;
     ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, style);
-    ::SetWindowPos(m_hWnd, nullptr, 0, 0, 0, 0,
-                   SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SetWindowPos(
+        m_hWnd, nullptr, 0, 0, 0, 0, SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     CButton::PreSubclassWindow();
 }
 
@@ -591,8 +569,7 @@ BOOL CIconButton::TakeSnapshot()
     // background into the snapshot; copy the screen only when it does not erase.
     POINT ptOrg = {};
     ::SetViewportOrgEx(dcSnapshot, -rcWindow.left, -rcWindow.top, &ptOrg);
-    const LRESULT erased =
-        ::SendMessageA(hParent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dcSnapshot.get()), 0);
+    const LRESULT erased = ::SendMessageA(hParent, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dcSnapshot.get()), 0);
     ::SetViewportOrgEx(dcSnapshot, ptOrg.x, ptOrg.y, nullptr);
     if (!erased)
         ::BitBlt(dcSnapshot, 0, 0, cx, cy, dcParent, rcWindow.left, rcWindow.top, SRCCOPY);
@@ -618,8 +595,8 @@ BOOL CIconButton::PaintSnapshot(HDC hdc)
         return FALSE;
     RECT rcClient = {};
     ::GetClientRect(m_hWnd, &rcClient);
-    return ::BitBlt(hdc, 0, 0, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top,
-                    m_dcSnapshot->get(), 0, 0, SRCCOPY);
+    return ::BitBlt(
+        hdc, 0, 0, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top, m_dcSnapshot->get(), 0, 0, SRCCOPY);
 }
 
 void CIconButton::DrawItem(DRAWITEMSTRUCT* pDrawItemStruct)
@@ -694,44 +671,41 @@ void CIconButton::PaintEdge(HDC hdc, const RECT& rcEdge)
         const LONG t = rcEdge.top;
         const LONG r = rcEdge.right;
         const LONG b = rcEdge.bottom;
-        PolylineInColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT), {{l, b - 1}, {l, t}, {r, t}});
-        PolylineInColor(hdc, ::GetSysColor(COLOR_3DLIGHT), {{l + 1, b - 1}, {l + 1, t + 1}, {r, t + 1}});
-        PolylineInColor(hdc, ::GetSysColor(COLOR_3DDKSHADOW), {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
-        PolylineInColor(hdc, ::GetSysColor(COLOR_BTNSHADOW), {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}});
+        PolylineInColor(hdc, ::GetSysColor(COLOR_BTNHIGHLIGHT), { { l, b - 1 }, { l, t }, { r, t } });
+        PolylineInColor(hdc, ::GetSysColor(COLOR_3DLIGHT), { { l + 1, b - 1 }, { l + 1, t + 1 }, { r, t + 1 } });
+        PolylineInColor(hdc, ::GetSysColor(COLOR_3DDKSHADOW), { { l, b - 1 }, { r - 1, b - 1 }, { r - 1, t - 1 } });
+        PolylineInColor(hdc, ::GetSysColor(COLOR_BTNSHADOW), { { l + 1, b - 2 }, { r - 2, b - 2 }, { r - 2, t } });
         return;
     }
     if (m_bHot && m_bHotBorder)
         Draw3dRect(hdc, rcEdge, ::GetSysColor(COLOR_BTNHIGHLIGHT), ::GetSysColor(COLOR_BTNSHADOW));
 }
 
-void CIconButton::PaintIcon(HDC hdc, BOOL bHasCaption, const RECT& rcItem, RECT& rcCaption, BOOL bIsPressed,
-                            BOOL bIsDisabled)
+void CIconButton::PaintIcon(
+    HDC hdc, BOOL bHasCaption, const RECT& rcItem, RECT& rcCaption, BOOL bIsPressed, BOOL bIsDisabled)
 {
     const int index = ChooseImage(m_icons[kImageHot].hIcon.get() != nullptr,
-                                  m_icons[kImageNormal].hIcon.get() != nullptr, bIsPressed, m_bHot, m_bCheckMode);
+        m_icons[kImageNormal].hIcon.get() != nullptr, bIsPressed, m_bHot, m_bCheckMode);
     if (index < 0)
         return;
     const IconImage& icon = m_icons[index];
-    const ImagePlacement place =
-        ComputeImagePlacement(m_nImagePlacement, rcItem, rcCaption, icon.cx, icon.cy, bHasCaption, m_ptImageMargin,
-                              bIsPressed && !m_bCheckMode, m_ptPressShift);
+    const ImagePlacement place = ComputeImagePlacement(m_nImagePlacement, rcItem, rcCaption, icon.cx, icon.cy,
+        bHasCaption, m_ptImageMargin, bIsPressed && !m_bCheckMode, m_ptPressShift);
     rcCaption = place.caption;
     ::DrawStateA(hdc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.hIcon.get()), 0, place.image.left,
-                 place.image.top, icon.cx, icon.cy, DST_ICON | (bIsDisabled ? DSS_DISABLED : DSS_NORMAL));
+        place.image.top, icon.cx, icon.cy, DST_ICON | (bIsDisabled ? DSS_DISABLED : DSS_NORMAL));
 }
 
-void CIconButton::PaintBitmap(HDC hdc, BOOL bHasCaption, const RECT& rcItem, RECT& rcCaption, BOOL bIsPressed,
-                              BOOL bIsDisabled)
+void CIconButton::PaintBitmap(
+    HDC hdc, BOOL bHasCaption, const RECT& rcItem, RECT& rcCaption, BOOL bIsPressed, BOOL bIsDisabled)
 {
     const int index = ChooseImage(m_bitmaps[kImageHot].hBitmap.get() != nullptr,
-                                  m_bitmaps[kImageNormal].hBitmap.get() != nullptr, bIsPressed, m_bHot,
-                                  m_bCheckMode);
+        m_bitmaps[kImageNormal].hBitmap.get() != nullptr, bIsPressed, m_bHot, m_bCheckMode);
     if (index < 0)
         return;
     const BitmapImage& image = m_bitmaps[index];
-    const ImagePlacement place =
-        ComputeImagePlacement(m_nImagePlacement, rcItem, rcCaption, image.cx, image.cy, bHasCaption,
-                              m_ptImageMargin, bIsPressed && !m_bCheckMode, m_ptPressShift);
+    const ImagePlacement place = ComputeImagePlacement(m_nImagePlacement, rcItem, rcCaption, image.cx, image.cy,
+        bHasCaption, m_ptImageMargin, bIsPressed && !m_bCheckMode, m_ptPressShift);
     rcCaption = place.caption;
     if (!image.hMask || image.cx <= 0 || image.cy <= 0)
         return;
@@ -763,7 +737,7 @@ void CIconButton::PaintBitmap(HDC hdc, BOOL bHasCaption, const RECT& rcItem, REC
         }
         // DrawState selects the bitmap itself, so it must be out of dcFlat by now.
         ::DrawStateA(hdc, nullptr, nullptr, reinterpret_cast<LPARAM>(bmpFlat.get()), 0, x, y, image.cx, image.cy,
-                     DST_BITMAP | DSS_DISABLED);
+            DST_BITMAP | DSS_DISABLED);
         return;
     }
 
@@ -776,8 +750,8 @@ void CIconButton::PaintBitmap(HDC hdc, BOOL bHasCaption, const RECT& rcItem, REC
     ::BitBlt(hdc, x, y, image.cx, image.cy, dcImage, 0, 0, SRCPAINT);
 }
 
-void CIconButton::PaintCaption(HDC hdc, BOOL bHasCaption, const RECT& /*rcItem*/, RECT& rcCaption, BOOL bIsPressed,
-                               BOOL bIsDisabled)
+void CIconButton::PaintCaption(
+    HDC hdc, BOOL bHasCaption, const RECT& /*rcItem*/, RECT& rcCaption, BOOL bIsPressed, BOOL bIsDisabled)
 {
     if (!bHasCaption)
         return;
@@ -794,8 +768,8 @@ void CIconButton::PaintCaption(HDC hdc, BOOL bHasCaption, const RECT& /*rcItem*/
     RECT rcText = rcCaption;
     ::DrawTextA(hdc, text.c_str(), -1, &rcText, DT_WORDBREAK | DT_CENTER | DT_CALCRECT);
     ::OffsetRect(&rcText,
-                 rcCaption.left - rcText.left + ((rcCaption.right - rcCaption.left) - (rcText.right - rcText.left)) / 2,
-                 rcCaption.top - rcText.top + ((rcCaption.bottom - rcCaption.top) - (rcText.bottom - rcText.top)) / 2);
+        rcCaption.left - rcText.left + ((rcCaption.right - rcCaption.left) - (rcText.right - rcText.left)) / 2,
+        rcCaption.top - rcText.top + ((rcCaption.bottom - rcCaption.top) - (rcText.bottom - rcText.top)) / 2);
     rcCaption = rcText;
 
     ::SetBkMode(hdc, TRANSPARENT);

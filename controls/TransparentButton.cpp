@@ -5,8 +5,10 @@ constexpr int kMaxTipWidth = 400;
 }
 
 CTransparentButton::CTransparentButton()
-    : m_crText(::GetSysColor(COLOR_WINDOWTEXT)), m_crBack(::GetSysColor(COLOR_WINDOW)),
-      m_brBack(::CreateSolidBrush(m_crBack)), m_brHollow(static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)))
+    : m_crText(::GetSysColor(COLOR_WINDOWTEXT))
+    , m_crBack(::GetSysColor(COLOR_WINDOW))
+    , m_brBack(::CreateSolidBrush(m_crBack))
+    , m_brHollow(static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)))
 {
 }
 
@@ -14,13 +16,7 @@ CTransparentButton::~CTransparentButton() = default;
 
 BOOL CTransparentButton::PreTranslateMessage(MSG* pMsg)
 {
-    if (!m_ToolTip.m_hWnd && m_hWnd) {
-        if (m_ToolTip.Create(m_hWnd)) {
-            m_ToolTip.Activate(TRUE);
-            m_ToolTip.SetMaxTipWidth(kMaxTipWidth);
-        }
-    }
-    if (m_ToolTip.m_hWnd)
+    if (m_ToolTip.EnsureCreated(m_hWnd, 0, TRUE, kMaxTipWidth))
         m_ToolTip.RelayEvent(pMsg);
     return CButton::PreTranslateMessage(pMsg);
 }

@@ -5,11 +5,32 @@
 BOOL CToolTipCtrl::Create(HWND hWndParent, DWORD dwStyle)
 {
     HWND hWnd = ::CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | dwStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                                  CW_USEDEFAULT, CW_USEDEFAULT, hWndParent, nullptr, ::GetModuleHandleA(nullptr),
-                                  nullptr);
+        CW_USEDEFAULT, CW_USEDEFAULT, hWndParent, nullptr, ::GetModuleHandleA(nullptr), nullptr);
     if (!hWnd)
         return FALSE;
     return SubclassWindow(hWnd);
+}
+
+bool CToolTipCtrl::EnsureCreated(HWND hWndOwner, DWORD dwStyle, BOOL bActive, int maxTipWidth)
+{
+    if (m_hWnd)
+        return true;
+    if (!hWndOwner || !Create(hWndOwner, dwStyle))
+        return false;
+    Activate(bActive);
+    if (maxTipWidth > 0)
+        SetMaxTipWidth(maxTipWidth);
+    return true;
+}
+
+void CToolTipCtrl::SetControlTip(HWND hWndControl, const char* text, UINT_PTR nIDTool)
+{
+    if (GetToolCount() == 0) {
+        RECT rc = {};
+        ::GetClientRect(hWndControl, &rc);
+        AddTool(hWndControl, text, rc, nIDTool);
+    }
+    UpdateTipText(hWndControl, text, nIDTool);
 }
 
 BOOL CToolTipCtrl::AddTool(HWND hWndOwner, const char* text, const RECT& rc, UINT_PTR nIDTool)

@@ -11,16 +11,21 @@ public:
     void SetCheck(int nCheck) { ::SendMessageA(m_hWnd, BM_SETCHECK, static_cast<WPARAM>(nCheck), 0); }
 };
 
-class CStatic : public CWnd {};
+class CStatic : public CWnd { };
 
 // The framework's bitmap button; our hover button draws its own picture and uses none of the four
 // bitmaps a bitmap button may hold.
-class CBitmapButton : public CButton {};
+class CBitmapButton : public CButton { };
 
 // A tool-tip control owned by a control; created on first use.
 class CToolTipCtrl : public CWnd {
 public:
     BOOL Create(HWND hWndParent, DWORD dwStyle = 0);
+    // Creates the control for its owner on first use, active or not and with a maximum tip width
+    // (0: none); true once it exists.
+    bool EnsureCreated(HWND hWndOwner, DWORD dwStyle, BOOL bActive, int maxTipWidth);
+    // The one tool of a control, covering its client rectangle, added on first use; then its text.
+    void SetControlTip(HWND hWndControl, const char* text, UINT_PTR nIDTool);
     BOOL AddTool(HWND hWndOwner, const char* text, const RECT& rc, UINT_PTR nIDTool);
     void UpdateTipText(HWND hWndOwner, const char* text, UINT_PTR nIDTool);
     std::string GetText(HWND hWndOwner, UINT_PTR nIDTool) const;

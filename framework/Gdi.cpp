@@ -2,7 +2,7 @@
 
 namespace gdi {
 namespace {
-std::atomic<int> g_liveObjects{0};
+std::atomic<int> g_liveObjects { 0 };
 }
 
 int LiveObjects()
@@ -19,3 +19,10 @@ void CountReleased()
 }
 
 } // namespace gdi
+
+void gdi::FillSolid(HDC hDC, const RECT& rc, COLORREF color)
+{
+    const COLORREF old = ::SetBkColor(hDC, color);
+    ::ExtTextOutA(hDC, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(hDC, old);
+}

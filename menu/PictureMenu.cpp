@@ -7,12 +7,7 @@
 
 namespace {
 
-void FillSolid(HDC hdc, const RECT& rc, COLORREF cr)
-{
-    gdi::Brush brush(::CreateSolidBrush(cr));
-    if (brush)
-        ::FillRect(hdc, &rc, brush.get());
-}
+using gdi::FillSolid;
 
 void FrameSolid(HDC hdc, const RECT& rc, COLORREF cr)
 {
@@ -34,7 +29,9 @@ RECT Shrunk(RECT rc, int by)
 // this a separator redrawn alone would paint over the picture of the item below it.
 class ItemDC {
 public:
-    ItemDC(HDC hdc, const RECT& rcItem) : m_hdc(hdc), m_nSaved(::SaveDC(hdc))
+    ItemDC(HDC hdc, const RECT& rcItem)
+        : m_hdc(hdc)
+        , m_nSaved(::SaveDC(hdc))
     {
         ::IntersectClipRect(hdc, rcItem.left, rcItem.top, rcItem.right, rcItem.bottom);
     }
@@ -102,8 +99,8 @@ BOOL CPictureMenu::AppendItem(UINT nFlags, UINT_PTR nId, LPCSTR lpszText, UINT n
 {
     gdi::Bitmap bitmap;
     if (nBitmapId)
-        bitmap.reset(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId),
-                                                        IMAGE_BITMAP, 0, 0, 0)));
+        bitmap.reset(static_cast<HBITMAP>(
+            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(nBitmapId), IMAGE_BITMAP, 0, 0, 0)));
 
     PictureMenuItem& item = m_Items.emplace_back();
     item.pBitmap = std::move(bitmap);
@@ -150,8 +147,8 @@ void CPictureMenu::DrawItem(DRAWITEMSTRUCT* lpDrawItemStruct)
     const auto* item = reinterpret_cast<const PictureMenuItem*>(lpDrawItemStruct->itemData);
     if (!item)
         return;
-    if (m_nStyle != PICTUREMENU_STYLE_ICONS && m_nStyle != PICTUREMENU_STYLE_COLOURS &&
-        m_nStyle != PICTUREMENU_STYLE_TEXT)
+    if (m_nStyle != PICTUREMENU_STYLE_ICONS && m_nStyle != PICTUREMENU_STYLE_COLOURS
+        && m_nStyle != PICTUREMENU_STYLE_TEXT)
         return;
 
     const UINT nState = StateOf(m_hMenu, lpDrawItemStruct->itemID);
@@ -181,7 +178,7 @@ void CPictureMenu::DrawIconItem(const DRAWITEMSTRUCT& dis, const PictureMenuItem
         // No icon and nothing to highlight: a grey line across the middle of the cell.
         if (dis.itemAction & ODA_DRAWENTIRE) {
             const LONG y = rc.top + (rc.bottom - rc.top) / 2;
-            FillSolid(hdc, RECT{rc.left, y, rc.right, y + 1}, PICTUREMENU_GREY);
+            FillSolid(hdc, RECT { rc.left, y, rc.right, y + 1 }, PICTUREMENU_GREY);
         }
         return;
     }
@@ -240,11 +237,11 @@ void CPictureMenu::DrawTextItem(const DRAWITEMSTRUCT& dis, const PictureMenuItem
     const bool bChecked = nState & MF_CHECKED;
     const HBITMAP hBitmap = item.pBitmap.get();
 
-    RECT rcPicture = {rc.left, rc.top, rc.left + PICTUREMENU_PICTURE_SIZE, rc.top + PICTUREMENU_PICTURE_SIZE};
-    RECT rcTextBox = {rc.left + PICTUREMENU_PICTURE_SIZE, rc.top, rc.right, rc.bottom};
+    RECT rcPicture = { rc.left, rc.top, rc.left + PICTUREMENU_PICTURE_SIZE, rc.top + PICTUREMENU_PICTURE_SIZE };
+    RECT rcTextBox = { rc.left + PICTUREMENU_PICTURE_SIZE, rc.top, rc.right, rc.bottom };
     RECT rcText = Shrunk(rcTextBox, PICTUREMENU_TEXT_INSET);
     ::OffsetRect(&rcText, PICTUREMENU_TEXT_SHIFT_X, PICTUREMENU_TEXT_SHIFT_Y);
-    const RECT rcAccel = {rcText.right - PICTUREMENU_ACCEL_WIDTH, rcText.top, rcText.right, rcText.bottom};
+    const RECT rcAccel = { rcText.right - PICTUREMENU_ACCEL_WIDTH, rcText.top, rcText.right, rcText.bottom };
     const int xBitmap = rc.left + PICTUREMENU_BITMAP_OFFSET;
     const int yBitmap = rc.top + PICTUREMENU_BITMAP_OFFSET;
 
@@ -281,7 +278,7 @@ void CPictureMenu::DrawTextItem(const DRAWITEMSTRUCT& dis, const PictureMenuItem
             return;
         if (!bChecked && hBitmap)
             ::DrawEdge(hdc, &rcPicture, EDGE_RAISED, BF_RECT);
-        RECT rcHighlight = {rc.left + PICTUREMENU_HIGHLIGHT_LEFT, rc.top, rc.right, rc.bottom};
+        RECT rcHighlight = { rc.left + PICTUREMENU_HIGHLIGHT_LEFT, rc.top, rc.right, rc.bottom };
         FrameSolid(hdc, rcHighlight, PICTUREMENU_FRAME);
         FillSolid(hdc, Shrunk(rcHighlight, 1), PICTUREMENU_HIGHLIGHT);
         drawTexts();
