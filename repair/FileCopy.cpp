@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -27,6 +28,7 @@ public:
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return m_h; }
     bool ok() const { return m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Release() { return std::exchange(m_h, INVALID_HANDLE_VALUE); }
     bool Close()
     {
         bool closed = !ok() || ::CloseHandle(m_h);
@@ -65,11 +67,14 @@ bool ReadFully(HANDLE h, uint8_t* data, DWORD count)
 // of the old one), so on any failure, an exception included, it is removed.
 bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, CopyTarget target,
     const std::function<bool()>& cancelled,
-    const std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>& next)
+    const std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>& next, HANDLE* kept = nullptr)
 {
-    Handle copy(
-        ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr, target == CopyTarget::New ? CREATE_NEW : CREATE_ALWAYS,
-            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // A kept copy goes when its last handle closes, whatever happens to the program meanwhile.
+    Handle copy(kept ? ::CreateFileA(to.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
+                     : ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr,
+                         target == CopyTarget::New ? CREATE_NEW : CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!copy.ok())
         return false;
     bool ok = true;
@@ -88,6 +93,12 @@ bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, 
         copy.Close();
         ::DeleteFileA(to.c_str());
         throw;
+    }
+    if (kept) {
+        // Closing a failed one removes it.
+        if (ok)
+            *kept = copy.Release();
+        return ok;
     }
     ok = copy.Close() && ok;
     if (!ok)
@@ -146,4 +157,28 @@ bool CopyWhole(
         data = block.get();
         return ReadFully(source.get(), block.get(), count);
     });
+}
+
+TemporaryCopy::~TemporaryCopy()
+{
+    Close();
+}
+
+bool TemporaryCopy::Write(const std::string& path, const FileImage& image, const std::function<bool()>& cancelled)
+{
+    Close();
+    return WriteTarget(
+        path, image.bytes.size(), image.written, CopyTarget::Replace, cancelled,
+        [&](uint64_t offset, DWORD, const uint8_t*& data) {
+            data = image.bytes.data() + offset;
+            return true;
+        },
+        &m_handle);
+}
+
+void TemporaryCopy::Close()
+{
+    if (m_handle != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_handle);
+    m_handle = INVALID_HANDLE_VALUE;
 }

@@ -33,6 +33,25 @@ bool WriteWhole(
 bool CopyWhole(const std::string& from, const std::string& to, CopyTarget target,
     const std::function<bool()>& cancelled = nullptr);
 
+// A working copy written whole and removed by the system when it is closed (at the latest when
+// the program ends, however it ends), so none is ever left behind.
+class TemporaryCopy {
+public:
+    TemporaryCopy() = default;
+    ~TemporaryCopy();
+    TemporaryCopy(const TemporaryCopy&) = delete;
+    TemporaryCopy& operator=(const TemporaryCopy&) = delete;
+
+    // Replaces a file of that name; false (and nothing there) when it cannot be written whole.
+    bool Write(const std::string& path, const FileImage& image, const std::function<bool()>& cancelled = nullptr);
+    bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
+    // Closes and so removes it.
+    void Close();
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
 // Every block a copy writes goes through this; tests put in one that fills the disk part way.
 using CopyBlockWriter = bool (*)(HANDLE hFile, const uint8_t* data, DWORD count);
 CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer);

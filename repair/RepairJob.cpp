@@ -53,10 +53,13 @@ void FailRow(IRepairRows& rows, int row, RepairStageTimes* times)
     rows.ShowFailed(row);
 }
 
-void Remove(const std::string& path, RepairStageTimes* times)
+void Remove(const std::string& path, TemporaryCopy* held, RepairStageTimes* times)
 {
     StageClock clock(times, &RepairStageTimes::cleanup);
-    ::DeleteFileA(path.c_str());
+    if (held)
+        held->Close();
+    else
+        ::DeleteFileA(path.c_str());
 }
 
 // A row that ended in an exception: whatever it wrote goes, and the row says so.
@@ -140,6 +143,7 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
         const std::string sourcePath = source.folder + source.name;
         std::string path;
         FileImage image;
+        TemporaryCopy held;
         bool inMemory = false;
         {
             StageClock clock(times, &RepairStageTimes::workingCopy);
@@ -168,7 +172,7 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
                 return;
             }
             StageClock clock(times, &RepairStageTimes::workingCopy);
-            if (WriteWhole(path, image, CopyTarget::Replace, &Stopped))
+            if (held.Write(path, image, &Stopped))
                 workingCopy = path;
         } else if (!path.empty()) {
             StageClock clock(times, &RepairStageTimes::workingCopy);
@@ -180,14 +184,15 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
                 FailRow(rows, row, times);
             return;
         }
-        RepairWorkingCopy(settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr);
+        RepairWorkingCopy(
+            settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr, inMemory ? &held : nullptr);
     } catch (...) {
         FailAfterException(rows, row, workingCopy, std::string());
     }
 }
 
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired)
+    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired, TemporaryCopy* held)
 {
     std::string written; // the output this row wrote
     try {
@@ -198,12 +203,12 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
                 report = PatchWorkingCopy(workingCopy, settings.templatePath);
             }
             if (Stopped()) {
-                Remove(workingCopy, times);
+                Remove(workingCopy, held, times);
                 return;
             }
             if (report.result != PatchResult::Patched) {
                 FailRow(rows, row, times);
-                Remove(workingCopy, times);
+                Remove(workingCopy, held, times);
                 return;
             }
         }
@@ -224,7 +229,7 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
                 written = output.path;
         }
         if (Stopped() && !copied) {
-            Remove(workingCopy, times);
+            Remove(workingCopy, held, times);
             return;
         }
         if (copied) {
@@ -234,8 +239,10 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
             // Every name taken, or the copy failed: nothing half written stays behind.
             FailRow(rows, row, times);
         }
-        Remove(workingCopy, times);
+        Remove(workingCopy, held, times);
     } catch (...) {
-        FailAfterException(rows, row, workingCopy, written);
+        if (held)
+            held->Close();
+        FailAfterException(rows, row, held ? std::string() : workingCopy, written);
     }
 }

@@ -54,12 +54,14 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
 void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr);
 // Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
 // records the outcome in the row and removes the working copy. `repaired`, when given, is the
-// working copy's content already repaired in memory, and is what goes to the output.
+// working copy's content already repaired in memory, and is what goes to the output; `held` is
+// then the working copy itself, removed by closing it.
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr);
+    const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr,
+    TemporaryCopy* held = nullptr);
 
-// Workbooks up to this size are read once and repaired in memory; larger ones through the file.
-constexpr uint64_t kInMemoryLimit = 64ull << 20;
+// Workbooks up to this size (nearly all) are read once and repaired in memory; larger ones through the file.
+constexpr uint64_t kInMemoryLimit = 16ull << 20;
 
 // Asks the run to stop at its next safe point (between the steps of a file).
 void RequestWorkerStop();
