@@ -51,7 +51,7 @@ repair_sample() {
   local docs="$C/users/Public/Documents/Tessel trial"
   mkdir -p "$docs"
   cp "$ROOT/samples/$SAMPLE" "$docs/"
-  "$WINE" "$DRIVER" "$@" --workbook "C:\\users\\Public\\Documents\\Tessel trial\\$SAMPLE" \
+  "$WINE" "$DRIVER" "$@" "C:\\users\\Public\\Documents\\Tessel trial\\$SAMPLE" \
     >"$WORK/driver.out" 2>"$WORK/driver.err"
   local rc=$?
   sed 's/^/driver: /' "$WORK/driver.out"
@@ -94,7 +94,7 @@ install)
   expect_eq "Publisher" "$(reg_value Publisher)" "Calvera Software"
   expect_eq "UninstallString" "$(reg_value UninstallString)" '"C:\Program Files\Calvera Tessel for Excel\Uninstall.exe"'
   LINK='C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Calvera Tessel for Excel.lnk'
-  repair_sample --link "$LINK"
+  repair_sample "$LINK"
   expect_eq "shortcut command" "$(value link.target)" 'C:\Program Files\Calvera Tessel for Excel\CalveraTessel.exe'
   expect_eq "shortcut working folder" "$(value link.dir)" 'C:\Program Files\Calvera Tessel for Excel'
   # The uninstaller runs from a copy in the temporary folder and returns at once: wait for it.
@@ -113,7 +113,7 @@ zip)
   mkdir -p "$C/users/Public/Desktop"
   unzip -q "$ZIP" -d "$C/users/Public/Desktop" || fail "unzip"
   DIR='C:\users\Public\Desktop\Calvera Tessel for Excel'
-  repair_sample --exe "$DIR\\CalveraTessel.exe" --dir "$DIR"
+  repair_sample "$DIR\\CalveraTessel.exe" "$DIR"
   ;;
 *)
   echo "usage: dist_test.sh install|zip <dist_driver.exe>" >&2
