@@ -4,7 +4,7 @@ WERROR ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
                -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: setup configure build run test screenshots bench pictures clean
+.PHONY: setup configure build run test screenshots bench pictures clean dist
 
 setup:
 	@scripts/setup.sh
@@ -37,3 +37,7 @@ pictures: setup
 
 clean:
 	rm -rf build
+
+# What users get, in build/dist/: the portable zip and the installer, both named with the version.
+dist: build
+	@scripts/make_dist.sh

@@ -1,5 +1,7 @@
 #include "TransparentButton.h"
 
+#include <uxtheme.h>
+
 namespace {
 constexpr int kMaxTipWidth = 400;
 }
@@ -19,6 +21,15 @@ BOOL CTransparentButton::PreTranslateMessage(MSG* pMsg)
     if (m_ToolTip.EnsureCreated(m_hWnd, 0, TRUE, kMaxTipWidth))
         m_ToolTip.RelayEvent(pMsg);
     return CButton::PreTranslateMessage(pMsg);
+}
+
+// Visual styles would draw this control with the theme's own text colour and box; it keeps the
+// classic drawing, whose colours come from our WM_CTLCOLOR answer, so the dialog bitmap shows through.
+// A blank theme name matches no theme class (Wine refuses the empty names Windows also accepts).
+void CTransparentButton::PreSubclassWindow()
+{
+    ::SetWindowTheme(m_hWnd, L" ", L" ");
+    CButton::PreSubclassWindow();
 }
 
 LRESULT CTransparentButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)

@@ -11,6 +11,7 @@ public:
     ~CTransparentButton() override;
 
     BOOL PreTranslateMessage(MSG* pMsg) override;
+    void PreSubclassWindow() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) override;
 

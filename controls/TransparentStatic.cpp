@@ -1,5 +1,16 @@
 #include "TransparentStatic.h"
 
+#include <uxtheme.h>
+
+// Visual styles would draw this control with the theme's own text colour and box; it keeps the
+// classic drawing, whose colours come from our WM_CTLCOLOR answer, so the dialog bitmap shows through.
+// A blank theme name matches no theme class (Wine refuses the empty names Windows also accepts).
+void CTransparentStatic::PreSubclassWindow()
+{
+    ::SetWindowTheme(m_hWnd, L" ", L" ");
+    CStatic::PreSubclassWindow();
+}
+
 LRESULT CTransparentStatic::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_SETTEXT) {

@@ -69,5 +69,16 @@ tessel_ensure_prefix() {
       wineserver -w
       touch "$WINEPREFIX/.tessel-ready"
     fi
+    tessel_ensure_caption_font
   ) 9>"$(dirname "$WINEPREFIX")/.wineprefix.lock"
+}
+
+# Caption buttons are glyphs of the Marlett font. This Wine does not find the fonts Debian ships in
+# /usr/share/wine/fonts (fonts-wine), so without Marlett in the prefix's own Fonts folder the close
+# box shows the letter "r". Only Marlett is added: the dialogs keep the fonts they use today.
+tessel_ensure_caption_font() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  fi
 }

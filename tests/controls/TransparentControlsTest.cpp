@@ -184,3 +184,37 @@ TEST_F(TransparentTest, ColourRequestsComeBackHollow)
         }
     }
 }
+
+// The program's manifest asks for common controls 6, whose themes would draw their own box (and,
+// on Windows 7, their own text colour). The transparent check box keeps the classic 13 x 13 box
+// that DrawFrameControl draws, ticked and unticked. Wine 8 refuses SetWindowTheme's empty names
+// with ERROR_INVALID_NAME and keeps the theme; a blank name works on both.
+TEST_F(TransparentTest, CheckBoxKeepsTheClassicBoxUnderVisualStyles)
+{
+    CTransparentButton check;
+    HWND hWnd = ::CreateWindowExA(0, "BUTTON", "Tick here", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 120, 440, 120,
+                                  18, dlg->m_hWnd, reinterpret_cast<HMENU>(4201), ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(hWnd, nullptr);
+    ASSERT_TRUE(check.SubclassWindow(hWnd));
+    const RECT rc = RectInParent(hWnd);
+    for (const bool ticked : {false, true}) {
+        SCOPED_TRACE(ticked ? "ticked" : "unticked");
+        ::SendMessageA(hWnd, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
+        constexpr int kBox = 13;
+        Dib classic(kBox, kBox);
+        RECT box = {0, 0, kBox, kBox};
+        ::DrawFrameControl(classic.dc(), &box, DFC_BUTTON, DFCS_BUTTONCHECK | (ticked ? DFCS_CHECKED : 0));
+        auto shot = Shot();
+        bool found = false;
+        for (int y = rc.top; y + kBox <= rc.bottom && !found; y++) {
+            for (int x = rc.left; x + kBox <= rc.left + 20 && !found; x++) {
+                bool same = true;
+                for (int j = 0; j < kBox && same; j++)
+                    for (int i = 0; i < kBox && same; i++)
+                        same = shot->Pixel(x + i, y + j) == classic.Pixel(i, j);
+                found = same;
+            }
+        }
+        EXPECT_TRUE(found) << "no classic check box in the control's first 20 pixels";
+    }
+}
