@@ -87,7 +87,8 @@ bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, 
             offset += count;
         }
         // Like CopyFile, the copy keeps the source's last write time; the data is whole without it.
-        if (ok)
+        // A working copy, gone within the second, need not.
+        if (ok && !kept)
             ::SetFileTime(copy.get(), nullptr, nullptr, &written);
     } catch (...) {
         copy.Close();

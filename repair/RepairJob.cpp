@@ -119,10 +119,17 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
         StageClock clock(times, &RepairStageTimes::rows);
         count = rows.RowCount();
     }
+    // The template is read once for the batch; without it every row fails, as before.
+    TailBlock tail {};
+    bool haveTail = false;
+    {
+        StageClock clock(times, &RepairStageTimes::patch);
+        haveTail = ReadTailBlock(settings.templatePath, tail);
+    }
     for (int row = 0; row < count; row++) {
         if (Stopped())
             return;
-        RepairRowOf(settings, rows, row, times);
+        RepairRowOf(settings, rows, row, times, haveTail ? &tail : nullptr);
     }
     if (!Stopped()) {
         StageClock clock(times, &RepairStageTimes::rows);
@@ -130,7 +137,8 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
     }
 }
 
-void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times)
+void RepairRowOf(
+    const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times, const TailBlock* tail)
 {
     std::string workingCopy; // set once the copy made it, so only ours is ever removed
     try {
@@ -163,7 +171,7 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
             PatchReport report;
             {
                 StageClock clock(times, &RepairStageTimes::patch);
-                report = PatchImage(image.bytes, settings.templatePath);
+                report = tail ? PatchImage(image.bytes, *tail) : PatchImage(image.bytes, settings.templatePath);
             }
             if (Stopped())
                 return;

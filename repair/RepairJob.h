@@ -4,6 +4,7 @@
 
 #include "FileCopy.h"
 #include "PathRules.h"
+#include "RepairSteps.h"
 
 #include <string>
 
@@ -51,7 +52,9 @@ struct RepairStageTimes {
 // Repairs every row in order; a row that fails, even by an exception, never stops the run.
 void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairStageTimes* times = nullptr);
 // Makes the working copy of one row and repairs it.
-void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr);
+// `tail`, when given, is the template's tail block as the batch read it when it started.
+void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr,
+    const TailBlock* tail = nullptr);
 // Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
 // records the outcome in the row and removes the working copy. `repaired`, when given, is the
 // working copy's content already repaired in memory, and is what goes to the output; `held` is

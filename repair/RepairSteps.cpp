@@ -184,12 +184,17 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
 
 PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath)
 {
-    PatchReport report;
     std::array<uint8_t, kTailBlockSize> tail {};
     if (!ReadTailBlock(templatePath, tail)) {
+        PatchReport report;
         report.result = PatchResult::NoTemplate;
         return report;
     }
+    return PatchImage(image, tail);
+}
+
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail)
+{
     MemoryTarget target(image);
     return Patch(target, tail);
 }

@@ -30,9 +30,13 @@ struct PatchReport {
     bool tailApplied = false;
 };
 
+using TailBlock = std::array<uint8_t, kTailBlockSize>;
+
 // Reads the template's first 512 bytes; false when it is missing or shorter.
 bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlockSize>& block);
 
 PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath);
 // The same repair on a working copy held in memory.
 PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath);
+// With the tail block already read.
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail);
