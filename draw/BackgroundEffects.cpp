@@ -1,9 +1,9 @@
 // Background fills: 64-band gradients, and the patterned effects computed one byte per pixel into the
 // pattern buffer, whose palette is a ramp through the three colours.
+#include "draw/NoiseSource.h"
 #include "draw/RixEffectPainter.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -13,26 +13,39 @@ int Cube(int m)
     return m * m * m / 16384;
 }
 
-// A value past either end of the palette takes that end. (Kept modulo 256, the 256 that the
-// leftmost column of a vertical bump reaches would wrap round to colour 3, a stripe of the far
-// colour on the colour-1 edge.)
-BYTE ToIndex(int value)
-{
-    return static_cast<BYTE>(std::clamp(value, 0, 255));
-}
-
-// The noise term: the C library generator scaled to 0 .. 2G, less G. The generator is never seeded
-// here, so a pattern continues the sequence wherever the process left it.
-class NoiseTerm {
+// The noise term: the generator scaled to 0 .. 2G, less G; a pattern continues this thread's
+// sequence wherever the last one left it. Each row is one run of the lanes over a row of base
+// values, so the values are drawn in row-by-row order as one plain call per pixel would draw them.
+class NoiseRows {
 public:
-    explicit NoiseTerm(int amplitude) : m_nAmplitude(amplitude), m_nDivisor(32767 / std::max(1, 2 * amplitude)) {}
-    int Next() const { return std::rand() / m_nDivisor - m_nAmplitude; }
+    explicit NoiseRows(int amplitude, int width)
+        : m_nAmplitude(amplitude), m_divisor(32767 / std::max(1, 2 * amplitude)), m_state(rixnoise::State()),
+          m_base(static_cast<size_t>(width))
+    {
+    }
+    ~NoiseRows() { rixnoise::State() = m_state; }
+    NoiseRows(const NoiseRows&) = delete;
+    NoiseRows& operator=(const NoiseRows&) = delete;
+
+    // The row's base values, filled by the caller before Add or AddUnshifted.
+    int16_t* Base() { return m_base.data(); }
+    // out[x] = base[x] + add + N, modulo 256.
+    void Add(uint8_t* out, int add) { Run(out, add - m_nAmplitude); }
     // The metal effect adds the scaled value without taking the amplitude off.
-    int NextUnshifted() const { return std::rand() / m_nDivisor; }
+    void AddUnshifted(uint8_t* out, int add) { Run(out, add); }
+    uint32_t& State() { return m_state; }
+    const rixnoise::Divisor& Divisor() const { return m_divisor; }
 
 private:
+    void Run(uint8_t* out, int add)
+    {
+        rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, out, static_cast<int>(m_base.size()));
+    }
+
     int m_nAmplitude;
-    int m_nDivisor;
+    rixnoise::Divisor m_divisor;
+    uint32_t m_state;
+    std::vector<int16_t> m_base;
 };
 
 int Channel(COLORREF c, int shift)
@@ -47,32 +60,32 @@ void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
         ::FillRect(hDC, &rect, brush.get());
 }
 
+BYTE* RowOf(PaletteDib& dib, int r)
+{
+    return dib.GetBits() + static_cast<size_t>(r) * dib.GetStride();
+}
+
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
-void FillSeparable(PaletteDib& dib, const NoiseTerm& noise, const std::vector<int>& rowPart,
+void FillSeparable(PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart,
                    const std::vector<int>& columnPart)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
-    BYTE* const bits = dib.GetBits();
-    for (int r = 0; r < H; ++r) {
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(rowPart[r] + columnPart[x] + noise.Next());
-    }
+    const int W = dib.GetWidth(), H = dib.GetHeight();
+    std::copy(columnPart.begin(), columnPart.begin() + W, noise.Base());
+    for (int r = 0; r < H; ++r)
+        noise.Add(RowOf(dib, r), rowPart[r]);
 }
 
 // Two passes: a horizontal bump of half the depth, then a bevel of width L on the left and right
 // edges whose inner border curves in a parabola from the middle row (full bevel) to the top and
 // bottom rows (none).
-void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
+void BuildHardBump(PaletteDib& dib, int G, NoiseRows& noise)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
-    BYTE* const bits = dib.GetBits();
+    const int W = dib.GetWidth(), H = dib.GetHeight();
+    int16_t* const base = noise.Base();
+    std::fill(base, base + W, int16_t{0});
     for (int r = 0; r < H; ++r) {
         const int m = 255 * r / H - 127;
-        const int value = 128 + (Cube(m) * (64 - G) * 2) / 128;
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(value + noise.Next());
+        noise.Add(RowOf(dib, r), 128 + (Cube(m) * (64 - G) * 2) / 128);
     }
     const int64_t L = std::min(W / 6, 16);
     // A picture one row high has only its middle row, where the curve term is 0 anyway; the divisor
@@ -81,26 +94,25 @@ void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
     const int64_t halfH = H / 2, halfW = W / 2;
     for (int r = 0; r < H; ++r) {
         const int64_t M = ((r * L - halfH * L) * (r - halfH)) / q + halfW - L;
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x) {
-            const int64_t d = x - halfW;
-            int value = row[x];
-            // With L = 0 (narrower than 6 pixels) neither condition can hold.
-            if (L > 0) {
-                if (M + d < 0)
-                    value = static_cast<int>((255 - G) - (x * 128) / L);
-                else if (M < d)
-                    value = static_cast<int>(G + ((W - x) * 128) / L);
-            }
-            row[x] = ToIndex(value + noise.Next());
-        }
+        BYTE* row = RowOf(dib, r);
+        // The bevels hold the columns x with x - W/2 < -M on the left and x - W/2 > M on the right;
+        // with L = 0 (narrower than 6 pixels) neither exists.
+        const int64_t leftEnd = L > 0 ? std::clamp<int64_t>(halfW - M, 0, W) : 0;
+        const int64_t rightStart = L > 0 ? std::clamp<int64_t>(halfW + M + 1, leftEnd, W) : W;
+        for (int64_t x = 0; x < leftEnd; ++x)
+            base[x] = static_cast<int16_t>((255 - G) - (x * 128) / L);
+        for (int64_t x = leftEnd; x < rightStart; ++x)
+            base[x] = row[x];
+        for (int64_t x = rightStart; x < W; ++x)
+            base[x] = static_cast<int16_t>(G + ((W - x) * 128) / L);
+        noise.Add(row, 0);
     }
 }
 
 // 200 diagonal scratches over a black ground, then a diagonal shade and the noise.
-void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
+void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
+    const int W = dib.GetWidth(), H = dib.GetHeight();
     const int D = 255 - 2 * G;
     dib.Fill(0);
     // Beyond 32767 pixels the scale 32767 / size would be 0: scratches then start anywhere in the
@@ -108,11 +120,12 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
     const int xScale = std::max(1, 32767 / W);
     const int yScale = std::max(1, 32767 / H);
     const int lengthScale = std::max(1, 32767 / std::min(W, H));
+    uint32_t& state = noise.State();
     for (int i = 0; i < 200; ++i) {
-        const int x0 = std::rand() / xScale;
-        const int y0 = std::rand() / yScale;
-        const int length = (std::rand() / lengthScale) / 2;
-        const BYTE value = static_cast<BYTE>(std::rand() / 819);
+        const int x0 = rixnoise::Step(state) / xScale;
+        const int y0 = rixnoise::Step(state) / yScale;
+        const int length = (rixnoise::Step(state) / lengthScale) / 2;
+        const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
         for (int k = 0; k < length; ++k) {
             if (x0 - k > 0 && y0 + k < H)
                 dib.SetPixel(x0 - k, y0 + k, value);
@@ -121,15 +134,15 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
         }
     }
     const int n = (D - 40) / 2;
-    std::vector<int> columnPart(W);
+    std::vector<int16_t> columnPart(W);
     for (int x = 0; x < W; ++x)
-        columnPart[x] = ((W - x) * n) / W;
-    BYTE* const bits = dib.GetBits();
+        columnPart[x] = static_cast<int16_t>(((W - x) * n) / W);
+    int16_t* const base = noise.Base();
     for (int r = 0; r < H; ++r) {
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        const int rowPart = (r * n) / H;
+        BYTE* row = RowOf(dib, r);
         for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(row[x] + rowPart + columnPart[x] + noise.NextUnshifted());
+            base[x] = static_cast<int16_t>(row[x] + columnPart[x]);
+        noise.AddUnshifted(row, (r * n) / H);
     }
 }
 
@@ -231,7 +244,7 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
 
     const int G = nNoise & 0xFF;
     const int D = 255 - 2 * G;
-    const NoiseTerm noise(G);
+    NoiseRows noise(G, W);
     // Rows in stored order: r = 0 is the bottom row of the picture. Most effects are a row part plus
     // a column part plus the noise, each part worked out once.
     std::vector<int> rowPart(H, 0), columnPart(W, 0);
@@ -279,18 +292,18 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     case RIXFX_SOFTBUMP: {
         // The sum of the two bumps is scaled as a whole, then kept inside G .. 255 - G.
         eachColumn(bumpOfColumn);
-        BYTE* const bits = dib.GetBits();
+        int16_t* const base = noise.Base();
         for (int r = 0; r < H; ++r) {
             const int rowCube = bumpOfRow(r);
-            BYTE* row = bits + static_cast<size_t>(r) * dib.GetStride();
             for (int x = 0; x < W; ++x) {
                 int p = 128 + ((rowCube + columnPart[x]) * (128 - G)) / 128;
                 if (p < G)
                     p = G;
                 if (p > 255 - G)
                     p = 255 - G;
-                row[x] = ToIndex(p + noise.Next());
+                base[x] = static_cast<int16_t>(p);
             }
+            noise.Add(RowOf(dib, r), 0);
         }
         break;
     }
