@@ -4,6 +4,7 @@
 #include "draw/RixEffectPainter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -59,6 +60,120 @@ void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
     if (brush)
         ::FillRect(hDC, &rect, brush.get());
 }
+
+// A gradient across or down a rectangle is one line of pixels repeated: the line is built once from
+// its bands (64 per gradient, a band whose span is empty skipped). Across, the line is laid over the
+// rectangle in one fill with a pattern brush, not one fill per band per column; down, each band is
+// one fill.
+class GradientLine {
+public:
+    // Adds a gradient of `extent` pixels from one colour toward the other (63/64 of the way).
+    void Append(int extent, COLORREF from, COLORREF to)
+    {
+        if (extent <= 0)
+            return;
+        const size_t start = m_pixels.size();
+        m_pixels.resize(start + static_cast<size_t>(extent));
+        for (int i = 0; i < 64; ++i) {
+            const int64_t first = (i * static_cast<int64_t>(extent)) >> 6;
+            const int64_t last = ((i + 1) * static_cast<int64_t>(extent)) >> 6;
+            if (last <= first)
+                continue;
+            m_bands.push_back({static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)});
+            std::fill(m_pixels.begin() + static_cast<ptrdiff_t>(start + first),
+                      m_pixels.begin() + static_cast<ptrdiff_t>(start + last), ToPixel(m_bands.back().color));
+        }
+    }
+
+    void Fill(HDC hDC, const RECT& rect, bool horizontal) const
+    {
+        if (rect.right <= rect.left || rect.bottom <= rect.top || m_pixels.empty())
+            return;
+        if (horizontal && CanUsePattern(hDC) && FillWithPattern(hDC, rect))
+            return;
+        // Down the rectangle (and on targets where a pattern brush would be dithered, scaled or
+        // turned): one solid fill per band, with the DC's own brush rather than a new one each time.
+        const HGDIOBJ old = ::SelectObject(hDC, ::GetStockObject(DC_BRUSH));
+        const COLORREF oldColour = ::GetDCBrushColor(hDC);
+        for (const Band& band : m_bands) {
+            ::SetDCBrushColor(hDC, band.color);
+            if (horizontal)
+                ::PatBlt(hDC, rect.left + band.first, rect.top, band.last - band.first, rect.bottom - rect.top,
+                         PATCOPY);
+            else
+                ::PatBlt(hDC, rect.left, rect.top + band.first, rect.right - rect.left, band.last - band.first,
+                         PATCOPY);
+        }
+        ::SetDCBrushColor(hDC, oldColour);
+        ::SelectObject(hDC, old);
+    }
+
+private:
+    struct Band {
+        int first, last;
+        COLORREF color;
+    };
+
+    static COLORREF BandColour(COLORREF from, COLORREF to, int i)
+    {
+        int rgb[3];
+        for (int k = 0; k < 3; ++k) {
+            const int a = Channel(from, 8 * k), b = Channel(to, 8 * k);
+            rgb[k] = (64 * a + i * (b - a)) >> 6;
+        }
+        return RGB(rgb[0], rgb[1], rgb[2]);
+    }
+    // COLORREF 0x00BBGGRR to the 32-bit pixel 0x00RRGGBB.
+    static uint32_t ToPixel(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+
+    // A plain true-colour raster target. (The bitmap of a memory DC answers for its depth: asking
+    // the DC for its capabilities costs more than the whole fill on some platforms.)
+    static bool CanUsePattern(HDC hDC)
+    {
+        if (::GetMapMode(hDC) != MM_TEXT || ::GetGraphicsMode(hDC) != GM_COMPATIBLE)
+            return false;
+        switch (::GetObjectType(hDC)) {
+        case OBJ_MEMDC: {
+            BITMAP bm{};
+            return ::GetObjectA(::GetCurrentObject(hDC, OBJ_BITMAP), sizeof bm, &bm) && bm.bmBitsPixel >= 24;
+        }
+        case OBJ_DC:
+            return ::GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASDISPLAY && ::GetDeviceCaps(hDC, BITSPIXEL) >= 24;
+        default:
+            return false;
+        }
+    }
+
+    // The brush holds the line as one row and starts at the rectangle's corner.
+    bool FillWithPattern(HDC hDC, const RECT& rect) const
+    {
+        const int length = static_cast<int>(m_pixels.size());
+        std::vector<uint32_t> packed(sizeof(BITMAPINFOHEADER) / 4 + m_pixels.size());
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = length;
+        header.biHeight = 1;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        header.biCompression = BI_RGB;
+        std::memcpy(packed.data(), &header, sizeof header);
+        std::copy(m_pixels.begin(), m_pixels.end(), packed.begin() + sizeof header / 4);
+        gdi::Brush brush(::CreateDIBPatternBrushPt(packed.data(), DIB_RGB_COLORS));
+        if (!brush)
+            return false;
+        // The brush origin is in device units.
+        POINT origin{rect.left, rect.top};
+        ::LPtoDP(hDC, &origin, 1);
+        POINT old{};
+        ::SetBrushOrgEx(hDC, origin.x, origin.y, &old);
+        const bool filled = ::FillRect(hDC, &rect, brush.get()) != 0;
+        ::SetBrushOrgEx(hDC, old.x, old.y, nullptr);
+        return filled;
+    }
+
+    std::vector<uint32_t> m_pixels;
+    std::vector<Band> m_bands;
+};
 
 BYTE* RowOf(PaletteDib& dib, int r)
 {
@@ -150,21 +265,9 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
 
 void RixEffectPainter::DrawGradient(HDC hDC, const RECT& rect, COLORREF clrFrom, COLORREF clrTo, BOOL bHorizontal)
 {
-    const int extent = bHorizontal ? rect.right - rect.left : rect.bottom - rect.top;
-    const int start = bHorizontal ? rect.left : rect.top;
-    for (int i = 0; i < 64; ++i) {
-        const int from = start + ((i * extent) >> 6);
-        const int to = start + (((i + 1) * extent) >> 6);
-        if (to - from <= 0)
-            continue;
-        int rgb[3];
-        for (int k = 0; k < 3; ++k) {
-            const int a = Channel(clrFrom, 8 * k), b = Channel(clrTo, 8 * k);
-            rgb[k] = (64 * a + i * (b - a)) >> 6;
-        }
-        const RECT band = bHorizontal ? RECT{from, rect.top, to, rect.bottom} : RECT{rect.left, from, rect.right, to};
-        FillSolid(hDC, band, RGB(rgb[0], rgb[1], rgb[2]));
-    }
+    GradientLine line;
+    line.Append(bHorizontal ? rect.right - rect.left : rect.bottom - rect.top, clrFrom, clrTo);
+    line.Fill(hDC, rect, bHorizontal != FALSE);
 }
 
 void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2,
@@ -172,26 +275,28 @@ void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORR
 {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    RECT first = rect, second = rect;
-    if (nEffect == RIXFX_HCGRADIENT || nEffect == RIXFX_3HGRADIENT)
-        first.right = second.left = rect.left + width / 2;
-    else if (nEffect == RIXFX_VCGRADIENT || nEffect == RIXFX_3VGRADIENT)
-        first.bottom = second.top = rect.top + height / 2;
+    // The two halves of a split gradient, the first truncated toward zero.
+    const bool horizontal = nEffect == RIXFX_HGRADIENT || nEffect == RIXFX_HCGRADIENT || nEffect == RIXFX_3HGRADIENT;
+    const int extent = horizontal ? width : height;
+    GradientLine line;
 
     switch (nEffect) {
     case RIXFX_HGRADIENT:
     case RIXFX_VGRADIENT:
-        DrawGradient(hDC, rect, clr1, clr3, nEffect == RIXFX_HGRADIENT);
+        line.Append(extent, clr1, clr3);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_HCGRADIENT:
     case RIXFX_VCGRADIENT:
-        DrawGradient(hDC, first, clr1, clr3, nEffect == RIXFX_HCGRADIENT);
-        DrawGradient(hDC, second, clr3, clr1, nEffect == RIXFX_HCGRADIENT);
+        line.Append(extent / 2, clr1, clr3);
+        line.Append(extent - extent / 2, clr3, clr1);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_3HGRADIENT:
     case RIXFX_3VGRADIENT:
-        DrawGradient(hDC, first, clr1, clr2, nEffect == RIXFX_3HGRADIENT);
-        DrawGradient(hDC, second, clr2, clr3, nEffect == RIXFX_3HGRADIENT);
+        line.Append(extent / 2, clr1, clr2);
+        line.Append(extent - extent / 2, clr2, clr3);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_NOISE:
     case RIXFX_DIAGSHADE:

@@ -38,6 +38,13 @@ void PaletteDib::Release()
 
 BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel)
 {
+    // The same size again keeps the block, the section and the DC: only the content is discarded.
+    // (A window repainted at one size would otherwise pay for fresh pages and platform objects on
+    // every fill.)
+    if (m_block && width == m_header.biWidth && height == m_header.biHeight && bitsPerPixel == m_header.biBitCount) {
+        std::memset(m_block.get() + sizeof(BITMAPINFOHEADER), 0, m_nBlockSize - sizeof(BITMAPINFOHEADER));
+        return m_block.get();
+    }
     Release();
     if (width <= 0 || height <= 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
         return nullptr;
@@ -112,21 +119,49 @@ void PaletteDib::SetPixel(int x, int y, BYTE value)
     GetBits()[static_cast<size_t>(m_header.biHeight - 1 - y) * m_nStride + x] = value;
 }
 
+bool PaletteDib::MakeSection(HDC hDC)
+{
+    if (m_section)
+        return true;
+    void* bits = nullptr;
+    gdi::Bitmap section;
+    if (m_header.biBitCount == 8) {
+        // 8 bits per pixel travel as their colours: a 32-bit section filled through the colour table
+        // copies to the target as fast as any copy, where the platform's own palette conversion
+        // costs several times that.
+        BITMAPINFO info{};
+        info.bmiHeader = m_header;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biSizeImage = 0;
+        section.reset(::CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    } else {
+        section.reset(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS, &bits,
+                                         nullptr, 0));
+    }
+    if (!section || !bits)
+        return false;
+    m_section = std::move(section);
+    m_pSectionBits = bits;
+    return true;
+}
+
 void PaletteDib::Draw(HDC hDC, int x, int y)
 {
-    if (!m_block)
+    if (!m_block || !MakeSection(hDC))
         return;
-    if (!m_section) {
-        void* bits = nullptr;
-        gdi::Bitmap section(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS,
-                                               &bits, nullptr, 0));
-        if (!section || !bits)
-            return;
-        m_section = std::move(section);
-        m_pSectionBits = bits;
-    }
     ::GdiFlush();
-    std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
+    const int W = m_header.biWidth, H = m_header.biHeight;
+    if (m_header.biBitCount == 8) {
+        uint32_t table[256];
+        std::memcpy(table, GetColorTable(), sizeof table);
+        const BYTE* from = GetBits();
+        uint32_t* to = static_cast<uint32_t*>(m_pSectionBits);
+        for (int r = 0; r < H; ++r, from += m_nStride, to += W)
+            for (int i = 0; i < W; ++i)
+                to[i] = table[from[i]];
+    } else {
+        std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
+    }
     if (!m_dc) {
         m_dc = gdi::MemoryDC(hDC);
         if (!m_dc)
@@ -134,7 +169,7 @@ void PaletteDib::Draw(HDC hDC, int x, int y)
     }
     gdi::SelectGuard select(m_dc, m_section.get());
     // The colour table may have changed since the section was made from the block.
-    if (m_nColors)
+    if (m_nColors && m_header.biBitCount != 8)
         ::SetDIBColorTable(m_dc, 0, m_nColors, GetColorTable());
-    ::BitBlt(hDC, x, y, m_header.biWidth, m_header.biHeight, m_dc, 0, 0, SRCCOPY);
+    ::BitBlt(hDC, x, y, W, H, m_dc, 0, 0, SRCCOPY);
 }
