@@ -180,6 +180,32 @@ BYTE* RowOf(PaletteDib& dib, int r)
     return dib.GetBits() + static_cast<size_t>(r) * dib.GetStride();
 }
 
+// The soft bump's base of one row: the two bumps summed, scaled as a whole, then raised to G and
+// lowered to 255 - G in that order.
+__attribute__((always_inline)) inline void SoftBumpRowOf(const int16_t* columnCube, int rowCube, int G, int16_t* out,
+                                                         int W)
+{
+    const int scale = 128 - G, low = G, high = 255 - G;
+    for (int x = 0; x < W; ++x) {
+        int p = 128 + ((rowCube + columnCube[x]) * scale) / 128;
+        p = p < low ? low : p;
+        p = p > high ? high : p;
+        out[x] = static_cast<int16_t>(p);
+    }
+}
+
+void SoftBumpRow(const int16_t* columnCube, int rowCube, int G, int16_t* out, int W)
+{
+    SoftBumpRowOf(columnCube, rowCube, G, out, W);
+}
+
+// The same loop, vectorised eight pixels wide where the processor has AVX2.
+__attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, int rowCube, int G, int16_t* out,
+                                                     int W)
+{
+    SoftBumpRowOf(columnCube, rowCube, G, out, W);
+}
+
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
 void FillSeparable(PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart,
                    const std::vector<int>& columnPart)
@@ -236,16 +262,23 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
     const int yScale = std::max(1, 32767 / H);
     const int lengthScale = std::max(1, 32767 / std::min(W, H));
     uint32_t& state = noise.State();
+    BYTE* const bits = dib.GetBits();
+    const size_t stride = static_cast<size_t>(dib.GetStride());
     for (int i = 0; i < 200; ++i) {
         const int x0 = rixnoise::Step(state) / xScale;
         const int y0 = rixnoise::Step(state) / yScale;
         const int length = (rixnoise::Step(state) / lengthScale) / 2;
         const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
+        // (x, y) top-down lives in stored row H - 1 - y; points outside the picture are skipped.
+        auto put = [&](int x, int y) {
+            if (x >= 0 && x < W && y >= 0 && y < H)
+                bits[static_cast<size_t>(H - 1 - y) * stride + x] = value;
+        };
         for (int k = 0; k < length; ++k) {
             if (x0 - k > 0 && y0 + k < H)
-                dib.SetPixel(x0 - k, y0 + k, value);
+                put(x0 - k, y0 + k);
             if (x0 + k < W && y0 - k > 0)
-                dib.SetPixel(W - x0 + k, y0 - k, value);
+                put(W - x0 + k, y0 - k);
         }
     }
     const int n = (D - 40) / 2;
@@ -397,17 +430,10 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     case RIXFX_SOFTBUMP: {
         // The sum of the two bumps is scaled as a whole, then kept inside G .. 255 - G.
         eachColumn(bumpOfColumn);
-        int16_t* const base = noise.Base();
+        const std::vector<int16_t> columnCube(columnPart.begin(), columnPart.end());
+        const auto softRow = rixnoise::HasAvx2() ? SoftBumpRowAvx2 : SoftBumpRow;
         for (int r = 0; r < H; ++r) {
-            const int rowCube = bumpOfRow(r);
-            for (int x = 0; x < W; ++x) {
-                int p = 128 + ((rowCube + columnPart[x]) * (128 - G)) / 128;
-                if (p < G)
-                    p = G;
-                if (p > 255 - G)
-                    p = 255 - G;
-                base[x] = static_cast<int16_t>(p);
-            }
+            softRow(columnCube.data(), bumpOfRow(r), G, noise.Base(), W);
             noise.Add(RowOf(dib, r), 0);
         }
         break;

@@ -1,6 +1,9 @@
 #include "draw/PaletteDib.h"
 
+#include "draw/NoiseSource.h"
+
 #include <cstring>
+#include <immintrin.h>
 #include <new>
 
 namespace {
@@ -21,6 +24,25 @@ int ColorCountFor(int bitsPerPixel)
 
 // The biggest block we try to allocate: a bitmap larger than this cannot become a DIB section anyway.
 constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
+
+// One row of palette indices to their colours.
+void ToColours(const BYTE* from, uint32_t* to, int count, const uint32_t* table)
+{
+    for (int i = 0; i < count; ++i)
+        to[i] = table[from[i]];
+}
+
+// The same, eight pixels to a gather.
+__attribute__((target("avx2"))) void ToColoursAvx2(const BYTE* from, uint32_t* to, int count, const uint32_t* table)
+{
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        const __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + i)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                            _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4));
+    }
+    ToColours(from + i, to + i, count - i, table);
+}
 
 } // namespace
 
@@ -75,11 +97,6 @@ BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel)
 const RGBQUAD* PaletteDib::GetColorTable() const
 {
     return m_block ? reinterpret_cast<const RGBQUAD*>(m_block.get() + sizeof(BITMAPINFOHEADER)) : nullptr;
-}
-
-BYTE* PaletteDib::GetBits() const
-{
-    return m_block ? m_block.get() + sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * m_nColors : nullptr;
 }
 
 void PaletteDib::SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue)
@@ -156,9 +173,9 @@ void PaletteDib::Draw(HDC hDC, int x, int y)
         std::memcpy(table, GetColorTable(), sizeof table);
         const BYTE* from = GetBits();
         uint32_t* to = static_cast<uint32_t*>(m_pSectionBits);
+        const auto convert = rixnoise::HasAvx2() ? ToColoursAvx2 : ToColours;
         for (int r = 0; r < H; ++r, from += m_nStride, to += W)
-            for (int i = 0; i < W; ++i)
-                to[i] = table[from[i]];
+            convert(from, to, W, table);
     } else {
         std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
     }

@@ -26,7 +26,10 @@ public:
     void Fill(BYTE value);
     // (x, y) top-down; ignored outside the bitmap. Writes one byte (8 bits per pixel).
     void SetPixel(int x, int y, BYTE value);
-    BYTE* GetBits() const;
+    BYTE* GetBits() const
+    {
+        return m_block ? m_block.get() + sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * m_nColors : nullptr;
+    }
     int GetStride() const { return m_block ? m_nStride : 0; }
     // Copies the whole bitmap to (x, y).
     void Draw(HDC hDC, int x, int y);
