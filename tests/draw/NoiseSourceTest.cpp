@@ -72,23 +72,28 @@ TEST(NoiseSource, PatternsContinueTheirOwnSequenceWhateverRandDoes)
 TEST(NoiseSource, LanesGiveTheSameValuesAndEndStateAsOneStepAtATime)
 {
     const rixnoise::Divisor divisor(32767 / 10);
-    for (int count : {0, 1, 15, 16, 17, 31, 32, 33, 100, 1024, 1037}) {
+    for (int count : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 1024, 1037}) {
         for (int add : {-5, 0, 130, 300}) {
             std::vector<int16_t> base(count);
             for (int i = 0; i < count; ++i)
                 base[i] = static_cast<int16_t>((i * 37) % 300 - 20);
-            std::vector<uint8_t> out(count + 1, 0xAB);
-            uint32_t state = 0xDEADBEEF + count;
-            rixnoise::AddNoise(state, divisor, base.data(), add, out.data(), count);
-            uint32_t reference = 0xDEADBEEF + count;
-            for (int i = 0; i < count; ++i) {
-                uint32_t copy = reference;
-                const int value = rixnoise::Step(copy) / (32767 / 10);
-                reference = copy;
-                ASSERT_EQ((base[i] + add + value) & 0xFF, out[i]) << "count " << count << " at " << i;
+            // Both kernels, whichever the processor would pick.
+            for (const bool wide : {false, true}) {
+                if (wide && !rixnoise::HasAvx2())
+                    continue;
+                std::vector<uint8_t> out(count + 1, 0xAB);
+                uint32_t state = 0xDEADBEEF + count;
+                (wide ? rixnoise::AddNoiseAvx2 : rixnoise::AddNoiseSse2)(state, divisor, base.data(), add, out.data(),
+                                                                         count);
+                uint32_t reference = 0xDEADBEEF + count;
+                for (int i = 0; i < count; ++i) {
+                    const int value = rixnoise::Step(reference) / (32767 / 10);
+                    ASSERT_EQ((base[i] + add + value) & 0xFF, out[i])
+                        << (wide ? "AVX2" : "SSE2") << " count " << count << " at " << i;
+                }
+                EXPECT_EQ(0xAB, out[count]) << "nothing written past the count";
+                EXPECT_EQ(reference, state) << (wide ? "AVX2" : "SSE2") << " count " << count;
             }
-            EXPECT_EQ(0xAB, out[count]) << "nothing written past the count";
-            EXPECT_EQ(reference, state) << "count " << count;
         }
     }
 }
