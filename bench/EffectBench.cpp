@@ -24,7 +24,7 @@ constexpr int kBlend = 0;
 // Every item is timed in kRounds rounds of at least kRoundSeconds each, the rounds of all items
 // interleaved, so that a disturbance of the machine touches the effects and their floors alike.
 constexpr double kRoundSeconds = 0.01;
-constexpr int kRounds = 9;
+constexpr int kRounds = 15;
 
 const char* const kEffectNames[] = {"solid",      "hgradient", "vgradient", "hcgradient", "vcgradient", "3hgradient",
                                     "3vgradient", "noise",     "diagshade", "hshade",     "vshade",     "hbump",

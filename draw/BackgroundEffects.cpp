@@ -79,7 +79,8 @@ public:
             const int64_t last = ((i + 1) * static_cast<int64_t>(extent)) >> 6;
             if (last <= first)
                 continue;
-            m_bands.push_back({static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)});
+            m_bands.push_back(
+                {static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)});
             std::fill(m_pixels.begin() + static_cast<ptrdiff_t>(start + first),
                       m_pixels.begin() + static_cast<ptrdiff_t>(start + last), ToPixel(m_bands.back().color));
         }

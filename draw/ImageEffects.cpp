@@ -70,8 +70,8 @@ std::vector<int64_t> BoxShortfalls(int width, int height, const BYTE* source, in
             prefix[y + 1] = prefix[y] + rows[static_cast<size_t>(y) * width + x];
         for (int y = 0; y < height; ++y) {
             int lo, hi;
-            sums[static_cast<size_t>(y) * width + x] = window(y, boxHeight, height, lo, hi) ? prefix[hi + 1] - prefix[lo]
-                                                                                            : 0;
+            const bool any = window(y, boxHeight, height, lo, hi);
+            sums[static_cast<size_t>(y) * width + x] = any ? prefix[hi + 1] - prefix[lo] : 0;
         }
     }
     return sums;

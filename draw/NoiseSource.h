@@ -22,7 +22,10 @@ inline uint32_t& State()
 }
 
 // Restarts this thread's sequence, as srand() does the library's.
-inline void Seed(uint32_t seed) { State() = seed; }
+inline void Seed(uint32_t seed)
+{
+    State() = seed;
+}
 
 inline int Step(uint32_t& state)
 {
@@ -31,7 +34,10 @@ inline int Step(uint32_t& state)
 }
 
 // The next value of this thread's sequence, 0 .. 32767.
-inline int Next() { return Step(State()); }
+inline int Next()
+{
+    return Step(State());
+}
 
 // n steps at once: state(n) = multiplier * state + increment.
 struct Jump {
@@ -75,7 +81,7 @@ public:
         int l = 1;
         while ((1 << l) < divisor)
             ++l;
-        m_nMultiplier = static_cast<uint16_t>(((uint64_t{1} << (15 + l)) + divisor - 1) / divisor);
+        m_nMultiplier = static_cast<uint16_t>(((uint64_t { 1 } << (15 + l)) + divisor - 1) / divisor);
         m_nShift = l - 1;
     }
     constexpr int Divide(int value) const
@@ -97,8 +103,8 @@ inline __m128i MultiplyLow(__m128i a, __m128i constant)
 {
     const __m128i even = _mm_mul_epu32(a, constant);
     const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), constant);
-    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+    return _mm_unpacklo_epi32(
+        _mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)), _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
 }
 
 } // namespace detail
@@ -118,8 +124,8 @@ inline void AddNoiseSse2(uint32_t& state, const Divisor& divisor, const int16_t*
             const __m128i even = _mm_mul_epu32(from, m);
             const __m128i odd = _mm_mul_epu32(from, _mm_srli_epi64(m, 32));
             return _mm_add_epi32(_mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
-                                                    _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0))),
-                                 a);
+                                     _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0))),
+                a);
         };
         __m128i s0 = lane(0), s1 = lane(1), s2 = lane(2), s3 = lane(3);
         constexpr Jump jump = JumpOf(16);
@@ -132,10 +138,10 @@ inline void AddNoiseSse2(uint32_t& state, const Divisor& divisor, const int16_t*
         const __m128i lowByte = _mm_set1_epi16(0xFF);
         __m128i last = s3;
         for (; i + 16 <= count; i += 16) {
-            const __m128i v0 = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(s0, 16), mask),
-                                               _mm_and_si128(_mm_srli_epi32(s1, 16), mask));
-            const __m128i v1 = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(s2, 16), mask),
-                                               _mm_and_si128(_mm_srli_epi32(s3, 16), mask));
+            const __m128i v0 = _mm_packs_epi32(
+                _mm_and_si128(_mm_srli_epi32(s0, 16), mask), _mm_and_si128(_mm_srli_epi32(s1, 16), mask));
+            const __m128i v1 = _mm_packs_epi32(
+                _mm_and_si128(_mm_srli_epi32(s2, 16), mask), _mm_and_si128(_mm_srli_epi32(s3, 16), mask));
             const __m128i q0 = _mm_srl_epi16(_mm_mulhi_epu16(v0, reciprocal), shift);
             const __m128i q1 = _mm_srl_epi16(_mm_mulhi_epu16(v1, reciprocal), shift);
             const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
@@ -159,13 +165,13 @@ inline void AddNoiseSse2(uint32_t& state, const Divisor& divisor, const int16_t*
 // The same with 32 lanes in AVX2 registers, whose 32-bit multiply does eight lanes in one go. The
 // 256-bit packs work within each 128-bit half, so lane k of register j holds value 4j + k (k < 4)
 // or 16 + 4j + (k - 4), which the packs put back in order; the base values are arranged to match.
-__attribute__((target("avx2"))) inline void AddNoiseAvx2(uint32_t& state, const Divisor& divisor,
-                                                         const int16_t* base, int add, uint8_t* out, int count)
+__attribute__((target("avx2"))) inline void AddNoiseAvx2(
+    uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out, int count)
 {
     if (count <= 0)
         return;
-    static constexpr auto start = LaneStart<32, 8, int (*)(int, int)>(
-        [](int j, int k) { return k < 4 ? 4 * j + k : 16 + 4 * j + (k - 4); });
+    static constexpr auto start
+        = LaneStart<32, 8, int (*)(int, int)>([](int j, int k) { return k < 4 ? 4 * j + k : 16 + 4 * j + (k - 4); });
     const __m256i from = _mm256_set1_epi32(static_cast<int>(state));
     const __m256i* m = reinterpret_cast<const __m256i*>(start.multiplier);
     const __m256i* a = reinterpret_cast<const __m256i*>(start.increment);
@@ -195,10 +201,10 @@ __attribute__((target("avx2"))) inline void AddNoiseAvx2(uint32_t& state, const 
             o = outTail;
         }
         // 16-bit lanes: v0 holds values 0..7 and 16..23, v1 values 8..15 and 24..31.
-        const __m256i v0 = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(s0, 16), mask),
-                                              _mm256_and_si256(_mm256_srli_epi32(s1, 16), mask));
-        const __m256i v1 = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(s2, 16), mask),
-                                              _mm256_and_si256(_mm256_srli_epi32(s3, 16), mask));
+        const __m256i v0 = _mm256_packs_epi32(
+            _mm256_and_si256(_mm256_srli_epi32(s0, 16), mask), _mm256_and_si256(_mm256_srli_epi32(s1, 16), mask));
+        const __m256i v1 = _mm256_packs_epi32(
+            _mm256_and_si256(_mm256_srli_epi32(s2, 16), mask), _mm256_and_si256(_mm256_srli_epi32(s3, 16), mask));
         const __m256i q0 = _mm256_srl_epi16(_mm256_mulhi_epu16(v0, reciprocal), shift);
         const __m256i q1 = _mm256_srl_epi16(_mm256_mulhi_epu16(v1, reciprocal), shift);
         const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));

@@ -188,6 +188,137 @@ TEST(BackgroundEffects, SplitGradientsDrawTheirHalvesInTheRightDirections)
     }
 }
 
+// A 16-bit (5-5-5) DIB section selected into a memory DC, read back as its stored words.
+struct Dib16 {
+    Dib16(int w, int h) : width(w), height(h), dc(nullptr)
+    {
+        BITMAPINFO bmi{};
+        bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 16, BI_RGB, 0, 0, 0, 0, 0};
+        void* p = nullptr;
+        bitmap.reset(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &p, nullptr, 0));
+        bits = static_cast<WORD*>(p);
+        old = ::SelectObject(dc, bitmap.get());
+    }
+    ~Dib16() { ::SelectObject(dc, old); }
+    WORD At(int x, int y) const
+    {
+        ::GdiFlush();
+        return bits[static_cast<size_t>(y) * ((width * 2 + 3) / 4 * 2) + x];
+    }
+    int width, height;
+    gdi::MemoryDC dc;
+    gdi::Bitmap bitmap;
+    WORD* bits = nullptr;
+    HGDIOBJ old = nullptr;
+};
+
+TEST(BackgroundEffects, GradientsKeepTheirPixelsWhateverTheTarget)
+{
+    const COLORREF from = RGB(250, 10, 128), to = RGB(3, 240, 129), mid = RGB(20, 90, 200);
+    // A DC whose logical origin is moved and which clips to part of the rectangle: the brush must
+    // start at the rectangle's corner on the device, and nothing may land outside the clip.
+    for (const int effect : {RIXFX_HGRADIENT, RIXFX_HCGRADIENT, RIXFX_3HGRADIENT, RIXFX_VGRADIENT}) {
+        Dib dib(120, 40);
+        dib.Fill(kOutside);
+        ::SetWindowOrgEx(dib.dc(), -7, -3, nullptr); // logical (0, 0) is device (7, 3)
+        gdi::Region clip(::CreateRectRgn(20, 0, 90, 30)); // device co-ordinates
+        ::SelectClipRgn(dib.dc(), clip.get());
+        RixEffectPainter painter;
+        const RECT rect{5, 2, 105, 32}; // device 12..112 x 5..35
+        painter.DrawEffect(dib.dc(), effect, rect, from, mid, to, 0, 0);
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 120; ++x) {
+                const bool inside = x >= 20 && x < 90 && y >= 5 && y < 30;
+                COLORREF want = kOutside;
+                if (inside) {
+                    const int p = effect == RIXFX_VGRADIENT ? y - 5 : x - 12, n = effect == RIXFX_VGRADIENT ? 30 : 100;
+                    if (effect == RIXFX_HGRADIENT || effect == RIXFX_VGRADIENT)
+                        want = GradientAt(from, to, n, p);
+                    else if (effect == RIXFX_HCGRADIENT)
+                        want = p < 50 ? GradientAt(from, to, 50, p) : GradientAt(to, from, 50, p - 50);
+                    else
+                        want = p < 50 ? GradientAt(from, mid, 50, p) : GradientAt(mid, to, 50, p - 50);
+                }
+                ASSERT_EQ(ColourText(want), ColourText(dib.Pixel(x, y)))
+                    << "effect " << effect << " at " << x << "," << y;
+            }
+    }
+    // A 16-bit target takes each band as the solid fill it always was (no pattern brush there).
+    for (const BOOL horizontal : {TRUE, FALSE}) {
+        Dib16 drawn(70, 50), reference(70, 50);
+        const RECT rect{2, 3, 67, 47};
+        RixEffectPainter painter;
+        painter.DrawGradient(drawn.dc, rect, from, to, horizontal);
+        const int extent = horizontal ? 65 : 44;
+        for (int band = 0; band < 64; ++band) {
+            const int a = band * extent / 64, b = (band + 1) * extent / 64;
+            if (b <= a)
+                continue;
+            const RECT part = horizontal ? RECT{2 + a, 3, 2 + b, 47} : RECT{2, 3 + a, 67, 3 + b};
+            gdi::Brush brush(::CreateSolidBrush(BandColour(from, to, band)));
+            ::FillRect(reference.dc, &part, brush.get());
+        }
+        for (int y = 0; y < 50; ++y)
+            for (int x = 0; x < 70; ++x)
+                ASSERT_EQ(reference.At(x, y), drawn.At(x, y))
+                    << (horizontal ? "across" : "down") << " " << x << "," << y;
+    }
+}
+
+TEST(BackgroundEffects, GradientsGiveTheDcBackAsFound)
+{
+    for (int effect = RIXFX_HGRADIENT; effect <= RIXFX_3VGRADIENT; ++effect) {
+        Dib dib(50, 30);
+        gdi::Brush own(::CreateSolidBrush(RGB(1, 2, 3)));
+        const HGDIOBJ before = ::SelectObject(dib.dc(), own.get());
+        ::SetDCBrushColor(dib.dc(), RGB(9, 8, 7));
+        ::SetBrushOrgEx(dib.dc(), 3, 4, nullptr);
+        RixEffectPainter painter;
+        painter.DrawEffect(dib.dc(), effect, RECT{1, 1, 49, 29}, RGB(200, 0, 0), RGB(0, 200, 0), RGB(0, 0, 200), 0, 0);
+        POINT origin{};
+        ::GetBrushOrgEx(dib.dc(), &origin);
+        EXPECT_EQ(own.get(), ::GetCurrentObject(dib.dc(), OBJ_BRUSH)) << effect;
+        EXPECT_EQ(RGB(9, 8, 7), ::GetDCBrushColor(dib.dc())) << effect;
+        EXPECT_EQ(3, origin.x) << effect;
+        EXPECT_EQ(4, origin.y) << effect;
+        ::SelectObject(dib.dc(), before);
+    }
+}
+
+TEST(BackgroundEffects, ARepeatedSizeShowsTheNewPatternNotTheLastOne)
+{
+    // The pattern buffer keeps its block and section for the same size: each fill must still start
+    // from a clean block and reach the target with its own colours.
+    RixEffectPainter painter;
+    Dib dib(30, 20);
+    const COLORREF c1 = RGB(230, 40, 10), c2 = RGB(20, 200, 60), c3 = RGB(5, 10, 240);
+    const int liveBefore = gdi::LiveObjects();
+    for (const int effect : {RIXFX_METAL, RIXFX_VBUMP, RIXFX_METAL, RIXFX_NOISE}) {
+        const unsigned seed = 31u * effect;
+        rixnoise::Seed(seed);
+        const COLORREF first = effect == RIXFX_NOISE ? c3 : c1;
+        painter.DrawEffect(dib.dc(), effect, RECT{0, 0, 30, 20}, first, c2, c3, 5, 0);
+        const std::vector<COLORREF> palette = Ramp(first, c2, c3, 0);
+        const std::vector<int> indices = PatternIndices(painter.GetPattern());
+        if (effect != RIXFX_METAL) {
+            ReferenceRand rnd(seed);
+            ASSERT_EQ(ExpectedPattern(effect, 30, 20, 5, rnd), indices) << effect;
+        }
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 30; ++x)
+                ASSERT_EQ(ColourText(palette[indices[static_cast<size_t>(y) * 30 + x]]), ColourText(dib.Pixel(x, y)))
+                    << "effect " << effect << " at " << x << "," << y;
+        EXPECT_LE(gdi::LiveObjects(), liveBefore + 2);
+    }
+    PaletteDib buffer;
+    ASSERT_NE(nullptr, buffer.Create(6, 2, 8));
+    buffer.Fill(9);
+    buffer.SetPaletteEntry(4, 1, 2, 3);
+    ASSERT_NE(nullptr, buffer.Create(6, 2, 8));
+    EXPECT_EQ(0, buffer.GetBits()[5]) << "the same size again starts from zeroes";
+    EXPECT_EQ(0, buffer.GetColorTable()[4].rgbRed);
+}
+
 TEST(BackgroundEffects, NumbersOutsideOneToFifteenFillWithColourOne)
 {
     for (int effect : {0, -1, 16, 255, -100}) {

@@ -15,7 +15,7 @@ namespace {
 // stored order, turned back into the generator values' quotients.
 std::vector<int> NoiseQuotients(RixEffectPainter& painter, int W, int H)
 {
-    painter.BuildPattern(RECT{0, 0, W, H}, RIXFX_NOISE, 0x40, 0, RGB(0, 0, 0), RGB(1, 1, 1), RGB(2, 2, 2));
+    painter.BuildPattern(RECT { 0, 0, W, H }, RIXFX_NOISE, 0x40, 0, RGB(0, 0, 0), RGB(1, 1, 1), RGB(2, 2, 2));
     const PaletteDib& dib = painter.GetPattern();
     std::vector<int> out;
     for (int r = 0; r < H; ++r)
@@ -45,7 +45,7 @@ TEST(NoiseSource, AFreshThreadDrawsWhatRandGivesItAndLeavesRandAlone)
     EXPECT_EQ(fromRand, pattern);
     EXPECT_EQ(fromRand, afterPattern);
     // 41 is the library's well-known first value; the own generator on its thread starts with it too.
-    EXPECT_EQ((std::vector<int>{41, 18467, 6334, 26500, 19169}), ownFirst);
+    EXPECT_EQ((std::vector<int> { 41, 18467, 6334, 26500, 19169 }), ownFirst);
 }
 
 TEST(NoiseSource, PatternsContinueTheirOwnSequenceWhateverRandDoes)
@@ -72,19 +72,19 @@ TEST(NoiseSource, PatternsContinueTheirOwnSequenceWhateverRandDoes)
 TEST(NoiseSource, LanesGiveTheSameValuesAndEndStateAsOneStepAtATime)
 {
     const rixnoise::Divisor divisor(32767 / 10);
-    for (int count : {0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 1024, 1037}) {
-        for (int add : {-5, 0, 130, 300}) {
+    for (int count : { 0, 1, 15, 16, 17, 31, 32, 33, 63, 64, 65, 100, 1024, 1037 }) {
+        for (int add : { -5, 0, 130, 300 }) {
             std::vector<int16_t> base(count);
             for (int i = 0; i < count; ++i)
                 base[i] = static_cast<int16_t>((i * 37) % 300 - 20);
             // Both kernels, whichever the processor would pick.
-            for (const bool wide : {false, true}) {
+            for (const bool wide : { false, true }) {
                 if (wide && !rixnoise::HasAvx2())
                     continue;
                 std::vector<uint8_t> out(count + 1, 0xAB);
                 uint32_t state = 0xDEADBEEF + count;
-                (wide ? rixnoise::AddNoiseAvx2 : rixnoise::AddNoiseSse2)(state, divisor, base.data(), add, out.data(),
-                                                                         count);
+                (wide ? rixnoise::AddNoiseAvx2 : rixnoise::AddNoiseSse2)(
+                    state, divisor, base.data(), add, out.data(), count);
                 uint32_t reference = 0xDEADBEEF + count;
                 for (int i = 0; i < count; ++i) {
                     const int value = rixnoise::Step(reference) / (32767 / 10);
@@ -111,7 +111,7 @@ TEST(NoiseSource, ReciprocalGivesTheExactQuotientForEveryValue)
     for (int d = 2; d <= 32767; ++d) {
         const rixnoise::Divisor divisor(d);
         for (int k = 0; k * d <= 32767 + d; ++k)
-            for (int v : {k * d - 1, k * d, k * d + d - 1})
+            for (int v : { k * d - 1, k * d, k * d + d - 1 })
                 if (v >= 0 && v <= 32767) {
                     ASSERT_EQ(v / d, divisor.Divide(v)) << v << " / " << d;
                 }
