@@ -475,21 +475,6 @@ TEST(BackgroundEffects, ValuesPastTheRampWrapModulo256)
         }
         EXPECT_TRUE(found) << c.what << ": no seed sends the pixel past the ramp";
     }
-    // The message-box colours put colour 1 at both ends, so its wrapped edge looks the same; with a
-    // dark colour 3 the leftmost vbump column is colour 3 all the way down (noise 0).
-    const COLORREF c1 = RGB(240, 240, 255), c2 = RGB(128, 128, 128), c3 = RGB(10, 0, 40);
-    rixnoise::Seed(1);
-    Dib dib(64, 300);
-    RixEffectPainter painter;
-    painter.DrawEffect(dib.dc(), RIXFX_VBUMP, RECT{0, 0, 64, 300}, c1, c2, c3, 0, 0);
-    const std::vector<COLORREF> palette = Ramp(c1, c2, c3, 0);
-    ReferenceRand rnd(1);
-    for (int y = 0; y < 300; ++y) {
-        const int n = rnd() / 32767;
-        for (int x = 1; x < 64; ++x)
-            rnd();
-        ASSERT_EQ(ColourText(palette[n]), ColourText(dib.Pixel(0, 299 - y))) << "row " << y;
-    }
 }
 
 TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
