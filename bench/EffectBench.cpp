@@ -14,10 +14,12 @@
 
 namespace {
 
-// The colours the program's own windows use.
+// The message box's colours 1 and 2; colour 3 differs from colour 1 so that every gradient band has
+// a colour of its own (the message box's colour 3 equals colour 1, which makes its gradients one
+// colour).
 constexpr COLORREF kColour1 = 0x0086FDF7;
 constexpr COLORREF kColour2 = 0x00FFFFFF;
-constexpr COLORREF kColour3 = 0x0086FDF7;
+constexpr COLORREF kColour3 = 0x00602010;
 constexpr int kNoise = 5;
 constexpr int kBlend = 0;
 

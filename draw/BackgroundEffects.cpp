@@ -79,10 +79,13 @@ public:
             const int64_t last = ((i + 1) * static_cast<int64_t>(extent)) >> 6;
             if (last <= first)
                 continue;
-            m_bands.push_back(
-                {static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)});
-            std::fill(m_pixels.begin() + static_cast<ptrdiff_t>(start + first),
-                      m_pixels.begin() + static_cast<ptrdiff_t>(start + last), ToPixel(m_bands.back().color));
+            const Band band{static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)};
+            // Neighbouring bands of one colour (close colours, short gradients) are one fill.
+            if (!m_bands.empty() && m_bands.back().last == band.first && m_bands.back().color == band.color)
+                m_bands.back().last = band.last;
+            else
+                m_bands.push_back(band);
+            std::fill(m_pixels.begin() + band.first, m_pixels.begin() + band.last, ToPixel(band.color));
         }
     }
 

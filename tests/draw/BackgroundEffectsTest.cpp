@@ -140,7 +140,10 @@ TEST(BackgroundEffects, TheGeneratorIsTheOneTheTestsReplay)
 
 TEST(BackgroundEffects, GradientsPaintSixtyFourBandsOverExactlyTheirRectangle)
 {
-    const COLORREF from = RGB(250, 10, 128), to = RGB(3, 240, 129);
+    // Close colours give runs of bands of one colour, drawn as one fill.
+    const std::pair<COLORREF, COLORREF> pairs[] = {{RGB(250, 10, 128), RGB(3, 240, 129)},
+                                                   {RGB(10, 10, 10), RGB(14, 12, 10)}};
+    for (const auto& [from, to] : pairs)
     for (int extent : {1, 5, 63, 64, 65, 200, 333}) {
         for (BOOL horizontal : {TRUE, FALSE}) {
             Dib dib(horizontal ? extent + 6 : 9, horizontal ? 9 : extent + 6);
