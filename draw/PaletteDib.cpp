@@ -1,9 +1,8 @@
 #include "draw/PaletteDib.h"
 
-#include "draw/NoiseSource.h"
+#include "draw/PaletteColours.h"
 
 #include <cstring>
-#include <immintrin.h>
 #include <new>
 
 namespace {
@@ -24,25 +23,6 @@ int ColorCountFor(int bitsPerPixel)
 
 // The biggest block we try to allocate: a bitmap larger than this cannot become a DIB section anyway.
 constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
-
-// One row of palette indices to their colours.
-void ToColours(const BYTE* from, uint32_t* to, int count, const uint32_t* table)
-{
-    for (int i = 0; i < count; ++i)
-        to[i] = table[from[i]];
-}
-
-// The same, eight pixels to a gather.
-__attribute__((target("avx2"))) void ToColoursAvx2(const BYTE* from, uint32_t* to, int count, const uint32_t* table)
-{
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        const __m256i index = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(from + i)));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
-                            _mm256_i32gather_epi32(reinterpret_cast<const int*>(table), index, 4));
-    }
-    ToColours(from + i, to + i, count - i, table);
-}
 
 } // namespace
 
@@ -114,6 +94,9 @@ void PaletteDib::BlendPalette(COLORREF color, int percent)
     int p = percent & 0xFF;
     if (p > 100)
         p = 100;
+    // (c1 * 0 + channel * 100) / 100 is the channel itself.
+    if (p == 0)
+        return;
     const int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
     for (int i = 0; i < m_nColors; ++i) {
@@ -171,20 +154,19 @@ void PaletteDib::Draw(HDC hDC, int x, int y)
     if (m_header.biBitCount == 8) {
         uint32_t table[256];
         std::memcpy(table, GetColorTable(), sizeof table);
-        const BYTE* from = GetBits();
-        uint32_t* to = static_cast<uint32_t*>(m_pSectionBits);
-        const auto convert = rixnoise::HasAvx2() ? ToColoursAvx2 : ToColours;
-        for (int r = 0; r < H; ++r, from += m_nStride, to += W)
-            convert(from, to, W, table);
+        rixcolours::Convert(GetBits(), m_nStride, static_cast<uint32_t*>(m_pSectionBits), W, H, table,
+                            rixcolours::Best());
     } else {
         std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
     }
     if (!m_dc) {
-        m_dc = gdi::MemoryDC(hDC);
-        if (!m_dc)
+        gdi::MemoryDC dc(hDC);
+        // The section stays selected for the DC's life: selecting it anew costs as much as a good
+        // part of a small copy. The DC goes before the section (see the members' order).
+        if (!dc || !::SelectObject(dc, m_section.get()))
             return;
+        m_dc = std::move(dc);
     }
-    gdi::SelectGuard select(m_dc, m_section.get());
     // The colour table may have changed since the section was made from the block.
     if (m_nColors && m_header.biBitCount != 8)
         ::SetDIBColorTable(m_dc, 0, m_nColors, GetColorTable());

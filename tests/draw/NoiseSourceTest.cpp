@@ -1,6 +1,7 @@
 // The patterns' own generator against the C library's rand(): the same numbers from the same start,
 // lanes that stay in step with one-at-a-time calls, and an exact reciprocal for every divisor.
 #include "draw/NoiseSource.h"
+#include "draw/PaletteColours.h"
 #include "draw/RixEffectPainter.h"
 
 #include <gtest/gtest.h>
@@ -94,6 +95,34 @@ TEST(NoiseSource, LanesGiveTheSameValuesAndEndStateAsOneStepAtATime)
                 EXPECT_EQ(0xAB, out[count]) << "nothing written past the count";
                 EXPECT_EQ(reference, state) << (wide ? "AVX2" : "SSE2") << " count " << count;
             }
+        }
+    }
+}
+
+TEST(NoiseSource, EveryColourKernelGivesTheTablesColours)
+{
+    uint32_t table[256];
+    for (int i = 0; i < 256; ++i)
+        table[i] = 0x01000000u * (255 - i) + 0x00010203u * i + 7;
+    // Widths around each kernel's step (8 and 64), rows padded to a stride of their own.
+    for (const int width : {1, 7, 8, 9, 63, 64, 65, 130, 200}) {
+        const int height = 3, stride = (width + 3) / 4 * 4 + 4;
+        std::vector<uint8_t> indices(static_cast<size_t>(stride) * height);
+        for (size_t i = 0; i < indices.size(); ++i)
+            indices[i] = static_cast<uint8_t>(i * 101 + 13);
+        for (const auto kernel :
+             {rixcolours::Kernel::Plain, rixcolours::Kernel::Gather, rixcolours::Kernel::BytePermute}) {
+            if ((kernel == rixcolours::Kernel::Gather && !rixnoise::HasAvx2()) ||
+                (kernel == rixcolours::Kernel::BytePermute && !rixcolours::HasBytePermute()))
+                continue;
+            std::vector<uint32_t> out(static_cast<size_t>(width) * height + 1, 0xABCDEF01);
+            rixcolours::Convert(indices.data(), stride, out.data(), width, height, table, kernel);
+            for (int r = 0; r < height; ++r)
+                for (int x = 0; x < width; ++x)
+                    ASSERT_EQ(table[indices[static_cast<size_t>(r) * stride + x]],
+                              out[static_cast<size_t>(r) * width + x])
+                        << "kernel " << static_cast<int>(kernel) << " width " << width << " at " << x << "," << r;
+            EXPECT_EQ(0xABCDEF01u, out.back()) << "nothing written past the picture";
         }
     }
 }
