@@ -273,17 +273,15 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
         const int y0 = rixnoise::Step(state) / yScale;
         const int length = (rixnoise::Step(state) / lengthScale) / 2;
         const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
-        // (x, y) top-down lives in stored row H - 1 - y; points outside the picture are skipped.
-        auto put = [&](int x, int y) {
-            if (x >= 0 && x < W && y >= 0 && y < H)
-                bits[static_cast<size_t>(H - 1 - y) * stride + x] = value;
-        };
-        for (int k = 0; k < length; ++k) {
-            if (x0 - k > 0 && y0 + k < H)
-                put(x0 - k, y0 + k);
-            if (x0 + k < W && y0 - k > 0)
-                put(W - x0 + k, y0 - k);
-        }
+        // Two diagonals of one value (so the order of their points does not matter): (x0 - k, y0 + k)
+        // while x0 - k > 0 and y0 + k < H, and (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0,
+        // top-down, each cut to the picture. (x, y) top-down lives in stored row H - 1 - y.
+        const int64_t down = std::min<int64_t>({length, x0, H - y0});
+        for (int64_t k = std::max<int64_t>(0, x0 - W + 1); k < down; ++k)
+            bits[static_cast<size_t>(H - 1 - y0 - k) * stride + static_cast<size_t>(x0 - k)] = value;
+        const int64_t up = std::min<int64_t>({length, W - x0, y0, x0});
+        for (int64_t k = std::max<int64_t>({0, x0 - W, y0 - H + 1}); k < up; ++k)
+            bits[static_cast<size_t>(H - 1 - y0 + k) * stride + static_cast<size_t>(W - x0 + k)] = value;
     }
     const int n = (D - 40) / 2;
     std::vector<int16_t> columnPart(W);
