@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <immintrin.h>
 #include <vector>
 
 namespace {
@@ -203,11 +204,29 @@ void SoftBumpRow(const int16_t* columnCube, int rowCube, int G, int16_t* out, in
     SoftBumpRowOf(columnCube, rowCube, G, out, W);
 }
 
-// The same loop, vectorised eight pixels wide where the processor has AVX2.
+// The same sixteen pixels at a time in 16-bit lanes where the processor has AVX2. The products fit:
+// a bump sum lies within -250 .. 253 and the scale within -127 .. 128, so |sum * scale| < 32768.
 __attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, int rowCube, int G, int16_t* out,
                                                      int W)
 {
-    SoftBumpRowOf(columnCube, rowCube, G, out, W);
+    const __m256i row = _mm256_set1_epi16(static_cast<short>(rowCube));
+    const __m256i scale = _mm256_set1_epi16(static_cast<short>(128 - G));
+    const __m256i middle = _mm256_set1_epi16(128);
+    const __m256i low = _mm256_set1_epi16(static_cast<short>(G));
+    const __m256i high = _mm256_set1_epi16(static_cast<short>(255 - G));
+    const __m256i roundToZero = _mm256_set1_epi16(127);
+    int x = 0;
+    for (; x + 16 <= W; x += 16) {
+        const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columnCube + x)), row);
+        const __m256i product = _mm256_mullo_epi16(sum, scale);
+        // Division by 128 truncating toward zero: negative products are moved up by 127 first.
+        const __m256i bias = _mm256_and_si256(_mm256_srai_epi16(product, 15), roundToZero);
+        __m256i p = _mm256_add_epi16(middle, _mm256_srai_epi16(_mm256_add_epi16(product, bias), 7));
+        p = _mm256_max_epi16(p, low);
+        p = _mm256_min_epi16(p, high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), p);
+    }
+    SoftBumpRowOf(columnCube + x, rowCube, G, out + x, W - x);
 }
 
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.

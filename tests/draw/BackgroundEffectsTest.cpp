@@ -370,7 +370,7 @@ TEST(BackgroundEffects, PatternedEffectsFollowTheirFormulasPixelByPixel)
     const COLORREF c1 = RGB(230, 40, 10), c2 = RGB(20, 200, 60), c3 = RGB(5, 10, 240);
     const int sizes[][2] = {{1, 1}, {2, 3}, {7, 5}, {37, 23}, {130, 9}};
     for (int effect = 7; effect <= 14; ++effect) {
-        for (int amplitude : {0, 5, 40, 0x107}) {
+        for (int amplitude : {0, 5, 40, 0x107, 200}) {
             for (const auto& size : sizes) {
                 const int W = size[0], H = size[1];
                 const unsigned seed = 1000u * effect + 7u * amplitude + W;
