@@ -8,56 +8,70 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// The colours the program's own windows use.
+// The message box's colours 1 and 2; colour 3 differs from colour 1 so that every gradient band has
+// a colour of its own (the message box's colour 3 equals colour 1, which makes its gradients one
+// colour).
 constexpr COLORREF kColour1 = 0x0086FDF7;
 constexpr COLORREF kColour2 = 0x00FFFFFF;
-constexpr COLORREF kColour3 = 0x0086FDF7;
+constexpr COLORREF kColour3 = 0x00602010;
 constexpr int kNoise = 5;
 constexpr int kBlend = 0;
 
-// Each round lasts at least this long, so that the timer's resolution and one-off stalls do not show;
-// the figure kept is the best round, the one least disturbed by the rest of the system.
-constexpr double kRoundSeconds = 0.04;
-constexpr int kRounds = 7;
+// Every item is timed in kRounds rounds of at least kRoundSeconds each, the rounds of all items
+// interleaved, so that a disturbance of the machine touches the effects and their floors alike.
+constexpr double kRoundSeconds = 0.01;
+constexpr int kRounds = 15;
 
 const char* const kEffectNames[] = {"solid",      "hgradient", "vgradient", "hcgradient", "vcgradient", "3hgradient",
                                     "3vgradient", "noise",     "diagshade", "hshade",     "vshade",     "hbump",
                                     "vbump",      "softbump",  "hardbump",  "metal"};
 
-// Seconds per call of `draw`, the best of kRounds rounds. GdiFlush makes sure batched drawing is
-// finished inside the timed span.
-double TimePerCall(const std::function<void()>& draw)
+// One thing to time: its calls per round, and the seconds per call of each round.
+struct Item {
+    Item(std::string n, std::function<void()> d) : name(std::move(n)), draw(std::move(d)) {}
+
+    std::string name;
+    std::function<void()> draw;
+    int calls = 1;
+    std::vector<double> perCall;
+
+    double Min() const { return *std::min_element(perCall.begin(), perCall.end()); }
+    double Median() const
+    {
+        std::vector<double> sorted = perCall;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+};
+
+// Seconds for `calls` calls; GdiFlush makes sure batched drawing is finished inside the timed span.
+double Time(const Item& item, int calls)
 {
-    draw();
+    const double start = Seconds();
+    for (int i = 0; i < calls; ++i)
+        item.draw();
     ::GdiFlush();
-    // Enough calls per round to fill kRoundSeconds, from a first estimate.
+    return Seconds() - start;
+}
+
+void Calibrate(Item& item)
+{
+    Time(item, 1);
     int calls = 1;
     for (;;) {
-        const double start = Seconds();
-        for (int i = 0; i < calls; ++i)
-            draw();
-        ::GdiFlush();
-        const double elapsed = Seconds() - start;
+        const double elapsed = Time(item, calls);
         if (elapsed >= kRoundSeconds / 4 || calls >= (1 << 20)) {
-            calls = std::max(1, static_cast<int>(calls * kRoundSeconds / std::max(elapsed, 1e-9)));
-            break;
+            item.calls = std::max(1, static_cast<int>(calls * kRoundSeconds / std::max(elapsed, 1e-9)));
+            return;
         }
         calls *= 4;
     }
-    double best = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        const double start = Seconds();
-        for (int i = 0; i < calls; ++i)
-            draw();
-        ::GdiFlush();
-        const double perCall = (Seconds() - start) / calls;
-        if (round == 0 || perCall < best)
-            best = perCall;
-    }
-    return best;
 }
 
 bool MeasureSize(RixEffectPainter& painter, int width, int height)
@@ -75,25 +89,49 @@ bool MeasureSize(RixEffectPainter& painter, int width, int height)
     // Something other than one colour to copy.
     painter.DrawEffect(sourceDC, RIXFX_DIAGSHADE, rect, kColour1, kColour2, kColour3, kNoise, kBlend);
 
-    auto fillRect = [&] { ::FillRect(targetDC, &rect, brush.get()); };
-    auto bitBlt = [&] { ::BitBlt(targetDC, 0, 0, width, height, sourceDC, 0, 0, SRCCOPY); };
-    // The baselines before and after the effects; the better of the two is the one compared with.
-    const double fill1 = TimePerCall(fillRect), blt1 = TimePerCall(bitBlt);
-
-    double effects[16];
+    std::vector<Item> items;
+    items.push_back({"FillRect", [&] { ::FillRect(targetDC, &rect, brush.get()); }});
+    items.push_back({"BitBlt", [&] { ::BitBlt(targetDC, 0, 0, width, height, sourceDC, 0, 0, SRCCOPY); }});
+    // What any palettised pattern costs at least: a new buffer, one index per pixel, one transfer.
+    PaletteDib floor;
+    items.push_back({"index+copy", [&] {
+                         if (floor.Create(width, height, 8)) {
+                             floor.Fill(128);
+                             floor.Draw(targetDC, 0, 0);
+                         }
+                     }});
     for (int effect = 0; effect < 16; ++effect)
-        effects[effect] = TimePerCall(
-            [&] { painter.DrawEffect(targetDC, effect, rect, kColour1, kColour2, kColour3, kNoise, kBlend); });
+        items.push_back({kEffectNames[effect], [&, effect] {
+                             painter.DrawEffect(targetDC, effect, rect, kColour1, kColour2, kColour3, kNoise,
+                                                kBlend);
+                         }});
+    for (Item& item : items)
+        Calibrate(item);
+    for (int round = 0; round < kRounds; ++round)
+        for (Item& item : items)
+            item.perCall.push_back(Time(item, item.calls) / item.calls);
 
-    const double fill = std::min(fill1, TimePerCall(fillRect));
-    const double blt = std::min(blt1, TimePerCall(bitBlt));
-    std::printf("\n%d x %d (%.2f Mpixel): FillRect %.4f ms, BitBlt %.4f ms per call\n", width, height,
-                width * static_cast<double>(height) / 1e6, fill * 1e3, blt * 1e3);
-    std::printf("  nr  name          ms/fill   Mpixel/s   x FillRect   x BitBlt\n");
-    for (int effect = 0; effect < 16; ++effect)
-        std::printf("  %2d  %-11s %9.4f %10.1f %12.1f %10.1f\n", effect, kEffectNames[effect], effects[effect] * 1e3,
-                    width * static_cast<double>(height) / effects[effect] / 1e6, effects[effect] / fill,
-                    effects[effect] / blt);
+    const Item& fill = items[0];
+    const Item& blt = items[1];
+    std::printf("\n%d x %d (%.2f Mpixel), ms per call, min and median of %d rounds\n", width, height,
+                width * static_cast<double>(height) / 1e6, kRounds);
+    std::printf("  nr  name          min ms  median ms  floor      x floor (min, median)  goal\n");
+    for (size_t i = 0; i < items.size(); ++i) {
+        const Item& item = items[i];
+        const int effect = static_cast<int>(i) - 3;
+        if (effect < 0) {
+            std::printf("  --  %-11s %8.4f %10.4f\n", item.name.c_str(), item.Min() * 1e3, item.Median() * 1e3);
+            continue;
+        }
+        // Gradients and the solid fill against a fill, the patterns against a copy of the same size.
+        const bool patterned = effect >= RIXFX_NOISE;
+        const Item& base = patterned ? blt : fill;
+        const double goal = patterned ? 5.0 : 2.0;
+        const double ratioMin = item.Min() / base.Min(), ratioMedian = item.Median() / base.Median();
+        std::printf("  %2d  %-11s %8.4f %10.4f  %-8s %8.2f %8.2f       <= %.0f %s\n", effect, item.name.c_str(),
+                    item.Min() * 1e3, item.Median() * 1e3, base.name.c_str(), ratioMin, ratioMedian, goal,
+                    ratioMin <= goal ? (ratioMedian <= goal ? "met" : "met at min") : "OVER");
+    }
     std::fflush(stdout);
     return true;
 }
@@ -105,9 +143,11 @@ int main()
     const double start = Seconds();
     std::printf("Background effect fill times: RixEffectPainter::DrawEffect into a 32-bit DIB section selected\n"
                 "into a memory DC, colours 0x%08lX 0x%08lX 0x%08lX, noise %d, blend %d.\n"
-                "Each time is the best of %d rounds of at least %.0f ms. \"x FillRect\" and \"x BitBlt\" are the\n"
-                "effect's time divided by that of one FillRect (solid brush) or one SRCCOPY BitBlt from another\n"
-                "32-bit section of the same size, on the same DC in the same run.\n",
+                "%d interleaved rounds of at least %.0f ms per item. \"x floor\" divides the effect's min by the\n"
+                "floor's min and its median by the floor's median: the floor is one FillRect (solid brush) for\n"
+                "the fills and gradients, one SRCCOPY BitBlt from another 32-bit section of the same size for\n"
+                "the patterns, on the same DC in the same run. \"index+copy\" is a palettised buffer made,\n"
+                "filled with one index and copied to the target.\n",
                 static_cast<unsigned long>(kColour1), static_cast<unsigned long>(kColour2),
                 static_cast<unsigned long>(kColour3), kNoise, kBlend, kRounds, kRoundSeconds * 1e3);
     std::fflush(stdout);

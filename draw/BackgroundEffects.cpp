@@ -1,9 +1,11 @@
 // Background fills: 64-band gradients, and the patterned effects computed one byte per pixel into the
 // pattern buffer, whose palette is a ramp through the three colours.
+#include "draw/NoiseSource.h"
 #include "draw/RixEffectPainter.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cstring>
+#include <immintrin.h>
 #include <vector>
 
 namespace {
@@ -13,26 +15,39 @@ int Cube(int m)
     return m * m * m / 16384;
 }
 
-// A value past either end of the palette takes that end. (Kept modulo 256, the 256 that the
-// leftmost column of a vertical bump reaches would wrap round to colour 3, a stripe of the far
-// colour on the colour-1 edge.)
-BYTE ToIndex(int value)
-{
-    return static_cast<BYTE>(std::clamp(value, 0, 255));
-}
-
-// The noise term: the C library generator scaled to 0 .. 2G, less G. The generator is never seeded
-// here, so a pattern continues the sequence wherever the process left it.
-class NoiseTerm {
+// The noise term: the generator scaled to 0 .. 2G, less G; a pattern continues this thread's
+// sequence wherever the last one left it. Each row is one run of the lanes over a row of base
+// values, so the values are drawn in row-by-row order as one plain call per pixel would draw them.
+class NoiseRows {
 public:
-    explicit NoiseTerm(int amplitude) : m_nAmplitude(amplitude), m_nDivisor(32767 / std::max(1, 2 * amplitude)) {}
-    int Next() const { return std::rand() / m_nDivisor - m_nAmplitude; }
+    explicit NoiseRows(int amplitude, int width)
+        : m_nAmplitude(amplitude), m_divisor(32767 / std::max(1, 2 * amplitude)), m_state(rixnoise::State()),
+          m_base(static_cast<size_t>(width))
+    {
+    }
+    ~NoiseRows() { rixnoise::State() = m_state; }
+    NoiseRows(const NoiseRows&) = delete;
+    NoiseRows& operator=(const NoiseRows&) = delete;
+
+    // The row's base values, filled by the caller before Add or AddUnshifted.
+    int16_t* Base() { return m_base.data(); }
+    // out[x] = base[x] + add + N, modulo 256.
+    void Add(uint8_t* out, int add) { Run(out, add - m_nAmplitude); }
     // The metal effect adds the scaled value without taking the amplitude off.
-    int NextUnshifted() const { return std::rand() / m_nDivisor; }
+    void AddUnshifted(uint8_t* out, int add) { Run(out, add); }
+    uint32_t& State() { return m_state; }
+    const rixnoise::Divisor& Divisor() const { return m_divisor; }
 
 private:
+    void Run(uint8_t* out, int add)
+    {
+        rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, out, static_cast<int>(m_base.size()));
+    }
+
     int m_nAmplitude;
-    int m_nDivisor;
+    rixnoise::Divisor m_divisor;
+    uint32_t m_state;
+    std::vector<int16_t> m_base;
 };
 
 int Channel(COLORREF c, int shift)
@@ -47,32 +62,194 @@ void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
         ::FillRect(hDC, &rect, brush.get());
 }
 
+// A gradient across or down a rectangle is one line of pixels repeated: the line is built once from
+// its bands (64 per gradient, a band whose span is empty skipped). Across, the line is laid over the
+// rectangle in one fill with a pattern brush, not one fill per band per column; down, each band is
+// one fill.
+class GradientLine {
+public:
+    // Adds a gradient of `extent` pixels from one colour toward the other (63/64 of the way).
+    void Append(int extent, COLORREF from, COLORREF to)
+    {
+        if (extent <= 0)
+            return;
+        const size_t start = m_pixels.size();
+        m_pixels.resize(start + static_cast<size_t>(extent));
+        for (int i = 0; i < 64; ++i) {
+            const int64_t first = (i * static_cast<int64_t>(extent)) >> 6;
+            const int64_t last = ((i + 1) * static_cast<int64_t>(extent)) >> 6;
+            if (last <= first)
+                continue;
+            const Band band{static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)};
+            // Neighbouring bands of one colour (close colours, short gradients) are one fill.
+            if (!m_bands.empty() && m_bands.back().last == band.first && m_bands.back().color == band.color)
+                m_bands.back().last = band.last;
+            else
+                m_bands.push_back(band);
+            std::fill(m_pixels.begin() + band.first, m_pixels.begin() + band.last, ToPixel(band.color));
+        }
+    }
+
+    void Fill(HDC hDC, const RECT& rect, bool horizontal) const
+    {
+        if (rect.right <= rect.left || rect.bottom <= rect.top || m_pixels.empty())
+            return;
+        if (horizontal && CanUsePattern(hDC) && FillWithPattern(hDC, rect))
+            return;
+        // Down the rectangle (and on targets where a pattern brush would be dithered, scaled or
+        // turned): one solid fill per band, with the DC's own brush rather than a new one each time.
+        const HGDIOBJ old = ::SelectObject(hDC, ::GetStockObject(DC_BRUSH));
+        const COLORREF oldColour = ::GetDCBrushColor(hDC);
+        for (const Band& band : m_bands) {
+            ::SetDCBrushColor(hDC, band.color);
+            if (horizontal)
+                ::PatBlt(hDC, rect.left + band.first, rect.top, band.last - band.first, rect.bottom - rect.top,
+                         PATCOPY);
+            else
+                ::PatBlt(hDC, rect.left, rect.top + band.first, rect.right - rect.left, band.last - band.first,
+                         PATCOPY);
+        }
+        ::SetDCBrushColor(hDC, oldColour);
+        ::SelectObject(hDC, old);
+    }
+
+private:
+    struct Band {
+        int first, last;
+        COLORREF color;
+    };
+
+    static COLORREF BandColour(COLORREF from, COLORREF to, int i)
+    {
+        int rgb[3];
+        for (int k = 0; k < 3; ++k) {
+            const int a = Channel(from, 8 * k), b = Channel(to, 8 * k);
+            rgb[k] = (64 * a + i * (b - a)) >> 6;
+        }
+        return RGB(rgb[0], rgb[1], rgb[2]);
+    }
+    // COLORREF 0x00BBGGRR to the 32-bit pixel 0x00RRGGBB.
+    static uint32_t ToPixel(COLORREF c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); }
+
+    // A plain true-colour raster target. (The bitmap of a memory DC answers for its depth: asking
+    // the DC for its capabilities costs more than the whole fill on some platforms.)
+    static bool CanUsePattern(HDC hDC)
+    {
+        if (::GetMapMode(hDC) != MM_TEXT || ::GetGraphicsMode(hDC) != GM_COMPATIBLE)
+            return false;
+        switch (::GetObjectType(hDC)) {
+        case OBJ_MEMDC: {
+            BITMAP bm{};
+            return ::GetObjectA(::GetCurrentObject(hDC, OBJ_BITMAP), sizeof bm, &bm) && bm.bmBitsPixel >= 24;
+        }
+        case OBJ_DC:
+            return ::GetDeviceCaps(hDC, TECHNOLOGY) == DT_RASDISPLAY && ::GetDeviceCaps(hDC, BITSPIXEL) >= 24;
+        default:
+            return false;
+        }
+    }
+
+    // The brush holds the line as one row and starts at the rectangle's corner.
+    bool FillWithPattern(HDC hDC, const RECT& rect) const
+    {
+        const int length = static_cast<int>(m_pixels.size());
+        std::vector<uint32_t> packed(sizeof(BITMAPINFOHEADER) / 4 + m_pixels.size());
+        BITMAPINFOHEADER header{};
+        header.biSize = sizeof header;
+        header.biWidth = length;
+        header.biHeight = 1;
+        header.biPlanes = 1;
+        header.biBitCount = 32;
+        header.biCompression = BI_RGB;
+        std::memcpy(packed.data(), &header, sizeof header);
+        std::copy(m_pixels.begin(), m_pixels.end(), packed.begin() + sizeof header / 4);
+        gdi::Brush brush(::CreateDIBPatternBrushPt(packed.data(), DIB_RGB_COLORS));
+        if (!brush)
+            return false;
+        // The brush origin is in device units.
+        POINT origin{rect.left, rect.top};
+        ::LPtoDP(hDC, &origin, 1);
+        POINT old{};
+        ::SetBrushOrgEx(hDC, origin.x, origin.y, &old);
+        const bool filled = ::FillRect(hDC, &rect, brush.get()) != 0;
+        ::SetBrushOrgEx(hDC, old.x, old.y, nullptr);
+        return filled;
+    }
+
+    std::vector<uint32_t> m_pixels;
+    std::vector<Band> m_bands;
+};
+
+BYTE* RowOf(PaletteDib& dib, int r)
+{
+    return dib.GetBits() + static_cast<size_t>(r) * dib.GetStride();
+}
+
+// The soft bump's base of one row: the two bumps summed, scaled as a whole, then raised to G and
+// lowered to 255 - G in that order.
+__attribute__((always_inline)) inline void SoftBumpRowOf(const int16_t* columnCube, int rowCube, int G, int16_t* out,
+                                                         int W)
+{
+    const int scale = 128 - G, low = G, high = 255 - G;
+    for (int x = 0; x < W; ++x) {
+        int p = 128 + ((rowCube + columnCube[x]) * scale) / 128;
+        p = p < low ? low : p;
+        p = p > high ? high : p;
+        out[x] = static_cast<int16_t>(p);
+    }
+}
+
+void SoftBumpRow(const int16_t* columnCube, int rowCube, int G, int16_t* out, int W)
+{
+    SoftBumpRowOf(columnCube, rowCube, G, out, W);
+}
+
+// The same sixteen pixels at a time in 16-bit lanes where the processor has AVX2. The products fit:
+// a bump sum lies within -250 .. 253 and the scale within -127 .. 128, so |sum * scale| < 32768.
+__attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, int rowCube, int G, int16_t* out,
+                                                     int W)
+{
+    const __m256i row = _mm256_set1_epi16(static_cast<short>(rowCube));
+    const __m256i scale = _mm256_set1_epi16(static_cast<short>(128 - G));
+    const __m256i middle = _mm256_set1_epi16(128);
+    const __m256i low = _mm256_set1_epi16(static_cast<short>(G));
+    const __m256i high = _mm256_set1_epi16(static_cast<short>(255 - G));
+    const __m256i roundToZero = _mm256_set1_epi16(127);
+    int x = 0;
+    for (; x + 16 <= W; x += 16) {
+        const __m256i sum = _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(columnCube + x)), row);
+        const __m256i product = _mm256_mullo_epi16(sum, scale);
+        // Division by 128 truncating toward zero: negative products are moved up by 127 first.
+        const __m256i bias = _mm256_and_si256(_mm256_srai_epi16(product, 15), roundToZero);
+        __m256i p = _mm256_add_epi16(middle, _mm256_srai_epi16(_mm256_add_epi16(product, bias), 7));
+        p = _mm256_max_epi16(p, low);
+        p = _mm256_min_epi16(p, high);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), p);
+    }
+    SoftBumpRowOf(columnCube + x, rowCube, G, out + x, W - x);
+}
+
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
-void FillSeparable(PaletteDib& dib, const NoiseTerm& noise, const std::vector<int>& rowPart,
+void FillSeparable(PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart,
                    const std::vector<int>& columnPart)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
-    BYTE* const bits = dib.GetBits();
-    for (int r = 0; r < H; ++r) {
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(rowPart[r] + columnPart[x] + noise.Next());
-    }
+    const int W = dib.GetWidth(), H = dib.GetHeight();
+    std::copy(columnPart.begin(), columnPart.begin() + W, noise.Base());
+    for (int r = 0; r < H; ++r)
+        noise.Add(RowOf(dib, r), rowPart[r]);
 }
 
 // Two passes: a horizontal bump of half the depth, then a bevel of width L on the left and right
 // edges whose inner border curves in a parabola from the middle row (full bevel) to the top and
 // bottom rows (none).
-void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
+void BuildHardBump(PaletteDib& dib, int G, NoiseRows& noise)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
-    BYTE* const bits = dib.GetBits();
+    const int W = dib.GetWidth(), H = dib.GetHeight();
+    int16_t* const base = noise.Base();
+    std::fill(base, base + W, int16_t{0});
     for (int r = 0; r < H; ++r) {
         const int m = 255 * r / H - 127;
-        const int value = 128 + (Cube(m) * (64 - G) * 2) / 128;
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(value + noise.Next());
+        noise.Add(RowOf(dib, r), 128 + (Cube(m) * (64 - G) * 2) / 128);
     }
     const int64_t L = std::min(W / 6, 16);
     // A picture one row high has only its middle row, where the curve term is 0 anyway; the divisor
@@ -81,26 +258,25 @@ void BuildHardBump(PaletteDib& dib, int G, const NoiseTerm& noise)
     const int64_t halfH = H / 2, halfW = W / 2;
     for (int r = 0; r < H; ++r) {
         const int64_t M = ((r * L - halfH * L) * (r - halfH)) / q + halfW - L;
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        for (int x = 0; x < W; ++x) {
-            const int64_t d = x - halfW;
-            int value = row[x];
-            // With L = 0 (narrower than 6 pixels) neither condition can hold.
-            if (L > 0) {
-                if (M + d < 0)
-                    value = static_cast<int>((255 - G) - (x * 128) / L);
-                else if (M < d)
-                    value = static_cast<int>(G + ((W - x) * 128) / L);
-            }
-            row[x] = ToIndex(value + noise.Next());
-        }
+        BYTE* row = RowOf(dib, r);
+        // The bevels hold the columns x with x - W/2 < -M on the left and x - W/2 > M on the right;
+        // with L = 0 (narrower than 6 pixels) neither exists.
+        const int64_t leftEnd = L > 0 ? std::clamp<int64_t>(halfW - M, 0, W) : 0;
+        const int64_t rightStart = L > 0 ? std::clamp<int64_t>(halfW + M + 1, leftEnd, W) : W;
+        for (int64_t x = 0; x < leftEnd; ++x)
+            base[x] = static_cast<int16_t>((255 - G) - (x * 128) / L);
+        for (int64_t x = leftEnd; x < rightStart; ++x)
+            base[x] = row[x];
+        for (int64_t x = rightStart; x < W; ++x)
+            base[x] = static_cast<int16_t>(G + ((W - x) * 128) / L);
+        noise.Add(row, 0);
     }
 }
 
 // 200 diagonal scratches over a black ground, then a diagonal shade and the noise.
-void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
+void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
 {
-    const int W = dib.GetWidth(), H = dib.GetHeight(), stride = dib.GetStride();
+    const int W = dib.GetWidth(), H = dib.GetHeight();
     const int D = 255 - 2 * G;
     dib.Fill(0);
     // Beyond 32767 pixels the scale 32767 / size would be 0: scratches then start anywhere in the
@@ -108,28 +284,34 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
     const int xScale = std::max(1, 32767 / W);
     const int yScale = std::max(1, 32767 / H);
     const int lengthScale = std::max(1, 32767 / std::min(W, H));
+    uint32_t& state = noise.State();
+    BYTE* const bits = dib.GetBits();
+    const size_t stride = static_cast<size_t>(dib.GetStride());
     for (int i = 0; i < 200; ++i) {
-        const int x0 = std::rand() / xScale;
-        const int y0 = std::rand() / yScale;
-        const int length = (std::rand() / lengthScale) / 2;
-        const BYTE value = static_cast<BYTE>(std::rand() / 819);
-        for (int k = 0; k < length; ++k) {
-            if (x0 - k > 0 && y0 + k < H)
-                dib.SetPixel(x0 - k, y0 + k, value);
-            if (x0 + k < W && y0 - k > 0)
-                dib.SetPixel(W - x0 + k, y0 - k, value);
-        }
+        const int x0 = rixnoise::Step(state) / xScale;
+        const int y0 = rixnoise::Step(state) / yScale;
+        const int length = (rixnoise::Step(state) / lengthScale) / 2;
+        const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
+        // Two diagonals of one value (so the order of their points does not matter): (x0 - k, y0 + k)
+        // while x0 - k > 0 and y0 + k < H, and (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0,
+        // top-down, each cut to the picture. (x, y) top-down lives in stored row H - 1 - y.
+        const int64_t down = std::min<int64_t>({length, x0, H - y0});
+        for (int64_t k = std::max<int64_t>(0, x0 - W + 1); k < down; ++k)
+            bits[static_cast<size_t>(H - 1 - y0 - k) * stride + static_cast<size_t>(x0 - k)] = value;
+        const int64_t up = std::min<int64_t>({length, W - x0, y0, x0});
+        for (int64_t k = std::max<int64_t>({0, x0 - W, y0 - H + 1}); k < up; ++k)
+            bits[static_cast<size_t>(H - 1 - y0 + k) * stride + static_cast<size_t>(W - x0 + k)] = value;
     }
     const int n = (D - 40) / 2;
-    std::vector<int> columnPart(W);
+    std::vector<int16_t> columnPart(W);
     for (int x = 0; x < W; ++x)
-        columnPart[x] = ((W - x) * n) / W;
-    BYTE* const bits = dib.GetBits();
+        columnPart[x] = static_cast<int16_t>(((W - x) * n) / W);
+    int16_t* const base = noise.Base();
     for (int r = 0; r < H; ++r) {
-        BYTE* row = bits + static_cast<size_t>(r) * stride;
-        const int rowPart = (r * n) / H;
+        BYTE* row = RowOf(dib, r);
         for (int x = 0; x < W; ++x)
-            row[x] = ToIndex(row[x] + rowPart + columnPart[x] + noise.NextUnshifted());
+            base[x] = static_cast<int16_t>(row[x] + columnPart[x]);
+        noise.AddUnshifted(row, (r * n) / H);
     }
 }
 
@@ -137,21 +319,9 @@ void BuildMetal(PaletteDib& dib, int G, const NoiseTerm& noise)
 
 void RixEffectPainter::DrawGradient(HDC hDC, const RECT& rect, COLORREF clrFrom, COLORREF clrTo, BOOL bHorizontal)
 {
-    const int extent = bHorizontal ? rect.right - rect.left : rect.bottom - rect.top;
-    const int start = bHorizontal ? rect.left : rect.top;
-    for (int i = 0; i < 64; ++i) {
-        const int from = start + ((i * extent) >> 6);
-        const int to = start + (((i + 1) * extent) >> 6);
-        if (to - from <= 0)
-            continue;
-        int rgb[3];
-        for (int k = 0; k < 3; ++k) {
-            const int a = Channel(clrFrom, 8 * k), b = Channel(clrTo, 8 * k);
-            rgb[k] = (64 * a + i * (b - a)) >> 6;
-        }
-        const RECT band = bHorizontal ? RECT{from, rect.top, to, rect.bottom} : RECT{rect.left, from, rect.right, to};
-        FillSolid(hDC, band, RGB(rgb[0], rgb[1], rgb[2]));
-    }
+    GradientLine line;
+    line.Append(bHorizontal ? rect.right - rect.left : rect.bottom - rect.top, clrFrom, clrTo);
+    line.Fill(hDC, rect, bHorizontal != FALSE);
 }
 
 void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2,
@@ -159,26 +329,28 @@ void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORR
 {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
-    RECT first = rect, second = rect;
-    if (nEffect == RIXFX_HCGRADIENT || nEffect == RIXFX_3HGRADIENT)
-        first.right = second.left = rect.left + width / 2;
-    else if (nEffect == RIXFX_VCGRADIENT || nEffect == RIXFX_3VGRADIENT)
-        first.bottom = second.top = rect.top + height / 2;
+    // The two halves of a split gradient, the first truncated toward zero.
+    const bool horizontal = nEffect == RIXFX_HGRADIENT || nEffect == RIXFX_HCGRADIENT || nEffect == RIXFX_3HGRADIENT;
+    const int extent = horizontal ? width : height;
+    GradientLine line;
 
     switch (nEffect) {
     case RIXFX_HGRADIENT:
     case RIXFX_VGRADIENT:
-        DrawGradient(hDC, rect, clr1, clr3, nEffect == RIXFX_HGRADIENT);
+        line.Append(extent, clr1, clr3);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_HCGRADIENT:
     case RIXFX_VCGRADIENT:
-        DrawGradient(hDC, first, clr1, clr3, nEffect == RIXFX_HCGRADIENT);
-        DrawGradient(hDC, second, clr3, clr1, nEffect == RIXFX_HCGRADIENT);
+        line.Append(extent / 2, clr1, clr3);
+        line.Append(extent - extent / 2, clr3, clr1);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_3HGRADIENT:
     case RIXFX_3VGRADIENT:
-        DrawGradient(hDC, first, clr1, clr2, nEffect == RIXFX_3HGRADIENT);
-        DrawGradient(hDC, second, clr2, clr3, nEffect == RIXFX_3HGRADIENT);
+        line.Append(extent / 2, clr1, clr2);
+        line.Append(extent - extent / 2, clr2, clr3);
+        line.Fill(hDC, rect, horizontal);
         break;
     case RIXFX_NOISE:
     case RIXFX_DIAGSHADE:
@@ -231,7 +403,7 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
 
     const int G = nNoise & 0xFF;
     const int D = 255 - 2 * G;
-    const NoiseTerm noise(G);
+    NoiseRows noise(G, W);
     // Rows in stored order: r = 0 is the bottom row of the picture. Most effects are a row part plus
     // a column part plus the noise, each part worked out once.
     std::vector<int> rowPart(H, 0), columnPart(W, 0);
@@ -279,18 +451,11 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     case RIXFX_SOFTBUMP: {
         // The sum of the two bumps is scaled as a whole, then kept inside G .. 255 - G.
         eachColumn(bumpOfColumn);
-        BYTE* const bits = dib.GetBits();
+        const std::vector<int16_t> columnCube(columnPart.begin(), columnPart.end());
+        const auto softRow = rixnoise::HasAvx2() ? SoftBumpRowAvx2 : SoftBumpRow;
         for (int r = 0; r < H; ++r) {
-            const int rowCube = bumpOfRow(r);
-            BYTE* row = bits + static_cast<size_t>(r) * dib.GetStride();
-            for (int x = 0; x < W; ++x) {
-                int p = 128 + ((rowCube + columnPart[x]) * (128 - G)) / 128;
-                if (p < G)
-                    p = G;
-                if (p > 255 - G)
-                    p = 255 - G;
-                row[x] = ToIndex(p + noise.Next());
-            }
+            softRow(columnCube.data(), bumpOfRow(r), G, noise.Base(), W);
+            noise.Add(RowOf(dib, r), 0);
         }
         break;
     }

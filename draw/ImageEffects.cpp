@@ -39,38 +39,39 @@ uint32_t TransformPixel(uint32_t c, DWORD style, BOOL bTransparent, uint32_t tra
     return (c & 0xFF000000) | d;
 }
 
-// Running window sums of a box over a grid padded with 255 on every side; cost independent of the
-// box size.
-std::vector<int64_t> BoxSums(int width, int height, const BYTE* source, int boxWidth, int boxHeight)
+// How far each box window falls short of white: the sum of 255 - value over the picture's pixels in
+// the window, the padding outside counting 0. Prefix sums make the cost independent of the box size,
+// and nothing is allocated or looped over by it, whatever size a caller passes.
+std::vector<int64_t> BoxShortfalls(int width, int height, const BYTE* source, int boxWidth, int boxHeight)
 {
-    const int padX = boxWidth / 2, padY = boxHeight / 2;
-    const int paddedHeight = height + 2 * padY;
-    auto value = [&](int px, int py) -> int64_t {
-        const int sx = px - padX, sy = py - padY;
-        return (sx >= 0 && sx < width && sy >= 0 && sy < height) ? source[static_cast<size_t>(sy) * width + sx]
-                                                                 : 255;
+    // The window of a position p covers p - box / 2 .. p - box / 2 + box - 1, cut to 0 .. extent - 1.
+    auto window = [](int p, int box, int extent, int& lo, int& hi) {
+        const int64_t first = static_cast<int64_t>(p) - box / 2;
+        const int64_t last = first + box - 1;
+        lo = static_cast<int>(std::max<int64_t>(first, 0));
+        hi = static_cast<int>(std::min<int64_t>(last, extent - 1));
+        return lo <= hi;
     };
-    std::vector<int64_t> rows(static_cast<size_t>(paddedHeight) * width);
-    for (int py = 0; py < paddedHeight; ++py) {
-        int64_t sum = 0;
-        for (int k = 0; k < boxWidth; ++k)
-            sum += value(k, py);
-        int64_t* out = &rows[static_cast<size_t>(py) * width];
-        out[0] = sum;
-        for (int x = 1; x < width; ++x) {
-            sum += value(x + boxWidth - 1, py) - value(x - 1, py);
-            out[x] = sum;
+    std::vector<int64_t> rows(static_cast<size_t>(width) * height);
+    std::vector<int64_t> prefix(static_cast<size_t>(std::max(width, height)) + 1);
+    for (int y = 0; y < height; ++y) {
+        const BYTE* in = source + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width; ++x)
+            prefix[x + 1] = prefix[x] + (255 - in[x]);
+        int64_t* out = &rows[static_cast<size_t>(y) * width];
+        for (int x = 0; x < width; ++x) {
+            int lo, hi;
+            out[x] = window(x, boxWidth, width, lo, hi) ? prefix[hi + 1] - prefix[lo] : 0;
         }
     }
     std::vector<int64_t> sums(static_cast<size_t>(width) * height);
     for (int x = 0; x < width; ++x) {
-        int64_t sum = 0;
-        for (int k = 0; k < boxHeight; ++k)
-            sum += rows[static_cast<size_t>(k) * width + x];
-        sums[x] = sum;
-        for (int y = 1; y < height; ++y) {
-            sum += rows[static_cast<size_t>(y + boxHeight - 1) * width + x] - rows[static_cast<size_t>(y - 1) * width + x];
-            sums[static_cast<size_t>(y) * width + x] = sum;
+        for (int y = 0; y < height; ++y)
+            prefix[y + 1] = prefix[y] + rows[static_cast<size_t>(y) * width + x];
+        for (int y = 0; y < height; ++y) {
+            int lo, hi;
+            const bool any = window(y, boxHeight, height, lo, hi);
+            sums[static_cast<size_t>(y) * width + x] = any ? prefix[hi + 1] - prefix[lo] : 0;
         }
     }
     return sums;
@@ -154,10 +155,12 @@ void RixEffectPainter::BoxBlur(int nWidth, int nHeight, const BYTE* pSource, int
         return;
     nBlurWidth = std::max(1, nBlurWidth);
     nBlurHeight = std::max(1, nBlurHeight);
-    const std::vector<int64_t> sums = BoxSums(nWidth, nHeight, pSource, nBlurWidth, nBlurHeight);
+    const std::vector<int64_t> shortfalls = BoxShortfalls(nWidth, nHeight, pSource, nBlurWidth, nBlurHeight);
+    // Exact integers in a double up to 2^53, as every box of a real picture is; a box too large for
+    // that still gives a factor close to 1 rather than an overflowed sum.
     const double whole = 255.0 * nBlurWidth * nBlurHeight;
-    for (size_t i = 0; i < sums.size(); ++i)
-        pFactors[i] = static_cast<double>(sums[i]) / whole;
+    for (size_t i = 0; i < shortfalls.size(); ++i)
+        pFactors[i] = (whole - static_cast<double>(shortfalls[i])) / whole;
 }
 
 void RixEffectPainter::DrawShadow(HDC hDest, int x, int y, int nWidth, int nHeight, HBITMAP hShadow, BOOL bBlur,
@@ -173,6 +176,10 @@ void RixEffectPainter::DrawShadow(HDC hDest, int x, int y, int nWidth, int nHeig
             ++nBlurWidth;
         if (nBlurHeight % 2 == 0)
             ++nBlurHeight;
+        // A blur as large as the image leaves no room for the shrunk shadow: then there is none, and
+        // nothing is allocated or summed for a size that may come from markup text.
+        if (nBlurWidth >= nWidth || nBlurHeight >= nHeight)
+            return;
     }
     DibSection32 shadow(nWidth, nHeight), background(nWidth, nHeight);
     if (!shadow || !background)
@@ -185,10 +192,9 @@ void RixEffectPainter::DrawShadow(HDC hDest, int x, int y, int nWidth, int nHeig
                 return;
             ::PatBlt(dc, 0, 0, nWidth, nHeight, WHITENESS);
         }
-        // A blur as large as the image leaves no room for the shrunk shadow: then there is none.
         const int innerWidth = nWidth - nBlurWidth, innerHeight = nHeight - nBlurHeight;
         const SIZE size = GetBitmapSize(hShadow);
-        if (innerWidth > 0 && innerHeight > 0) {
+        {
             gdi::MemoryDC source(nullptr), dest(nullptr);
             gdi::SelectGuard selectSource(source, hShadow);
             gdi::SelectGuard selectDest(dest, shadow.get());
@@ -216,8 +222,11 @@ void RixEffectPainter::DrawShadow(HDC hDest, int x, int y, int nWidth, int nHeig
     std::vector<int64_t> parts;
     int64_t whole = 255;
     if (bBlur) {
-        parts = BoxSums(nWidth, nHeight, blue.data(), nBlurWidth, nBlurHeight);
+        // The box is smaller than the image here, so the whole fits easily.
         whole = 255LL * nBlurWidth * nBlurHeight;
+        parts = BoxShortfalls(nWidth, nHeight, blue.data(), nBlurWidth, nBlurHeight);
+        for (int64_t& part : parts)
+            part = whole - part;
     } else {
         parts.assign(blue.begin(), blue.end());
     }

@@ -1,5 +1,7 @@
 #include "draw/PaletteDib.h"
 
+#include "draw/PaletteColours.h"
+
 #include <cstring>
 #include <new>
 
@@ -38,6 +40,13 @@ void PaletteDib::Release()
 
 BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel)
 {
+    // The same size again keeps the block, the section and the DC: only the content is discarded.
+    // (A window repainted at one size would otherwise pay for fresh pages and platform objects on
+    // every fill.)
+    if (m_block && width == m_header.biWidth && height == m_header.biHeight && bitsPerPixel == m_header.biBitCount) {
+        std::memset(m_block.get() + sizeof(BITMAPINFOHEADER), 0, m_nBlockSize - sizeof(BITMAPINFOHEADER));
+        return m_block.get();
+    }
     Release();
     if (width <= 0 || height <= 0 || bitsPerPixel <= 0 || bitsPerPixel > 32)
         return nullptr;
@@ -70,11 +79,6 @@ const RGBQUAD* PaletteDib::GetColorTable() const
     return m_block ? reinterpret_cast<const RGBQUAD*>(m_block.get() + sizeof(BITMAPINFOHEADER)) : nullptr;
 }
 
-BYTE* PaletteDib::GetBits() const
-{
-    return m_block ? m_block.get() + sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * m_nColors : nullptr;
-}
-
 void PaletteDib::SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue)
 {
     if (!m_block || index < 0 || index >= m_nColors)
@@ -90,6 +94,9 @@ void PaletteDib::BlendPalette(COLORREF color, int percent)
     int p = percent & 0xFF;
     if (p > 100)
         p = 100;
+    // (c1 * 0 + channel * 100) / 100 is the channel itself.
+    if (p == 0)
+        return;
     const int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
     for (int i = 0; i < m_nColors; ++i) {
@@ -112,29 +119,56 @@ void PaletteDib::SetPixel(int x, int y, BYTE value)
     GetBits()[static_cast<size_t>(m_header.biHeight - 1 - y) * m_nStride + x] = value;
 }
 
+bool PaletteDib::MakeSection(HDC hDC)
+{
+    if (m_section)
+        return true;
+    void* bits = nullptr;
+    gdi::Bitmap section;
+    if (m_header.biBitCount == 8) {
+        // 8 bits per pixel travel as their colours: a 32-bit section filled through the colour table
+        // copies to the target as fast as any copy, where the platform's own palette conversion
+        // costs several times that.
+        BITMAPINFO info{};
+        info.bmiHeader = m_header;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biSizeImage = 0;
+        section.reset(::CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    } else {
+        section.reset(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS, &bits,
+                                         nullptr, 0));
+    }
+    if (!section || !bits)
+        return false;
+    m_section = std::move(section);
+    m_pSectionBits = bits;
+    return true;
+}
+
 void PaletteDib::Draw(HDC hDC, int x, int y)
 {
-    if (!m_block)
+    if (!m_block || !MakeSection(hDC))
         return;
-    if (!m_section) {
-        void* bits = nullptr;
-        gdi::Bitmap section(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS,
-                                               &bits, nullptr, 0));
-        if (!section || !bits)
-            return;
-        m_section = std::move(section);
-        m_pSectionBits = bits;
-    }
     ::GdiFlush();
-    std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
-    if (!m_dc) {
-        m_dc = gdi::MemoryDC(hDC);
-        if (!m_dc)
-            return;
+    const int W = m_header.biWidth, H = m_header.biHeight;
+    if (m_header.biBitCount == 8) {
+        uint32_t table[256];
+        std::memcpy(table, GetColorTable(), sizeof table);
+        rixcolours::Convert(GetBits(), m_nStride, static_cast<uint32_t*>(m_pSectionBits), W, H, table,
+                            rixcolours::Best());
+    } else {
+        std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
     }
-    gdi::SelectGuard select(m_dc, m_section.get());
+    if (!m_dc) {
+        gdi::MemoryDC dc(hDC);
+        // The section stays selected for the DC's life: selecting it anew costs as much as a good
+        // part of a small copy. The DC goes before the section (see the members' order).
+        if (!dc || !::SelectObject(dc, m_section.get()))
+            return;
+        m_dc = std::move(dc);
+    }
     // The colour table may have changed since the section was made from the block.
-    if (m_nColors)
+    if (m_nColors && m_header.biBitCount != 8)
         ::SetDIBColorTable(m_dc, 0, m_nColors, GetColorTable());
-    ::BitBlt(hDC, x, y, m_header.biWidth, m_header.biHeight, m_dc, 0, 0, SRCCOPY);
+    ::BitBlt(hDC, x, y, W, H, m_dc, 0, 0, SRCCOPY);
 }

@@ -14,9 +14,9 @@ public:
     PaletteDib(const PaletteDib&) = delete;
     PaletteDib& operator=(const PaletteDib&) = delete;
 
-    // Discards any earlier content (block, section, DC) and allocates a new block. Returns the block,
-    // or null when it cannot be allocated (or the size is empty); every other operation then does
-    // nothing.
+    // Discards any earlier content and allocates a new block, zeroed (the same size again reuses the
+    // block, section and DC). Returns the block, or null when it cannot be allocated (or the size is
+    // empty); every other operation then does nothing.
     BYTE* Create(int width, int height, int bitsPerPixel);
     // Ignored for an index at or past the colour count.
     void SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue);
@@ -26,7 +26,10 @@ public:
     void Fill(BYTE value);
     // (x, y) top-down; ignored outside the bitmap. Writes one byte (8 bits per pixel).
     void SetPixel(int x, int y, BYTE value);
-    BYTE* GetBits() const;
+    BYTE* GetBits() const
+    {
+        return m_block ? m_block.get() + sizeof(BITMAPINFOHEADER) + sizeof(RGBQUAD) * m_nColors : nullptr;
+    }
     int GetStride() const { return m_block ? m_nStride : 0; }
     // Copies the whole bitmap to (x, y).
     void Draw(HDC hDC, int x, int y);
@@ -39,6 +42,7 @@ public:
 
 private:
     void Release();
+    bool MakeSection(HDC hDC);
 
     std::unique_ptr<BYTE[]> m_block;
     size_t m_nBlockSize = 0;

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -306,6 +308,40 @@ TEST(ImageEffects, SoftShadowIsTheShrunkShadowBlurred)
     // The darkest point is the middle of the shrunk shadow.
     EXPECT_EQ(Shade(kBack, WindowSum(blue, w, h, 5, 4, 7, 7), 7 * 7 * 255), expected(2 + ox + 5, 2 + oy + 4));
     EXPECT_NE(kBack, expected(2 + ox + 5, 2 + oy + 4));
+}
+
+TEST(ImageEffects, HostileBlurSizesNeitherLoopNorOverflow)
+{
+    // Sizes as markup text may give them: a box as large as the image or larger leaves no room for
+    // the shrunk shadow, so there is none, and nothing is summed or allocated for it.
+    const int w = 12, h = 10;
+    const gdi::Bitmap bitmap = MakeBitmap(w, h, std::vector<uint32_t>(w * h, 0x00FF0000));
+    for (const auto& box : {std::pair{INT_MAX, INT_MAX}, std::pair{INT_MAX - 1, 3}, std::pair{3, INT_MAX},
+                            std::pair{INT_MIN, INT_MAX}, std::pair{w, 3}, std::pair{3, h}}) {
+        Dib dib(2 + 4 + w + 2, 2 + 4 + h + 2);
+        dib.Fill(kBack);
+        RixEffectPainter painter;
+        painter.DrawBitmapEffect(dib.dc(), 2, 2, w, h, bitmap.get(), FALSE, 0, EFFECT_SOFTSHADOW, TRUE, 4, 4, box.first,
+                                 box.second, RGB(0, 0, 0));
+        ExpectPicture(
+            dib,
+            [&](int x, int y) { return x >= 2 && x < 2 + w && y >= 2 && y < 2 + h ? RGB(255, 0, 0) : kBack; },
+            ("blur " + std::to_string(box.first) + " x " + std::to_string(box.second)).c_str());
+    }
+    // The factors themselves for a box far larger than the grid: every window holds the whole grid,
+    // the rest is padding of 255.
+    const int gw = 5, gh = 4;
+    std::vector<BYTE> bytes(gw * gh);
+    int64_t shortfall = 0;
+    for (int i = 0; i < gw * gh; ++i) {
+        bytes[i] = static_cast<BYTE>(i * 11);
+        shortfall += 255 - bytes[i];
+    }
+    std::vector<double> factors(gw * gh, -1);
+    RixEffectPainter::BoxBlur(gw, gh, bytes.data(), INT_MAX, INT_MAX, factors.data());
+    const double whole = 255.0 * INT_MAX * INT_MAX;
+    for (double f : factors)
+        EXPECT_DOUBLE_EQ((whole - static_cast<double>(shortfall)) / whole, f);
 }
 
 TEST(ImageEffects, DrawShadowWithoutBlurUsesTheBlueByteAsFactor)
