@@ -55,12 +55,7 @@ int Channel(COLORREF c, int shift)
     return static_cast<int>((c >> shift) & 0xFF);
 }
 
-void FillSolid(HDC hDC, const RECT& rect, COLORREF color)
-{
-    gdi::Brush brush(::CreateSolidBrush(color));
-    if (brush)
-        ::FillRect(hDC, &rect, brush.get());
-}
+using gdi::FillSolid;
 
 // A gradient across or down a rectangle is one line of pixels repeated: the line is built once from
 // its bands (64 per gradient, a band whose span is empty skipped). Across, the line is laid over the
