@@ -324,6 +324,8 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case kRunOnWindowThread:
         return RunSentWork(lParam);
+    case kRowUpdate:
+        return RunPostedWork(lParam);
     case WM_CLOSE:
         OnExit();
         return 0;

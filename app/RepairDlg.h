@@ -16,6 +16,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Images of the result list.
 enum ResultStatus { STATUS_WORKING = 0, STATUS_FAILED = 1, STATUS_REPAIRED = 2, STATUS_QUEUED = 3 };
@@ -30,6 +31,8 @@ public:
     static constexpr UINT kSplashPeriod = 4000;
     // Work sent from the worker thread to be done on the window thread.
     static constexpr UINT kRunOnWindowThread = WM_APP + 1;
+    // A row change posted by the worker.
+    static constexpr UINT kRowUpdate = WM_APP + 2;
 
     explicit CRepairDlg(HWND hWndParent = nullptr);
     ~CRepairDlg() override;
@@ -65,6 +68,10 @@ public:
 
     // Runs the work on the window thread and waits for it; what it throws is thrown here.
     void OnWindowThread(const std::function<void()>& work);
+    // Makes the change on the window thread after the ones posted before it, without waiting.
+    void PostToWindowThread(std::function<void()> work);
+    // Makes the row changes posted and not yet made, now (on the window thread).
+    void ApplyPendingRowChanges();
 
     // The result rows, for the worker.
     int RowCount() override;
@@ -110,6 +117,7 @@ private:
         std::exception_ptr failure;
     };
     LRESULT RunSentWork(LPARAM lParam);
+    LRESULT RunPostedWork(LPARAM lParam);
 
     CHoverButton m_btnHomeLink;
     CTransparentStatic m_lblSelectAll;
@@ -131,4 +139,5 @@ private:
     CPictureMenu m_menuFile;
     CPictureMenu m_menuTools;
     CPictureMenu m_menuHelp;
+    std::vector<RepairSource> m_runSources; // the rows of the run, as it started
 };

@@ -5,6 +5,8 @@
 #include "RepairDlg.h"
 
 #include <exception>
+#include <memory>
+#include <vector>
 
 std::unique_ptr<CWinThread> g_pWorker;
 
@@ -35,8 +37,7 @@ void RepairFile(const std::string& workingCopy, int row)
     RepairWorkingCopy(SettingsOf(dlg), dlg, workingCopy, source, row);
 }
 
-// The rows as the worker sees them: each change is one synchronous message to the window thread,
-// which then does the list operations itself.
+// The rows as the worker sees them: the window thread does every list operation itself.
 
 void CRepairDlg::OnWindowThread(const std::function<void()>& work)
 {
@@ -58,28 +59,60 @@ LRESULT CRepairDlg::RunSentWork(LPARAM lParam)
     return 0;
 }
 
-int CRepairDlg::RowCount()
+void CRepairDlg::PostToWindowThread(std::function<void()> work)
 {
-    int count = 0;
-    OnWindowThread([&] { count = m_resultList.GetItemCount(); });
-    return count;
+    auto* posted = new std::function<void()>(std::move(work));
+    if (!::PostMessageA(m_hWnd, kRowUpdate, 0, reinterpret_cast<LPARAM>(posted))) {
+        // A full queue: the change is made all the same, waiting for it.
+        std::unique_ptr<std::function<void()>> owned(posted);
+        OnWindowThread(*owned);
+    }
 }
 
+LRESULT CRepairDlg::RunPostedWork(LPARAM lParam)
+{
+    std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
+    // Nothing may unwind through the window procedure; a row that cannot be shown stays as it was.
+    try {
+        (*work)();
+    } catch (...) {
+    }
+    return 0;
+}
+
+void CRepairDlg::ApplyPendingRowChanges()
+{
+    MSG msg;
+    while (::PeekMessageA(&msg, m_hWnd, kRowUpdate, kRowUpdate, PM_REMOVE))
+        RunPostedWork(msg.lParam);
+}
+
+// The rows of a run are read once, when it starts: nothing changes them while it runs, and the
+// worker then never waits for the window to hand it a source.
+int CRepairDlg::RowCount()
+{
+    std::vector<RepairSource> sources;
+    OnWindowThread([&] {
+        for (int row = 0; row < m_resultList.GetItemCount(); row++)
+            sources.push_back({ m_resultList.GetItemText(row, RESULT_SOURCE_NAME),
+                m_resultList.GetItemText(row, RESULT_SOURCE_FOLDER) });
+    });
+    m_runSources = std::move(sources);
+    return static_cast<int>(m_runSources.size());
+}
+
+// Row changes are posted: the worker goes on at once, and the window makes them in their order.
 RepairSource CRepairDlg::StartRow(int row)
 {
-    RepairSource source;
-    OnWindowThread([&] {
-        SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING);
-        source.name = m_resultList.GetItemText(row, RESULT_SOURCE_NAME);
-        source.folder = m_resultList.GetItemText(row, RESULT_SOURCE_FOLDER);
-        m_strSourceDir = WithBackslash(source.folder);
-    });
+    PostToWindowThread([this, row] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); });
+    RepairSource source = row < static_cast<int>(m_runSources.size()) ? m_runSources[row] : RepairSource();
+    m_strSourceDir = WithBackslash(source.folder);
     return source;
 }
 
 void CRepairDlg::ShowFailed(int row)
 {
-    OnWindowThread([&] {
+    PostToWindowThread([this, row] {
         SetRowImage(m_resultList.m_hWnd, row, STATUS_FAILED);
         SetRowText(m_resultList.m_hWnd, row, RESULT_STATUS, texts::kStatusFailed);
     });
@@ -87,7 +120,7 @@ void CRepairDlg::ShowFailed(int row)
 
 void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
 {
-    OnWindowThread([&] {
+    PostToWindowThread([this, row, output] {
         HWND hList = m_resultList.m_hWnd;
         SetRowImage(hList, row, STATUS_REPAIRED);
         SetRowText(hList, row, RESULT_OUTPUT_NAME, output.name);
@@ -96,7 +129,11 @@ void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
     });
 }
 
+// Waits for the window: when the run ends, every row shows its outcome.
 void CRepairDlg::ShowDone()
 {
-    OnWindowThread([&] { SetInstructions(texts::kRepairDone); });
+    OnWindowThread([&] {
+        ApplyPendingRowChanges();
+        SetInstructions(texts::kRepairDone);
+    });
 }

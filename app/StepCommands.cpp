@@ -72,6 +72,8 @@ void CRepairDlg::StopWorker()
         return;
     RequestWorkerStop();
     g_pWorker->WaitServingMessages();
+    // What the worker did before it stopped shows now, before anything else can touch the rows.
+    ApplyPendingRowChanges();
     m_bRunning = 0;
 }
 
