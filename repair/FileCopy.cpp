@@ -125,6 +125,9 @@ bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image)
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // A buffer much larger than needed is given back rather than kept.
+    if (image.bytes.capacity() > 2 * image.bytes.size() + (1u << 20))
+        image.bytes.shrink_to_fit();
     for (uint64_t offset = 0; offset < size; offset += kBlockSize) {
         const DWORD count = size - offset < kBlockSize ? static_cast<DWORD>(size - offset) : kBlockSize;
         if (!ReadFully(source.get(), image.bytes.data() + offset, count))

@@ -150,7 +150,8 @@ void RepairRowOf(
         source.folder = WithBackslash(source.folder);
         const std::string sourcePath = source.folder + source.name;
         std::string path;
-        FileImage image;
+        // One buffer for the worker's rows, so a batch of workbooks is not one fresh block each.
+        thread_local FileImage image;
         TemporaryCopy held;
         bool inMemory = false;
         {
