@@ -2,6 +2,7 @@
 
 #include "../framework/Platform.h"
 #include "CompoundFile.h"
+#include "HeaderRebuild.h"
 
 #include <memory>
 #include <vector>
@@ -145,6 +146,11 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
         report.result = PatchResult::TooShort;
         return report;
     }
+
+    // A lost header is rebuilt before the tail block, which would otherwise land on the live last
+    // sector of a copy that is not yet well-formed.
+    if (!state->Check().wellFormed && RebuildHeader(workingCopy))
+        state = std::make_unique<CompoundFile>(workingCopy);
 
     // The tail block goes only where it cannot destroy anything a reader would use.
     const uint64_t tailOffset = length - kTailBlockSize;
