@@ -25,9 +25,11 @@ constexpr uint32_t kMiniStreamCutoff = 4096;
 // Each try writes a header and checks the whole file; a hostile file may offer many look-alikes.
 constexpr int kMaxTries = 6;
 constexpr size_t kMaxMiniFatCandidates = 4;
+constexpr int kMaxDirectories = 8;
 // A table whose order is this ambiguous is not guessed at.
-constexpr size_t kMaxPlaces = 4;
-constexpr size_t kMaxOrderings = 64;
+constexpr size_t kMaxPlaces = 64;
+constexpr uint64_t kMaxSearchSteps = 1u << 16;
+constexpr uint64_t kMaxOrderings = 256;
 constexpr size_t kMaxTables = 2;
 
 const uint8_t kSignature[8] = { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 };
@@ -148,6 +150,7 @@ private:
     bool Scan();
     bool FindPlaces();
     std::vector<std::vector<uint32_t>> OrderTable();
+    bool Agrees(const std::vector<uint32_t>& places, std::vector<uint32_t>& marked) const;
     bool ReadTable();
     bool FindDifat();
     bool TryDirectory(uint32_t root, int& tries);
@@ -185,12 +188,14 @@ bool Rebuilder::Run(int& tries)
         m_tableSectors = std::move(table);
         if (!ReadTable() || !FindDifat())
             continue;
+        int directories = 0;
         for (uint32_t root : m_roots) {
-            if (tries >= kMaxTries)
-                return false;
             // The directory's first sector starts its chain: nothing leads to it.
             if (!InUse(m_fat[root], m_sectors) || m_pointedTo[root])
                 continue;
+            // Each look at a directory walks chains through the whole file.
+            if (tries >= kMaxTries || directories++ >= kMaxDirectories)
+                return false;
             if (TryDirectory(root, tries))
                 return true;
         }
@@ -279,42 +284,60 @@ bool Rebuilder::FindPlaces()
 }
 
 // Writers lay the table sectors out in increasing order, so a sector's place is the number of
-// table sectors before it. The orderings that agree with themselves exactly, at most a few.
+// table sectors before it, and places grow with sector numbers. The markers come in sector order;
+// each takes a place above the one before. The orderings that agree with themselves, at most a few.
 std::vector<std::vector<uint32_t>> Rebuilder::OrderTable()
 {
     std::vector<std::vector<uint32_t>> tables;
-    size_t orderings = 1;
-    for (const Marker& m : m_markers) {
-        orderings *= m.places.size();
-        if (orderings > kMaxOrderings)
-            return tables;
-    }
-    std::vector<size_t> choice(m_markers.size(), 0);
-    for (size_t n = 0; n < orderings && tables.size() < kMaxTables; n++) {
-        size_t rest = n;
-        for (size_t i = 0; i < m_markers.size(); i++) {
-            choice[i] = rest % m_markers[i].places.size();
-            rest /= m_markers[i].places.size();
-        }
-        std::vector<uint32_t> marked;
-        marked.reserve(static_cast<size_t>(m_markCount));
-        for (size_t i = 0; i < m_markers.size(); i++) {
-            for (uint16_t j : m_markers[i].marks)
-                marked.push_back(static_cast<uint32_t>(uint64_t(m_markers[i].places[choice[i]]) * m_perSector + j));
-        }
-        std::sort(marked.begin(), marked.end());
-        if (std::adjacent_find(marked.begin(), marked.end()) != marked.end())
+    std::vector<uint32_t> places(m_markers.size());
+    std::vector<size_t> next(m_markers.size() + 1, 0); // per depth: the next candidate to try
+    uint64_t steps = 0;
+    uint64_t orderings = 0;
+    size_t depth = 0;
+    while (tables.size() < kMaxTables && steps++ < kMaxSearchSteps && orderings < kMaxOrderings) {
+        if (depth == m_markers.size()) {
+            orderings++;
+            std::vector<uint32_t> marked;
+            if (Agrees(places, marked))
+                tables.push_back(std::move(marked));
+            if (depth-- == 0)
+                break;
             continue;
-        bool agrees = true;
-        for (size_t i = 0; i < m_markers.size() && agrees; i++) {
-            auto at = std::lower_bound(marked.begin(), marked.end(), m_markers[i].sector);
-            agrees = at != marked.end() && *at == m_markers[i].sector
-                && uint64_t(at - marked.begin()) == m_markers[i].places[choice[i]];
         }
-        if (agrees)
-            tables.push_back(std::move(marked));
+        const std::vector<uint32_t>& candidates = m_markers[depth].places;
+        size_t& at = next[depth];
+        while (at < candidates.size() && depth > 0 && candidates[at] <= places[depth - 1])
+            at++;
+        if (at == candidates.size()) {
+            at = 0;
+            if (depth-- == 0)
+                break;
+            continue;
+        }
+        places[depth] = candidates[at++];
+        depth++;
+        next[depth] = 0;
     }
     return tables;
+}
+
+// The sectors the marks name at these places, sorted; true when each marker is named itself and
+// stands at its own place among them.
+bool Rebuilder::Agrees(const std::vector<uint32_t>& places, std::vector<uint32_t>& marked) const
+{
+    marked.clear();
+    marked.reserve(static_cast<size_t>(m_markCount));
+    for (size_t i = 0; i < m_markers.size(); i++) {
+        for (uint16_t j : m_markers[i].marks)
+            marked.push_back(static_cast<uint32_t>(uint64_t(places[i]) * m_perSector + j));
+    }
+    // Places grow, and so do the sectors they name: already sorted and distinct.
+    for (size_t i = 0; i < m_markers.size(); i++) {
+        auto at = std::lower_bound(marked.begin(), marked.end(), m_markers[i].sector);
+        if (at == marked.end() || *at != m_markers[i].sector || uint64_t(at - marked.begin()) != places[i])
+            return false;
+    }
+    return true;
 }
 
 bool Rebuilder::ReadTable()
