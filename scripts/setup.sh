@@ -10,6 +10,7 @@ PKGS=(
   fonts-wine fonts-liberation fonts-dejavu-core
   imagemagick python3 python3-pil
   python3-olefile python3-xlrd fp-utils
+  python3-xlwt
 )
 
 missing=()
