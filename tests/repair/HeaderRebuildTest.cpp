@@ -258,10 +258,23 @@ TEST_F(HeaderRebuild, FailsWithoutGuessing)
     }
 }
 
-TEST_F(HeaderRebuild, MissingFileIsNoRebuild)
+// A rebuildable file that cannot be opened for writing is left alone; a missing one is not created.
+TEST_F(HeaderRebuild, UnwritableFileIsNoRebuild)
 {
     EXPECT_FALSE(RebuildHeader(m_temp.File("absent.xls")));
     EXPECT_EQ(::GetFileAttributesA(m_temp.File("absent.xls").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    std::string damaged = WithBof(BuildWorkbook(20000)).bytes;
+    damaged.replace(0, 512, 512, '\0');
+    std::string path = Write(damaged);
+    // A read-only attribute would do on Windows, but Wine maps it to the Unix write bits, which
+    // root (as the tests run here) ignores: another handle without sharing refuses us on both.
+    HANDLE held = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(RebuildHeader(path)) << "held by another handle without sharing";
+    ::CloseHandle(held);
+    EXPECT_TRUE(ReadWholeFile(path) == damaged);
+    EXPECT_TRUE(RebuildHeader(path)) << "and rebuilt once it is free";
 }
 
 // Through the repair steps, on real workbooks: the header is rebuilt before the tail block, whose
