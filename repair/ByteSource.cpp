@@ -90,3 +90,22 @@ bool OverlaidBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) cons
     }
     return true;
 }
+
+bool HandleTarget::Write(uint64_t offset, const uint8_t* bytes, size_t count)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD written = 0;
+    const bool ok = ::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)
+        && ::WriteFile(m_file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
+    m_bytes = HandleBytes(m_file);
+    return ok;
+}
+
+bool MemoryTarget::Write(uint64_t offset, const uint8_t* bytes, size_t count)
+{
+    if (offset + count > m_image.size())
+        m_image.resize(static_cast<size_t>(offset + count));
+    std::copy(bytes, bytes + count, m_image.begin() + static_cast<ptrdiff_t>(offset));
+    return true;
+}

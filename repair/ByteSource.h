@@ -84,3 +84,47 @@ private:
     const ByteSource& m_base;
     std::vector<Block> m_blocks;
 };
+
+// Bytes that the repair writes over: what Bytes() shows follows every write. A write past the end
+// grows them.
+class WritableBytes {
+public:
+    virtual const ByteSource& Bytes() = 0;
+    virtual bool Write(uint64_t offset, const uint8_t* bytes, size_t count) = 0;
+
+protected:
+    ~WritableBytes() = default;
+};
+
+// An open file, written and read through a handle it does not own.
+class HandleTarget : public WritableBytes {
+public:
+    explicit HandleTarget(HANDLE hFile)
+        : m_file(hFile)
+        , m_bytes(hFile)
+    {
+    }
+    bool IsValid() const { return m_bytes.IsValid(); }
+    const ByteSource& Bytes() override { return m_bytes; }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override;
+
+private:
+    HANDLE m_file;
+    HandleBytes m_bytes;
+};
+
+// Bytes held in memory.
+class MemoryTarget : public WritableBytes {
+public:
+    explicit MemoryTarget(std::vector<uint8_t>& bytes)
+        : m_image(bytes)
+        , m_bytes(bytes)
+    {
+    }
+    const ByteSource& Bytes() override { return m_bytes; }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override;
+
+private:
+    std::vector<uint8_t>& m_image;
+    MemoryBytes m_bytes;
+};

@@ -2,6 +2,7 @@
 
 #include "../framework/Platform.h"
 #include "CompoundFile.h"
+#include "HeaderRebuild.h"
 
 #include <algorithm>
 #include <memory>
@@ -36,14 +37,6 @@ public:
 
     bool IsOpen() const { return m_h != INVALID_HANDLE_VALUE; }
     HANDLE get() const { return m_h; }
-    bool Write(uint64_t offset, const uint8_t* bytes, size_t count)
-    {
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD written = 0;
-        return ::SetFilePointerEx(m_h, at, nullptr, FILE_BEGIN)
-            && ::WriteFile(m_h, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
-    }
 
 private:
     HANDLE m_h;
@@ -66,62 +59,9 @@ bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlo
 
 namespace {
 
-// What the steps work on: a working copy's bytes and a way to write over them.
-class PatchTarget {
-public:
-    virtual const ByteSource& Bytes() = 0;
-    // Bytes written past the end grow the copy.
-    virtual bool Write(uint64_t offset, const uint8_t* bytes, size_t count) = 0;
-
-protected:
-    ~PatchTarget() = default;
-};
-
-class FileTarget : public PatchTarget {
-public:
-    explicit FileTarget(WorkingFile& file)
-        : m_file(file)
-        , m_bytes(file.get())
-    {
-    }
-    const ByteSource& Bytes() override { return m_bytes; }
-    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
-    {
-        bool ok = m_file.Write(offset, bytes, count);
-        m_bytes = HandleBytes(m_file.get());
-        return ok;
-    }
-    bool IsValid() const { return m_bytes.IsValid(); }
-
-private:
-    WorkingFile& m_file;
-    HandleBytes m_bytes;
-};
-
-class MemoryTarget : public PatchTarget {
-public:
-    explicit MemoryTarget(std::vector<uint8_t>& image)
-        : m_image(image)
-        , m_bytes(image)
-    {
-    }
-    const ByteSource& Bytes() override { return m_bytes; }
-    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
-    {
-        if (offset + count > m_image.size())
-            m_image.resize(static_cast<size_t>(offset + count));
-        std::copy(bytes, bytes + count, m_image.begin() + static_cast<ptrdiff_t>(offset));
-        return true;
-    }
-
-private:
-    std::vector<uint8_t>& m_image;
-    MemoryBytes m_bytes;
-};
-
 // Each step is first checked on a view of the copy as it would be, so the structure is read once
 // for a sound workbook and nothing is ever written only to be taken back.
-PatchReport Patch(PatchTarget& target, const std::array<uint8_t, kTailBlockSize>& tail)
+PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSize>& tail)
 {
     PatchReport report;
     OverlaidBytes patched(target.Bytes());
@@ -148,6 +88,11 @@ PatchReport Patch(PatchTarget& target, const std::array<uint8_t, kTailBlockSize>
         report.result = PatchResult::TooShort;
         return report;
     }
+
+    // A lost header is rebuilt before the tail block, which would otherwise land on the live last
+    // sector of a copy that is not yet well-formed.
+    if (!state.Check().wellFormed && RebuildHeader(target))
+        state = CompoundFile(target.Bytes());
 
     // The tail block goes only where it cannot destroy anything a reader would use: over sectors
     // no structure or stream holds (which no check reads, so the file stays as sound as it is),
@@ -176,7 +121,7 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
         report.result = PatchResult::NoTemplate;
         return report;
     }
-    FileTarget target(file);
+    HandleTarget target(file.get());
     if (!target.IsValid())
         return report;
     return Patch(target, tail);

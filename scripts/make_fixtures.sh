@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Writes the real .xls workbooks the repair is tested on, with two independent writers:
-# LibreOffice (from flat ODS) and Gnumeric's ssconvert (from .gnumeric XML).
+# Writes the real .xls workbooks the repair is tested on, with four independent writers:
+# LibreOffice (from flat ODS), Gnumeric's ssconvert (from .gnumeric XML), Python's xlwt and Perl's
+# Spreadsheet::WriteExcel (the last two for the small books only, to keep the committed files small;
+# tests/readers/big_fixture.py writes a large xlwt book at test time).
 # Content is seeded and dates are pinned: with the same writer versions, every run gives the
 # same bytes.
-# Usage: scripts/make_fixtures.sh [output folder]   (default: tests/fixtures)
+# Usage: [WRITERS="lo gn xl we"] scripts/make_fixtures.sh [output folder]   (default: tests/fixtures)
+# WRITERS picks the writers to run (and to install); by default all four.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 OUT="${1:-$ROOT/tests/fixtures}"
 PY=/usr/bin/python3
+WRITERS="${WRITERS:-lo gn xl we}"
+has() { [[ " $WRITERS " == *" $1 "* ]]; }
 
 need=()
-command -v soffice >/dev/null 2>&1 || need+=(libreoffice-calc-nogui)
-command -v ssconvert >/dev/null 2>&1 || need+=(gnumeric)
+has lo && ! command -v soffice >/dev/null 2>&1 && need+=(libreoffice-calc-nogui)
+has gn && ! command -v ssconvert >/dev/null 2>&1 && need+=(gnumeric)
+has xl && ! /usr/bin/python3 -c 'import xlwt' 2>/dev/null && need+=(python3-xlwt)
+has we && ! perl -MSpreadsheet::WriteExcel -e 1 2>/dev/null && need+=(libspreadsheet-writeexcel-perl)
 [ -x "$PY" ] || need+=(python3)
 if [ ${#need[@]} -gt 0 ]; then
   echo "make_fixtures: installing ${need[*]}" >&2
@@ -150,30 +157,81 @@ def write_gnumeric(path, sheets):
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(o))
 
+import json
+small = {}
 for tag, sheets in books():
     write_fods("%s/lo_%s.fods" % (work, tag), sheets)
     write_gnumeric("%s/gn_%s.gnumeric" % (work, tag), sheets)
+    if tag != "50k":
+        small[tag] = [[name, [[r, c] + list(v) for (r, c), v in sorted(cells.items())]] for name, cells in sheets]
+# The library writers take the cells as they are: [row, col, "n", value] | [row, col, "s", text]
+# | [row, col, "f", formula, value].
+with open("%s/books.json" % work, "w", encoding="utf-8") as f:
+    json.dump(small, f)
+EOF
+
+# xlwt: formulas keep no computed value, as xlwt writes them.
+has xl && "$PY" - "$WORK" "$OUT" <<'EOF'
+import json, sys, xlwt
+work, out = sys.argv[1], sys.argv[2]
+for tag, sheets in json.load(open("%s/books.json" % work, encoding="utf-8")).items():
+    book = xlwt.Workbook(encoding="utf-8")
+    for name, cells in sheets:
+        sheet = book.add_sheet(name)
+        for cell in cells:
+            r, c, kind = cell[:3]
+            sheet.write(r, c, xlwt.Formula(cell[3]) if kind == "f" else cell[3])
+    book.save("%s/xl_%s.xls" % (out, tag))
+EOF
+
+has we && perl - "$WORK" "$OUT" <<'EOF'
+use strict;
+use warnings;
+use JSON::PP;
+use Spreadsheet::WriteExcel;
+my ($work, $out) = @ARGV;
+open(my $in, "<:raw", "$work/books.json") or die "books.json: $!";
+my $books = decode_json(do { local $/; <$in> });
+for my $tag (sort keys %$books) {
+    my $book = Spreadsheet::WriteExcel->new("$out/we_$tag.xls") or die "we_$tag.xls: $!";
+    for my $s (@{$books->{$tag}}) {
+        my ($name, $cells) = @$s;
+        my $sheet = $book->add_worksheet($name);
+        for my $cell (@$cells) {
+            my ($r, $c, $kind, $v, $value) = @$cell;
+            if ($kind eq "n") { $sheet->write_number($r, $c, $v) }
+            elsif ($kind eq "s") { $sheet->write_string($r, $c, $v) }
+            else { $sheet->write_formula($r, $c, "=$v", $value) }
+        }
+    }
+    $book->close();
+}
 EOF
 
 # LibreOffice keeps its profile in the work folder, so it neither reads nor leaves a user profile.
 for tag in 1cell 3sheets 50k; do
+  has lo || continue
   soffice --headless --norestore "-env:UserInstallation=file://$WORK/profile" \
     --convert-to 'xls:MS Excel 97' --outdir "$WORK/lo" "$WORK/lo_$tag.fods" >/dev/null 2>&1
   [ -s "$WORK/lo/lo_$tag.xls" ] || { echo "make_fixtures: LibreOffice wrote no lo_$tag.xls" >&2; exit 1; }
   mv -f "$WORK/lo/lo_$tag.xls" "$OUT/lo_$tag.xls"
-
+done
+for tag in 1cell 3sheets 50k; do
+  has gn || continue
   ssconvert --export-type=Gnumeric_Excel:excel_biff8 "$WORK/gn_$tag.gnumeric" "$WORK/gn_$tag.xls" >/dev/null 2>&1
   [ -s "$WORK/gn_$tag.xls" ] || { echo "make_fixtures: ssconvert wrote no gn_$tag.xls" >&2; exit 1; }
   mv -f "$WORK/gn_$tag.xls" "$OUT/gn_$tag.xls"
 done
 
-# Both writers must have produced what was asked for: a compound file read back with the right cells.
-"$PY" - "$OUT" <<'EOF'
+# Every writer must have produced what was asked for: a compound file read back with the right cells.
+"$PY" - "$OUT" $WRITERS <<'EOF'
 import sys, xlrd
 out = sys.argv[1]
 shape = {"1cell": [(1, 1)], "3sheets": [(21, 20), (31, 10), (25, 12)], "50k": [(2501, 10), (1251, 20)]}
-for w in ("lo", "gn"):
+for w in sys.argv[2:]:
     for tag, dims in shape.items():
+        if w in ("xl", "we") and tag == "50k":
+            continue
         p = "%s/%s_%s.xls" % (out, w, tag)
         with open(p, "rb") as f:
             if f.read(8) != bytes.fromhex("D0CF11E0A1B11AE1"):
@@ -184,6 +242,7 @@ for w in ("lo", "gn"):
             sys.exit("make_fixtures: %s has sheets %s, expected %s" % (p, got, dims))
 EOF
 
-for f in lo_1cell lo_3sheets lo_50k gn_1cell gn_3sheets gn_50k; do
+for f in lo_1cell lo_3sheets lo_50k gn_1cell gn_3sheets gn_50k xl_1cell xl_3sheets we_1cell we_3sheets; do
+  has "${f%%_*}" || continue
   printf 'wrote %s (%s bytes)\n' "$OUT/$f.xls" "$(stat -c %s "$OUT/$f.xls")"
 done

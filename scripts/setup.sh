@@ -11,6 +11,7 @@ PKGS=(
   imagemagick python3 python3-pil
   python3-olefile python3-xlrd fp-utils
   nsis zip unzip
+  python3-xlwt
 )
 
 missing=()

@@ -6,7 +6,8 @@ Usage: damage.py --out DIR [--fixtures DIR] [--seed N]
 Every variant is described in DIR/variants.json, a list of
   {"file": name, "original": fixture name or null, "expect": "repaired" | "failed",
    "damage": what was done, "sha256": hash of the variant as written}
-"repaired": the original cells are readable again after the 32-byte header patch.
+"repaired": the original cells are readable again after the 32-byte header patch, or after the
+header's variable fields are rebuilt from the file's other sectors.
 "failed": nothing this repair does can give back a readable workbook.
 No variant needs "either": every one of them has one sound outcome.
 """
@@ -45,22 +46,33 @@ def fat_entry(data, sector):
     return struct.unpack_from("<L", data, pos)[0]
 
 
-def fixture_variants(name, data, rnd):
-    """(suffix, bytes, expect, damage) for one fixture."""
+# The header sector lost in part or whole: the rest of the file still says what it held.
+HEADER_LOSS = ("zero512", "garbage512", "spaces44", "garbage44")
+
+
+def fixture_variants(name, data, rnd, only=None):
+    """(suffix, bytes, expect, damage) for one fixture; `only` limits the kinds of damage."""
     stem = name[:-4] if name.lower().endswith(".xls") else name
     out = []
 
     def add(tag, content, expect, damage):
-        out.append(("%s__%s.xls" % (stem, tag), content, expect, damage))
+        if only is None or tag in only:
+            out.append(("%s__%s.xls" % (stem, tag), content, expect, damage))
 
     add("zero32", bytes(32) + data[32:], "repaired", "first 32 bytes zeroed")
     add("garbage32", bytes(rnd.getrandbits(8) for _ in range(32)) + data[32:], "repaired",
         "first 32 bytes random")
     add("spaces32", b" " * 32 + data[32:], "repaired", "bytes 0-31 overwritten with spaces")
-    # Bytes 32-33 (mini sector shift) stay spaces after a 32-byte patch: still malformed.
-    add("spaces24_33", data[:24] + b" " * 10 + data[34:], "failed",
+    # Bytes 32-33 (mini sector shift) stay spaces after a 32-byte patch; the rebuilt header mends them.
+    add("spaces24_33", data[:24] + b" " * 10 + data[34:], "repaired",
         "bytes 24-33 (versions, byte order, sector shifts) overwritten with spaces")
-    add("zero512", bytes(512) + data[512:], "failed", "first 512 bytes zeroed: header gone")
+    add("zero512", bytes(512) + data[512:], "repaired", "first 512 bytes zeroed: header gone")
+    add("garbage512", bytes(rnd.getrandbits(8) for _ in range(512)) + data[512:], "repaired",
+        "first 512 bytes random")
+    add("spaces44", data[:44] + b" " * 468 + data[512:], "repaired",
+        "bytes 44-511 (table counts and starts, table sector list) overwritten with spaces")
+    add("garbage44", data[:44] + bytes(rnd.getrandbits(8) for _ in range(468)) + data[512:], "repaired",
+        "bytes 44-511 random")
     # The directory (LibreOffice) or the FAT (Gnumeric) sits at the end, so half a file is lost.
     add("truncated", data[: (len(data) // 2) & ~511], "failed", "second half cut off")
     # The last sector is live (directory or FAT) in every fixture, so random bytes there are fatal.
@@ -73,7 +85,8 @@ def fixture_variants(name, data, rnd):
         slack = bytes(rnd.getrandbits(8) for _ in range(512))
         add("freetail", bytes(32) + data[32:] + slack, "repaired",
             "first 32 bytes zeroed and a free sector of random bytes appended")
-    out.append((name, data, "repaired", "undamaged"))
+    if only is None or "undamaged" in only:
+        out.append((name, data, "repaired", "undamaged"))
     return out
 
 
@@ -117,8 +130,10 @@ def load_fixtures(folder):
     return result
 
 
-def make_variants(fixtures_dir, out_dir, seed=1729):
-    """Writes the variants and variants.json; returns the list of descriptions."""
+def make_variants(fixtures_dir, out_dir, seed=1729, large=()):
+    """Writes the variants and variants.json; returns the list of descriptions.
+
+    Fixtures named in `large` get only the header-loss kinds, to keep the run short."""
     fixtures = load_fixtures(fixtures_dir)
     if not fixtures:
         raise SystemExit("damage: no .xls fixtures in %s" % fixtures_dir)
@@ -133,7 +148,8 @@ def make_variants(fixtures_dir, out_dir, seed=1729):
                           "sha256": hashlib.sha256(content).hexdigest()})
 
     for name, data in fixtures:
-        for fname, content, expect, damage in fixture_variants(name, data, rnd):
+        only = HEADER_LOSS + ("undamaged",) if name in large else None
+        for fname, content, expect, damage in fixture_variants(name, data, rnd, only):
             write(fname, content, name, expect, damage)
     for fname, content, expect, damage in standalone_variants(fixtures, rnd):
         write(fname, content, None, expect, damage)

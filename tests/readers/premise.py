@@ -3,7 +3,8 @@
 
 Usage: premise.py [--fixtures DIR]
 
-1. The 32-byte header patch alone gives back the original streams and cells of every variant
+1. The 32-byte header patch alone, or with the header rebuilt from the other sectors where the
+   patch leaves the file malformed, gives back the original streams and cells of every variant
    damage.py expects to be repaired.
 2. What a block written unconditionally over the last 512 bytes does to each fixture
    (all zeros, all 0xFF, our template block).
@@ -55,7 +56,7 @@ def main(argv=None):
         vdir = os.path.join(tmp, "variants")
         variants = damage.make_variants(a.fixtures, vdir)
 
-        print("-- header patch alone on the variants expected to be repaired")
+        print("-- header patch (and rebuild) on the variants expected to be repaired")
         for v in variants:
             if v["expect"] != "repaired":
                 continue
@@ -63,7 +64,10 @@ def main(argv=None):
                 data = f.read()
             path = os.path.join(tmp, "patched.xls")
             with open(path, "wb") as f:
-                f.write(damage.HEADER_PATCH + data[32:])
+                patched = damage.HEADER_PATCH + data[32:]
+                if not repair_model.well_formed(patched):
+                    patched = repair_model.rebuild_header(patched) or patched
+                f.write(patched)
             err = readable_as(path, v["original"], originals)
             if err is None:
                 passed += 1

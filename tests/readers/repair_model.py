@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """A small Python model of the repair, judged by olefile, for checking the checks.
 
-It follows the program's rules: header patch, then the tail block, each only if it does not turn
-a well-formed file into a malformed one; copies under 550 bytes fail; the result counts only if
-it is well-formed. "Live" is judged conservatively: the tail is written on a well-formed file
+It follows the program's rules: header patch, then (when the copy is still malformed) a header
+rebuilt from the other sectors, then the tail block; the patch and the tail only if they do not
+turn a well-formed file into a malformed one; copies under 550 bytes fail; the result counts only
+if it is well-formed. "Live" is judged conservatively: the tail is written on a well-formed file
 only when its last sector is marked free in the FAT.
 """
+import bisect
 import io
+import itertools
 import os
+import struct
 import sys
 
 import olefile
@@ -51,6 +55,69 @@ def tail_is_free(data):
         ole.close()
 
 
+def _starts_with_bof(data):
+    ole = olefile.OleFileIO(io.BytesIO(data), raise_defects=olefile.DEFECT_INCORRECT)
+    try:
+        name = "Workbook" if ole.exists("Workbook") else "Book"
+        head = ole.openstream(name).read(4) if ole.exists(name) else b""
+    finally:
+        ole.close()
+    return len(head) == 4 and head[:2] in (b"\x09\x08", b"\x09\x04", b"\x09\x02", b"\x09\x00") and \
+        4 <= struct.unpack_from("<H", head, 2)[0] <= 20
+
+
+def rebuild_header(data):
+    """The bytes with header fields rebuilt from the other 512-byte sectors, or None."""
+    n = (len(data) - 512) // 512
+    if n < 2:
+        return None
+    entries = [struct.unpack_from("<128L", data, 512 * (s + 1)) for s in range(n)]
+    table_like = [all(e < n or e >= cfb.DIFSECT for e in t) for t in entries]
+    markers = [(s, [j for j, e in enumerate(entries[s]) if e == cfb.FATSECT]) for s in range(n) if table_like[s]]
+    markers = [(s, m) for s, m in markers if m]
+    # A table sector at place k holds the entries of sectors 128k on; writers keep the table
+    # sectors in increasing order, so a sector's place is the number of table sectors before it.
+    places = [[k for k in range(-(-n // 128)) if all(128 * k + j < n and table_like[128 * k + j] for j in m)]
+              for _, m in markers]
+    marked = None
+    for choice in itertools.product(*places):
+        if any(a >= b for a, b in zip(choice, choice[1:])):
+            continue
+        named = sorted(128 * k + j for k, (_, m) in zip(choice, markers) for j in m)
+        if len(set(named)) == len(named) and all(
+                bisect.bisect_left(named, s) == k and s in named for k, (s, _) in zip(choice, markers)):
+            marked = named
+            break
+    if not markers or marked is None:
+        return None
+    fat = [e for s in marked for e in entries[s]] + [cfb.FREESECT] * n
+    difat = sorted(s for s in range(n) if fat[s] == cfb.DIFSECT)
+    pointed = {e for e in fat[:n] if e < n}
+    in_use = [fat[s] < n or fat[s] == cfb.ENDOFCHAIN for s in range(n)]
+    roots = [s for s in range(n) if data[512 * (s + 1) + 66] == 5 and
+             data[512 * (s + 1): 512 * (s + 1) + 20].decode("utf-16-le", "replace").upper() == "ROOT ENTRY"
+             and in_use[s] and s not in pointed]
+    heads = [s for s in range(n) if in_use[s] and s not in pointed]
+    for root in roots:
+        minis = -(-struct.unpack_from("<L", data, 512 * (root + 1) + 120)[0] // 64)
+        heads_ok = [h for h in heads if h != root and
+                    all(e < minis or e >= cfb.ENDOFCHAIN for e in entries[h])]
+        for mini in [None] + heads_ok:
+            count = 0
+            s = mini
+            while s is not None and s != cfb.ENDOFCHAIN and count <= n:
+                count, s = count + 1, fat[s]
+            header = bytearray(HEADER_PATCH + bytes(480))
+            struct.pack_into("<H", header, 32, 6)
+            struct.pack_into("<9L", header, 40, 0, len(marked), root, 0, 4096, cfb.ENDOFCHAIN if mini is None else mini,
+                             count, difat[0] if difat else cfb.ENDOFCHAIN, len(difat))
+            struct.pack_into("<109L", header, 76, *(marked[:109] + [cfb.FREESECT] * (109 - len(marked[:109]))))
+            candidate = bytes(header) + data[512:]
+            if well_formed(candidate) and _starts_with_bof(candidate):
+                return candidate
+    return None
+
+
 def repair(data, block=TAIL_BLOCK):
     """The repaired bytes, or None where the repair fails."""
     if len(data) < MIN_SIZE:
@@ -60,6 +127,10 @@ def repair(data, block=TAIL_BLOCK):
     if not good or well_formed(patched):
         data = patched
     good = well_formed(data)
+    if not good:
+        rebuilt = rebuild_header(data)
+        if rebuilt is not None:
+            data, good = rebuilt, True
     if not good or tail_is_free(data):
         candidate = data[:-512] + block
         if not good or well_formed(candidate):

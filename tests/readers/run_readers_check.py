@@ -3,7 +3,8 @@
 
 Usage: run_readers_check.py [--exe build/tests/repair_tests.exe] [--keep DIR] [--fixtures DIR]
 
-Writes the variants (damage.py), runs MainWindowTest.RepairsAFolderForTheReaders under Wine with
+Writes a large workbook beside the committed fixtures (big_fixture.py) and the variants (damage.py),
+runs MainWindowTest.RepairsAFolderForTheReaders under Wine with
 TESSEL_READERS_SOURCE/OUTPUT/MANIFEST set, then check_repairs.py on what it left.
 Ends with "N passed, M failed"; exits 1 on any failure.
 """
@@ -19,6 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
 
+import big_fixture  # noqa: E402
 import check_repairs  # noqa: E402
 import damage  # noqa: E402
 
@@ -55,6 +57,13 @@ def main(argv=None):
     os.makedirs(temp, exist_ok=True)
     work = a.keep or tempfile.mkdtemp(prefix="tessel_readers_", dir=temp)
     try:
+        # The committed fixtures and one too large to commit.
+        fdir = os.path.join(work, "fixtures")
+        shutil.rmtree(fdir, ignore_errors=True)
+        os.makedirs(fdir)
+        for name, _ in damage.load_fixtures(a.fixtures):
+            shutil.copy(os.path.join(a.fixtures, name), fdir)
+        big_fixture.write(os.path.join(fdir, big_fixture.NAME))
         vdir = os.path.join(work, "variants")
         odir = os.path.join(work, "output")
         manifest = os.path.join(work, "manifest.tsv")
@@ -62,7 +71,7 @@ def main(argv=None):
             shutil.rmtree(p, ignore_errors=True)
         if os.path.exists(manifest):
             os.remove(manifest)
-        damage.make_variants(a.fixtures, vdir)
+        damage.make_variants(fdir, vdir, large=(big_fixture.NAME,))
         os.makedirs(odir)
         env = dict(os.environ)
         env.setdefault("TESSEL_TEST_PREFIX", "1")
@@ -81,7 +90,7 @@ def main(argv=None):
             print("the repair run failed (exit %d) or wrote no manifest" % run.returncode)
             print("0 passed, 1 failed")
             return 1
-        ok = check_repairs.run(vdir, odir, manifest, a.fixtures)
+        ok = check_repairs.run(vdir, odir, manifest, fdir)
         return 0 if ok else 1
     finally:
         if not a.keep:

@@ -140,7 +140,7 @@ class CaughtFaults(Base, unittest.TestCase):
         self.assertFails("gn_3sheets__zero32.xls")
 
     def test_failed_but_output_left(self):
-        src = "lo_3sheets__zero512.xls"
+        src = "lo_3sheets__truncated.xls"
         shutil.copy(self.out_path("lo_3sheets__zero32.xls"), os.path.join(self.odir, "REP_(2)" + src))
         self.assertFails(src)
 

@@ -325,6 +325,25 @@ uint64_t CfbImage::MiniFatEntryOffset(uint32_t miniSector) const
     return SectorOffset(miniFatSectors.at(miniSector / perSector)) + uint64_t(miniSector % perSector) * 4;
 }
 
+uint64_t CfbImage::StreamByteOffset(const std::string& path, uint64_t at) const
+{
+    const std::vector<uint32_t>& chain = chains.at(path);
+    uint64_t size = Get32(EntryOffset(path) + cfb::kSize);
+    if (size >= kCutoff)
+        return SectorOffset(chain.at(at / sectorSize)) + at % sectorSize;
+    uint64_t inMini = uint64_t(chain.at(at / kMiniSectorSize)) * kMiniSectorSize + at % kMiniSectorSize;
+    return SectorOffset(miniStreamSectors.at(inMini / sectorSize)) + inMini % sectorSize;
+}
+
+void CfbImage::PutBof(const std::string& path)
+{
+    // Record 0x0809, 16 bytes: BIFF8 (0x0600), workbook globals (0x0005).
+    const uint8_t bof[20] = {0x09, 0x08, 0x10, 0x00, 0x00, 0x06, 0x05, 0x00, 0xBB, 0x0D,
+                             0xCC, 0x07, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00};
+    for (uint64_t i = 0; i < sizeof(bof); i++)
+        bytes.at(StreamByteOffset(path, i)) = static_cast<char>(bof[i]);
+}
+
 uint32_t CfbImage::Get32(uint64_t offset) const
 {
     uint32_t value = 0;

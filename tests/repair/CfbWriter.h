@@ -48,6 +48,10 @@ struct CfbImage {
     uint64_t EntryOffset(const std::string& path) const { return EntryOffset(entries.at(path)); }
     uint64_t FatEntryOffset(uint32_t sector) const;
     uint64_t MiniFatEntryOffset(uint32_t miniSector) const;
+    // Where byte `at` of a stream lies in the file, through its chain (mini or regular).
+    uint64_t StreamByteOffset(const std::string& path, uint64_t at) const;
+    // Starts the stream with a BIFF8 workbook beginning-of-file record, as real workbooks do.
+    void PutBof(const std::string& path);
 
     uint32_t Get32(uint64_t offset) const;
     void Put16(uint64_t offset, uint16_t value);
