@@ -18,7 +18,11 @@ RepairSettings SettingsOf(const CRepairDlg& dlg)
 UINT RepairThreadProc(LPVOID)
 {
     g_pMainDlg->m_bRunning = 1;
-    RepairAll();
+    // Rows fail one by one on their own; this only keeps the thread from taking the process with it.
+    try {
+        RepairAll();
+    } catch (...) {
+    }
     g_pMainDlg->m_bRunning = 0;
     return 1;
 }
