@@ -30,6 +30,7 @@ screenshots: build
 bench: build
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/repair_bench.exe
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/effect_bench.exe
+	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/markup_bench.exe
 
 # Redraws the pictures in res/pictures (they are committed; the build does not need this).
 pictures: setup
