@@ -24,6 +24,7 @@ test: build
 screenshots: build
 	@scripts/screenshots.sh
 	@scripts/screenshots-effects.sh build/tests/effect_gallery.exe
+	@scripts/screenshots-markup.sh build/tests/markup_gallery.exe
 
 # Figures, not tests: the batch run against plain copies of the same files, and the drawing
 # effects against a plain fill and copy of the same size.
