@@ -18,7 +18,7 @@ constexpr double kRoundSeconds = 0.05;
 
 const char kMessage[] = "<b>The repair is done.</b><br>"
                         "<font color=#008000>12 workbooks</font> were repaired and <font color=red>1</font> "
-                        "failed.<hr>See <a href=\"http://www.example.com/\">the home page</a> for help.";
+                        "failed.<br><hr><br>See <a href=\"http://www.example.com/\">the home page</a> for help.";
 const char kMessageWords[] = "The repair is done.\n12 workbooks were repaired and 1 failed.\n\n"
                              "See the home page for help.";
 

@@ -180,6 +180,7 @@ void RixMarkupRenderer::LayoutRun(std::string run)
     TransformText(run, m_Style.nTextTransform);
     std::string_view rest = run;
     while (!rest.empty()) {
+        EnsureFontSelected();
         ::SetTextJustification(m_hDC, 0, 0);
         const int room = m_nAvailable + m_rcLayout.left - m_nX;
         const bool bWrapping = m_nWrapWidth != 0 && m_nAvailable != 0;
@@ -240,9 +241,12 @@ int RixMarkupRenderer::DrawPiece(std::string_view piece, int nWidth, int nTop, i
         m_nLineRemaining -= nWidth - trimmed;
         nWidth = trimmed;
     }
-    if (m_Line.nAlign == RIXALIGN_JUSTIFY && m_Line.nJustify == 1)
+    SIZE drawn { nWidth, m_tm.tmHeight };
+    // Justified, the piece is wider than measured; otherwise it is as wide as measured.
+    if (m_Line.nAlign == RIXALIGN_JUSTIFY && m_Line.nJustify == 1) {
         ::SetTextJustification(m_hDC, nRoom - m_nLineRemaining, m_nBlanksToCome);
-    const SIZE drawn = TextExtent(m_hDC, piece);
+        drawn = TextExtent(m_hDC, piece);
+    }
     RecordHotArea(RECT { m_nX, nTop, m_nX + drawn.cx, nTop + drawn.cy });
     ::TextOutA(m_hDC, m_nX, nTop, piece.data(), static_cast<int>(piece.size()));
     m_nBlanksToCome -= Blanks(piece);
@@ -343,6 +347,7 @@ void RixMarkupRenderer::LayoutString(std::string_view params)
     if (length <= 0)
         return;
     const std::string_view piece(text, static_cast<size_t>(length));
+    EnsureFontSelected();
     ::SetTextJustification(m_hDC, 0, 0);
     const SIZE extent = TextExtent(m_hDC, piece);
     const int top = PlaceText(extent.cy);

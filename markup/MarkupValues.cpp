@@ -67,6 +67,8 @@ int ParseSize(const RixValueContext& context, std::string_view value, int curren
     const long long n = LeadingDecimal(value);
     if (EndsWith(value, "px"))
         return ClampSize(n);
+    if ((EndsWith(value, "ex") || EndsWith(value, "em")) && context.pfnSelectFont)
+        context.pfnSelectFont(context.pSelectFontData);
     if (EndsWith(value, "ex")) {
         SIZE x {};
         if (context.hDC)

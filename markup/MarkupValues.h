@@ -17,6 +17,9 @@ constexpr int kClassicFontSizes[7] = { 8, 10, 12, 14, 18, 24, 36 };
 struct RixValueContext {
     HDC hDC = nullptr;
     RixColourContext colours;
+    // Called before the selected font is read, for a caller that selects its fonts only when needed.
+    void (*pfnSelectFont)(void* pData) = nullptr;
+    void* pSelectFontData = nullptr;
 };
 
 // Digits in the given base from the start; reading stops at the first other character. Saturates.

@@ -25,6 +25,10 @@ RixValueContext RixMarkupRenderer::ValueContext() const
     context.colours.pTable = &m_Colours;
     context.colours.bNormalColours = m_bNormalColours;
     context.colours.crDisabled = m_crDisabledText;
+    if (m_nWantedFont >= 0) {
+        context.pfnSelectFont = [](void* pData) { static_cast<RixMarkupRenderer*>(pData)->EnsureFontSelected(); };
+        context.pSelectFontData = const_cast<RixMarkupRenderer*>(this);
+    }
     return context;
 }
 
@@ -71,6 +75,9 @@ void RixMarkupRenderer::DrawMeasuredMarkup(HDC hDC, const RECT& rect)
 
 void RixMarkupRenderer::SelectStyleFont()
 {
+    // Selecting a font is what a style change costs most; many style changes (a colour, a link) keep
+    // the font, and many are undone before any text is drawn. So the font is only chosen here and
+    // selected by EnsureFontSelected when text needs it.
     const LOGFONTA lf = MakeLogFont(m_Style);
     auto found = std::find_if(m_PassFonts.begin(), m_PassFonts.end(),
         [&](const PassFont& font) { return std::memcmp(&font.lf, &lf, sizeof lf) == 0; });
@@ -78,6 +85,7 @@ void RixMarkupRenderer::SelectStyleFont()
         if (m_PassFonts.size() >= kMaxPassFonts) {
             // The caller's font goes back in first, so that none of ours is deleted while selected.
             ::SelectObject(m_hDC, m_hOldFont);
+            m_nSelectedFont = -1;
             m_PassFonts.clear();
         }
         PassFont font { lf, gdi::Font(::CreateFontIndirectA(&lf)), {} };
@@ -85,13 +93,22 @@ void RixMarkupRenderer::SelectStyleFont()
         ::GetTextMetricsA(m_hDC, &font.tm);
         m_PassFonts.push_back(std::move(font));
         found = m_PassFonts.end() - 1;
-    } else {
-        ::SelectObject(m_hDC, found->font ? found->font.get() : m_hOldFont);
+        m_nSelectedFont = static_cast<int>(m_PassFonts.size()) - 1;
     }
+    m_nWantedFont = static_cast<int>(found - m_PassFonts.begin());
     m_tm = found->tm;
     ::SetBkMode(m_hDC, m_Style.nBackgroundMode == OPAQUE ? OPAQUE : TRANSPARENT);
     ::SetTextColor(m_hDC, m_Style.crText);
     ::SetBkColor(m_hDC, m_Style.crBackground);
+}
+
+void RixMarkupRenderer::EnsureFontSelected()
+{
+    if (m_nWantedFont == m_nSelectedFont || m_nWantedFont < 0)
+        return;
+    const PassFont& font = m_PassFonts[m_nWantedFont];
+    ::SelectObject(m_hDC, font.font ? font.font.get() : m_hOldFont);
+    m_nSelectedFont = m_nWantedFont;
 }
 
 SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
@@ -109,6 +126,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     m_StyleSheet.Apply("body", m_Style, ValueContext());
 
     m_hOldFont = ::GetCurrentObject(m_hDC, OBJ_FONT);
+    m_nWantedFont = m_nSelectedFont = -1;
     const int oldBkMode = ::GetBkMode(m_hDC);
     const COLORREF oldTextColour = ::GetTextColor(m_hDC);
     const COLORREF oldBkColour = ::GetBkColor(m_hDC);
@@ -126,5 +144,6 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     ::SelectObject(m_hDC, m_hOldFont);
     m_StyleStack.clear();
     m_PassFonts.clear();
+    m_nWantedFont = m_nSelectedFont = -1;
     return size;
 }

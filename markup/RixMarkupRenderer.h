@@ -94,7 +94,9 @@ private:
     SIZE RunPass(const RECT& rect, bool bMeasuring);
     SIZE LayoutParagraph(std::string_view text, const RECT& rect);
     RixValueContext ValueContext() const;
+    // Makes the font of the current style the wanted one; it is selected when text needs it.
     void SelectStyleFont();
+    void EnsureFontSelected();
 
     // Lines.
     int StartLine();
@@ -151,6 +153,9 @@ private:
     };
     static constexpr size_t kMaxPassFonts = 32;
     std::vector<PassFont> m_PassFonts;
+    // Indexes into m_PassFonts; -1 is the caller's font.
+    int m_nWantedFont = -1;
+    int m_nSelectedFont = -1;
     HGDIOBJ m_hOldFont = nullptr;
     TEXTMETRICA m_tm {};
     std::vector<LineMetrics> m_Lines;
