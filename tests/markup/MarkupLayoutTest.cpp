@@ -23,11 +23,13 @@ struct Look {
     bool italic = false;
     COLORREF colour = kBlack;
     bool underline = false;
+    // Percent of the body font's height.
+    int percent = 100;
 };
 
 gdi::Font MakeFont(HDC hDC, const Look& look)
 {
-    const int height = 10 * ::GetDeviceCaps(hDC, LOGPIXELSY) / 72;
+    const int height = ::MulDiv(10 * ::GetDeviceCaps(hDC, LOGPIXELSY) / 72, look.percent, 100);
     return gdi::Font(::CreateFontA(
         height, 0, 0, 0, look.weight, look.italic, look.underline, FALSE, DEFAULT_CHARSET, 0, 0, 0, 0, "verdana"));
 }
@@ -196,6 +198,29 @@ TEST_F(LayoutFixture, StyleTagsAndTheirCloseRule)
         ExpectPicture(c.markup, c.pieces);
 }
 
+TEST_F(LayoutFixture, VerticalPlacementOnALineOfTwoSizes)
+{
+    // A big run and a small one: the line is as high as the largest ascent plus the largest descent.
+    const Look big { 400, false, kBlack, false, 125 }, small {};
+    const TEXTMETRICA bigMetrics = Metrics(dc(), big), smallMetrics = Metrics(dc(), small);
+    const int ascent = std::max(bigMetrics.tmAscent, smallMetrics.tmAscent);
+    const int descent = std::max(bigMetrics.tmDescent, smallMetrics.tmDescent);
+    const int line = ascent + descent, bigTop = ascent - bigMetrics.tmAscent, x = Width("X", big);
+    ASSERT_GT(bigMetrics.tmHeight, smallMetrics.tmHeight);
+    const struct {
+        const char* markup;
+        int top;
+    } cases[] = {
+        { "<big>X</big><top>y</top>", 0 },
+        { "<big>X</big><vcenter>y</vcenter>", (line - smallMetrics.tmHeight) / 2 },
+        { "<big>X</big><middle>y</middle>", (line - smallMetrics.tmHeight) / 2 },
+        { "<big>X</big><bottom>y</bottom>", line - smallMetrics.tmAscent },
+        { "<big>X</big><top><baseline>y</baseline></top>", ascent - smallMetrics.tmAscent },
+    };
+    for (const auto& c : cases)
+        ExpectPicture(c.markup, { { "X", 0, bigTop, big }, { "y", x, c.top, small } });
+}
+
 TEST_F(LayoutFixture, BackgroundsAndSwitchedOffColours)
 {
     Render("<font bkgnd=yellow>x</font>");
@@ -319,33 +344,37 @@ TEST_F(LayoutFixture, JustifiedLinesStretchExceptTheLast)
     for (const std::string& word : words)
         text += (text.empty() ? "" : " ") + word;
     const int wrap = Width("aa bbb c dddd") + 3;
-    // The lines as the words fill them, each as wide as fits.
-    std::vector<std::string> lines(1);
-    for (const std::string& word : words) {
-        const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
-        if (Width(longer) <= wrap)
-            lines.back() = longer;
-        else
-            lines.push_back(word);
-    }
-    ASSERT_GE(lines.size(), 3u);
-    std::vector<Piece> pieces;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        Piece piece { lines[i], 0, static_cast<int>(i) * LineHeight() };
-        if (i + 1 < lines.size()) {
-            piece.justifyExtra = wrap - Width(lines[i]);
-            piece.justifyBlanks = static_cast<int>(std::count(lines[i].begin(), lines[i].end(), ' '));
+    // With a lead (a tab) in front of the text, the first line has that much less room.
+    for (const int lead : { 0, 32 }) {
+        // The lines as the words fill them, each as wide as fits.
+        std::vector<std::string> lines(1);
+        for (const std::string& word : words) {
+            const std::string longer = lines.back().empty() ? word : lines.back() + " " + word;
+            if (Width(longer) <= wrap - (lines.size() == 1 ? lead : 0))
+                lines.back() = longer;
+            else
+                lines.push_back(word);
         }
-        pieces.push_back(piece);
-    }
-    renderer.SetWrapWidth(wrap);
-    ExpectPicture(("<justify>" + text + "</justify>").c_str(), pieces, wrap);
-    const std::vector<LineMetrics>& metrics = renderer.GetLineMetrics();
-    ASSERT_EQ(metrics.size(), lines.size() + 1) << "one more line started after the last";
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(metrics[i].nAlign, RIXALIGN_JUSTIFY) << i;
-        EXPECT_EQ(metrics[i].nJustify, i + 1 < lines.size() ? 1 : 0) << i;
-        EXPECT_EQ(metrics[i].nWidth, Width(lines[i])) << i;
+        ASSERT_GE(lines.size(), 3u);
+        std::vector<Piece> pieces;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const int x = i == 0 ? lead : 0;
+            Piece piece { lines[i], x, static_cast<int>(i) * LineHeight() };
+            if (i + 1 < lines.size()) {
+                piece.justifyExtra = wrap - x - Width(lines[i]);
+                piece.justifyBlanks = static_cast<int>(std::count(lines[i].begin(), lines[i].end(), ' '));
+            }
+            pieces.push_back(piece);
+        }
+        renderer.SetWrapWidth(wrap);
+        ExpectPicture(((lead ? "<t>" : "") + ("<justify>" + text + "</justify>")).c_str(), pieces, wrap);
+        const std::vector<LineMetrics>& metrics = renderer.GetLineMetrics();
+        ASSERT_EQ(metrics.size(), lines.size() + 1) << "one more line started after the last";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(metrics[i].nAlign, RIXALIGN_JUSTIFY) << i;
+            EXPECT_EQ(metrics[i].nJustify, i + 1 < lines.size() ? 1 : 0) << i;
+            EXPECT_EQ(metrics[i].nWidth, Width(lines[i]) + (i == 0 ? lead : 0)) << i;
+        }
     }
 }
 
