@@ -137,7 +137,7 @@ void RixMarkupRenderer::EndLine(int nJustify, int nCount)
 {
     if (m_bMeasuring) {
         if (m_Line.nHeight == 0)
-            m_Line.nHeight = m_tm.tmHeight;
+            m_Line.nHeight = Metrics().tmHeight;
         const int width = m_nX - m_rcLayout.left;
         m_nParagraphWidth = std::max(m_nParagraphWidth, width);
         m_Line.nWidth = width;
@@ -159,19 +159,19 @@ void RixMarkupRenderer::MoveX(long long delta)
 int RixMarkupRenderer::PlaceText(int nHeight)
 {
     if (m_bMeasuring) {
-        m_Line.nDescent = std::max<int>(m_Line.nDescent, nHeight - m_tm.tmAscent);
-        m_Line.nHeight = std::max<int>(m_Line.nHeight, m_tm.tmAscent);
+        m_Line.nDescent = std::max<int>(m_Line.nDescent, nHeight - Metrics().tmAscent);
+        m_Line.nHeight = std::max<int>(m_Line.nHeight, Metrics().tmAscent);
         return m_nY;
     }
     switch (m_Style.nVertAlign) {
     case RIXVALIGN_TOP:
         return m_nY;
     case RIXVALIGN_CENTER:
-        return m_nY + (m_Line.nHeight - m_tm.tmHeight) / 2;
+        return m_nY + (m_Line.nHeight - Metrics().tmHeight) / 2;
     case RIXVALIGN_BOTTOM:
-        return m_nY + m_Line.nHeight - m_tm.tmAscent;
+        return m_nY + m_Line.nHeight - Metrics().tmAscent;
     default:
-        return m_nY + m_Line.nHeight - m_Line.nDescent - m_tm.tmAscent;
+        return m_nY + m_Line.nHeight - m_Line.nDescent - Metrics().tmAscent;
     }
 }
 
@@ -241,7 +241,7 @@ int RixMarkupRenderer::DrawPiece(std::string_view piece, int nWidth, int nTop, i
         m_nLineRemaining -= nWidth - trimmed;
         nWidth = trimmed;
     }
-    SIZE drawn { nWidth, m_tm.tmHeight };
+    SIZE drawn { nWidth, Metrics().tmHeight };
     // Justified, the piece is wider than measured; otherwise it is as wide as measured.
     if (m_Line.nAlign == RIXALIGN_JUSTIFY && m_Line.nJustify == 1) {
         ::SetTextJustification(m_hDC, nRoom - m_nLineRemaining, m_nBlanksToCome);

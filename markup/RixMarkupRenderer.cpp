@@ -76,8 +76,8 @@ void RixMarkupRenderer::DrawMeasuredMarkup(HDC hDC, const RECT& rect)
 void RixMarkupRenderer::SelectStyleFont()
 {
     // Selecting a font is what a style change costs most; many style changes (a colour, a link) keep
-    // the font, and many are undone before any text is drawn. So the font is only chosen here and
-    // selected by EnsureFontSelected when text needs it.
+    // the font, and many are undone before any text is drawn. So the font is only chosen here, and
+    // selected (and its metrics read) when text needs it.
     const LOGFONTA lf = MakeLogFont(m_Style);
     auto found = std::find_if(m_PassFonts.begin(), m_PassFonts.end(),
         [&](const PassFont& font) { return std::memcmp(&font.lf, &lf, sizeof lf) == 0; });
@@ -88,15 +88,10 @@ void RixMarkupRenderer::SelectStyleFont()
             m_nSelectedFont = -1;
             m_PassFonts.clear();
         }
-        PassFont font { lf, gdi::Font(::CreateFontIndirectA(&lf)), {} };
-        ::SelectObject(m_hDC, font.font ? font.font.get() : m_hOldFont);
-        ::GetTextMetricsA(m_hDC, &font.tm);
-        m_PassFonts.push_back(std::move(font));
+        m_PassFonts.push_back(PassFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false });
         found = m_PassFonts.end() - 1;
-        m_nSelectedFont = static_cast<int>(m_PassFonts.size()) - 1;
     }
     m_nWantedFont = static_cast<int>(found - m_PassFonts.begin());
-    m_tm = found->tm;
     ::SetBkMode(m_hDC, m_Style.nBackgroundMode == OPAQUE ? OPAQUE : TRANSPARENT);
     ::SetTextColor(m_hDC, m_Style.crText);
     ::SetBkColor(m_hDC, m_Style.crBackground);
@@ -109,6 +104,21 @@ void RixMarkupRenderer::EnsureFontSelected()
     const PassFont& font = m_PassFonts[m_nWantedFont];
     ::SelectObject(m_hDC, font.font ? font.font.get() : m_hOldFont);
     m_nSelectedFont = m_nWantedFont;
+}
+
+const TEXTMETRICA& RixMarkupRenderer::Metrics()
+{
+    EnsureFontSelected();
+    if (m_nWantedFont < 0) {
+        ::GetTextMetricsA(m_hDC, &m_tmCallerFont);
+        return m_tmCallerFont;
+    }
+    PassFont& font = m_PassFonts[m_nWantedFont];
+    if (!font.bHasMetrics) {
+        ::GetTextMetricsA(m_hDC, &font.tm);
+        font.bHasMetrics = true;
+    }
+    return font.tm;
 }
 
 SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)

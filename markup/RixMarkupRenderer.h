@@ -97,6 +97,8 @@ private:
     // Makes the font of the current style the wanted one; it is selected when text needs it.
     void SelectStyleFont();
     void EnsureFontSelected();
+    // The metrics of the current style's font, read the first time they are needed.
+    const TEXTMETRICA& Metrics();
 
     // Lines.
     int StartLine();
@@ -150,6 +152,7 @@ private:
         LOGFONTA lf;
         gdi::Font font;
         TEXTMETRICA tm;
+        bool bHasMetrics;
     };
     static constexpr size_t kMaxPassFonts = 32;
     std::vector<PassFont> m_PassFonts;
@@ -157,7 +160,7 @@ private:
     int m_nWantedFont = -1;
     int m_nSelectedFont = -1;
     HGDIOBJ m_hOldFont = nullptr;
-    TEXTMETRICA m_tm {};
+    TEXTMETRICA m_tmCallerFont {};
     std::vector<LineMetrics> m_Lines;
     int m_nLineCounter = 0;
     int m_nLinkCounter = -1;
