@@ -489,6 +489,17 @@ TEST_F(LayoutFixture, HostileCountsAndSizesStayBounded)
     EXPECT_GT(size.cy, RixMarkupRenderer::kMaxFontHeight / 2);
     Render("<hr size=4000000000 width=4000000000>");
     EXPECT_EQ(size.cy, RixMarkupRenderer::kMaxRuleThickness + 8 + 1);
+    // A long run without a break character: cut into lines of as many characters as fit.
+    const int wrap = 100;
+    int perLine = 1;
+    while (Width(std::string(perLine + 1, 'm')) <= wrap)
+        ++perLine;
+    const int length = 20000;
+    renderer.SetWrapWidth(wrap);
+    Render(std::string(length, 'm').c_str());
+    EXPECT_EQ(size.cy, (length + perLine - 1) / perLine * h + 1);
+    EXPECT_EQ(size.cx, Width(std::string(perLine, 'm')) + 1);
+    renderer.SetWrapWidth(0);
     std::string deep;
     for (int i = 0; i < 3000; ++i)
         deep += "<b><i><span class=x>";
