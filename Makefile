@@ -24,6 +24,7 @@ test: build
 screenshots: build
 	@scripts/screenshots.sh
 	@scripts/screenshots-effects.sh build/tests/effect_gallery.exe
+	@scripts/screenshots-markup.sh build/tests/markup_gallery.exe
 
 # Figures, not tests: the batch run against plain copies of the same files, and the drawing
 # effects against a plain fill and copy of the same size.
@@ -31,6 +32,7 @@ bench: build
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/repair_bench.exe
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/effect_bench.exe
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/header_rebuild_bench.exe
+	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/markup_bench.exe
 
 # Redraws the pictures in res/pictures (they are committed; the build does not need this).
 pictures: setup

@@ -1,0 +1,125 @@
+// Prints how long the markup renderer takes: a typical message (measure and draw) next to DrawTextA
+// with word breaks of the same words into the same rectangle, and texts of 10 KB and 100 KB of mixed
+// markup, whose ratio shows whether any step grows faster than the text. Figures only.
+#include "Seconds.h"
+#include "draw/DibSection.h"
+#include "markup/RixMarkupRenderer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 9;
+constexpr double kRoundSeconds = 0.05;
+
+const char kMessage[] = "<b>The repair is done.</b><br>"
+                        "<font color=#008000>12 workbooks</font> were repaired and <font color=red>1</font> "
+                        "failed.<br><hr><br>See <a href=\"http://www.example.com/\">the home page</a> for help.";
+const char kMessageWords[] = "The repair is done.\n12 workbooks were repaired and 1 failed.\n\n"
+                             "See the home page for help.";
+
+const char kMixed[] = "<h2>Section</h2><br>Plain words, <b>bold words</b>, <i>italic</i> and "
+                      "<font color=#336699 size=3>coloured text</font> with &amp; entities &lt;here&gt;.<t>Tabbed "
+                      "<a href=\"http://example.com/\">a link</a>, <u>underlined</u>, <center>centred</center> "
+                      "and a rule:<hr width=50%>\n";
+
+struct Figures {
+    double min;
+    double median;
+};
+
+// Seconds per call: each round runs long enough for the timer, the rounds are sorted.
+Figures TimePerCall(const std::function<void()>& call)
+{
+    call();
+    int calls = 1;
+    for (;;) {
+        const double start = Seconds();
+        for (int i = 0; i < calls; ++i)
+            call();
+        ::GdiFlush();
+        const double elapsed = Seconds() - start;
+        if (elapsed >= kRoundSeconds / 4 || calls >= (1 << 20)) {
+            calls = std::max(1, static_cast<int>(calls * kRoundSeconds / std::max(elapsed, 1e-9)));
+            break;
+        }
+        calls *= 4;
+    }
+    std::vector<double> rounds;
+    for (int round = 0; round < kRounds; ++round) {
+        const double start = Seconds();
+        for (int i = 0; i < calls; ++i)
+            call();
+        ::GdiFlush();
+        rounds.push_back((Seconds() - start) / calls);
+    }
+    std::sort(rounds.begin(), rounds.end());
+    return Figures { rounds.front(), rounds[rounds.size() / 2] };
+}
+
+std::string MixedText(size_t bytes)
+{
+    std::string text;
+    while (text.size() < bytes)
+        text += kMixed;
+    return text;
+}
+
+} // namespace
+
+int main()
+{
+    const DibSection32 target(640, 480);
+    gdi::MemoryDC dc(nullptr);
+    if (!target || !dc) {
+        std::printf("could not create the bitmap or DC\n");
+        return 1;
+    }
+    gdi::SelectGuard select(dc, target.get());
+    RixMarkupRenderer renderer;
+    renderer.SetWrapWidth(400);
+
+    // The message, and DrawText of its words in the body font into the same rectangle.
+    SIZE size {};
+    renderer.MeasureMarkup(dc, kMessage, size);
+    const RECT rect { 0, 0, size.cx, size.cy };
+    const Figures markup = TimePerCall([&] {
+        SIZE measured {};
+        renderer.MeasureMarkup(dc, kMessage, measured);
+        renderer.DrawMeasuredMarkup(dc, rect);
+    });
+    gdi::Font font(::CreateFontA(
+        10 * ::GetDeviceCaps(dc, LOGPIXELSY) / 72, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "verdana"));
+    const Figures drawText = TimePerCall([&] {
+        gdi::SelectGuard selectFont(dc, font.get());
+        RECT r = rect;
+        ::DrawTextA(dc, kMessageWords, -1, &r, DT_WORDBREAK | DT_NOPREFIX);
+    });
+    std::printf("message %ld x %ld: markup min %.4f median %.4f ms; DrawText min %.4f median %.4f ms\n", size.cx,
+        size.cy, markup.min * 1e3, markup.median * 1e3, drawText.min * 1e3, drawText.median * 1e3);
+
+    // Mixed markup of two sizes, measured and drawn.
+    Figures texts[2];
+    const size_t bytes[2] = { 10 * 1024, 100 * 1024 };
+    for (int i = 0; i < 2; ++i) {
+        const std::string text = MixedText(bytes[i]);
+        texts[i] = TimePerCall([&] {
+            SIZE measured {};
+            renderer.MeasureMarkup(dc, text.c_str(), measured);
+            renderer.DrawMeasuredMarkup(dc, RECT { 0, 0, 640, 480 });
+        });
+    }
+    std::printf("mixed markup: 10 KB min %.3f median %.3f ms; 100 KB min %.3f median %.3f ms\n", texts[0].min * 1e3,
+        texts[0].median * 1e3, texts[1].min * 1e3, texts[1].median * 1e3);
+
+    // The lines scripts read: medians.
+    std::printf("markup message: %.3f ms, DrawText %.3f ms, ratio %.2f\n", markup.median * 1e3, drawText.median * 1e3,
+        markup.median / drawText.median);
+    std::printf("markup 10 KB: %.1f ms, 100 KB: %.1f ms, ratio %.1f\n", texts[0].median * 1e3, texts[1].median * 1e3,
+        texts[1].median / texts[0].median);
+    return 0;
+}

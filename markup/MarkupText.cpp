@@ -1,0 +1,144 @@
+#include "markup/MarkupText.h"
+
+#include <algorithm>
+
+RixEntityTable MakeEntityTable()
+{
+    return RixEntityTable {
+        { "&amp;", "&" },
+        { "&bull;", "\x95" },
+        { "&copy;", "\xA9" },
+        { "&euro;", "\x88" },
+        { "&gt;", ">" },
+        { "&iquest;", "\xBF" },
+        // Doubled: the tokenizer reads "<<" as one literal bracket.
+        { "&lt;", "<<" },
+        { "&nbsp;", " " },
+        { "&para;", "\xB6" },
+        { "&pound;", "\xA3" },
+        { "&quot;", "\"" },
+        { "&reg;", "\xAE" },
+        { "&trade;", "\x99" },
+    };
+}
+
+namespace {
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to)
+{
+    size_t found = text.find(from);
+    if (found == std::string::npos)
+        return;
+    std::string result;
+    result.reserve(text.size());
+    size_t pos = 0;
+    while (found != std::string::npos) {
+        result.append(text, pos, found - pos);
+        result.append(to);
+        pos = found + from.size();
+        found = text.find(from, pos);
+    }
+    result.append(text, pos, std::string::npos);
+    text.swap(result);
+}
+
+bool IsAttributeNameStart(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '.';
+}
+
+} // namespace
+
+std::string PrepareMarkupText(std::string_view source, const RixEntityTable& entities, bool bConvertNewlines)
+{
+    std::string text(source);
+    if (text.find('&') != std::string::npos)
+        for (const auto& [entity, replacement] : entities)
+            ReplaceAll(text, entity, replacement);
+    std::string result;
+    result.reserve(text.size());
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        if (c == '\n' || c == '\t') {
+            if (bConvertNewlines)
+                result.append(c == '\n' ? "<br>" : "<t>");
+            continue;
+        }
+        result.push_back(c);
+    }
+    return result;
+}
+
+MarkupToken NextMarkupToken(std::string_view text, size_t& pos)
+{
+    MarkupToken token;
+    for (;;) {
+        const size_t open = std::min(text.find('<', pos), text.size());
+        token.strRun.append(text.substr(pos, open - pos));
+        pos = open;
+        if (pos >= text.size())
+            return token;
+        if (pos + 1 == text.size() || text[pos + 1] == '<') {
+            token.strRun.push_back('<');
+            pos = std::min(pos + 2, text.size());
+            continue;
+        }
+        token.bHasTag = true;
+        const size_t close = text.find('>', pos + 1);
+        if (close == std::string_view::npos) {
+            // No end: the bracket is dropped and the rest is text.
+            pos += 1;
+        } else if (close == pos + 1) {
+            // "<>": an empty tag, and the ">" starts the next run.
+            pos += 1;
+        } else {
+            token.tagText = text.substr(pos + 1, close - pos - 1);
+            pos = close + 1;
+        }
+        return token;
+    }
+}
+
+MarkupTagText SplitTagText(std::string_view tagText)
+{
+    MarkupTagText tag;
+    const size_t split = std::min(tagText.find_first_of(" ="), tagText.size());
+    tag.name = tagText.substr(0, split);
+    tag.params = tagText.substr(split);
+    while (!tag.params.empty() && tag.params[0] == ' ')
+        tag.params.remove_prefix(1);
+    if (!tag.name.empty() && tag.name[0] == '/') {
+        tag.bClosing = true;
+        tag.name.remove_prefix(1);
+    }
+    return tag;
+}
+
+bool NextMarkupAttribute(std::string_view params, size_t& pos, std::string_view& name, std::string_view& value)
+{
+    while (pos < params.size() && !IsAttributeNameStart(params[pos]))
+        ++pos;
+    if (pos >= params.size())
+        return false;
+    const size_t nameEnd = std::min(params.find_first_of(" =", pos), params.size());
+    name = params.substr(pos, nameEnd - pos);
+    pos = nameEnd;
+    while (pos < params.size() && params[pos] == ' ')
+        ++pos;
+    value = {};
+    if (pos >= params.size() || params[pos] != '=')
+        return true;
+    while (pos < params.size() && (params[pos] == ' ' || params[pos] == '='))
+        ++pos;
+    if (pos < params.size() && (params[pos] == '"' || params[pos] == '\'')) {
+        const size_t close = std::min(params.find(params[pos], pos + 1), params.size());
+        value = params.substr(pos + 1, close - pos - 1);
+        pos = close + 1;
+    } else {
+        const size_t end = std::min(params.find(' ', pos), params.size());
+        value = params.substr(pos, end - pos);
+        pos = end + 1;
+    }
+    return true;
+}

@@ -1,0 +1,36 @@
+// The markup as text: entity replacement and newline conversion, the tokenizer that cuts a text into
+// runs and tags, and the attribute reader of a tag's parameter text.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+
+using RixEntityTable = std::map<std::string, std::string, std::less<>>;
+
+// The 13 entities, in byte-wise order of their names.
+RixEntityTable MakeEntityTable();
+
+// Replaces every entity throughout the text, one entity after the other in the table's order; drops
+// carriage returns; turns line feeds and tabs into "<br>" and "<t>", or drops them.
+std::string PrepareMarkupText(std::string_view text, const RixEntityTable& entities, bool bConvertNewlines);
+
+// One step of the tokenizer: the text run up to the next tag (a doubled "<", or one at the very end,
+// is a literal "<" of the run), then the tag's text. bHasTag is false when the text ended instead.
+struct MarkupToken {
+    std::string strRun;
+    std::string_view tagText;
+    bool bHasTag = false;
+};
+MarkupToken NextMarkupToken(std::string_view text, size_t& pos);
+
+// A tag text split into its name and parameter text; a leading "/" marks a closing tag.
+struct MarkupTagText {
+    std::string_view name;
+    std::string_view params;
+    bool bClosing = false;
+};
+MarkupTagText SplitTagText(std::string_view tagText);
+
+// Reads the next attribute of a parameter text; false when there is none left.
+bool NextMarkupAttribute(std::string_view params, size_t& pos, std::string_view& name, std::string_view& value);

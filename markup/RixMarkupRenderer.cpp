@@ -1,0 +1,159 @@
+#include "markup/RixMarkupRenderer.h"
+
+#include <algorithm>
+#include <cstring>
+
+RixMarkupRenderer::RixMarkupRenderer()
+    : m_Tags(MakeTagTable())
+    , m_Entities(MakeEntityTable())
+    , m_crDisabledText(::GetSysColor(COLOR_BTNSHADOW))
+{
+    m_StyleSheet.Load(nullptr);
+}
+
+RixMarkupRenderer::~RixMarkupRenderer() = default;
+
+COLORREF RixMarkupRenderer::LookUpColour(std::string_view name, COLORREF fallback) const
+{
+    return ::LookUpColour(ValueContext().colours, name, fallback);
+}
+
+RixValueContext RixMarkupRenderer::ValueContext() const
+{
+    RixValueContext context;
+    context.hDC = m_hDC;
+    context.colours.pTable = &m_Colours;
+    context.colours.bNormalColours = m_bNormalColours;
+    context.colours.crDisabled = m_crDisabledText;
+    if (m_nWantedFont >= 0) {
+        context.pfnSelectFont = [](void* pData) { static_cast<RixMarkupRenderer*>(pData)->EnsureFontSelected(); };
+        context.pSelectFontData = const_cast<RixMarkupRenderer*>(this);
+    }
+    return context;
+}
+
+LOGFONTA RixMarkupRenderer::MakeLogFont(const TextStyle& style)
+{
+    LOGFONTA lf {};
+    lf.lfHeight = std::clamp(style.nFontHeight, 0, kMaxFontHeight);
+    lf.lfWeight = std::clamp(style.nFontWeight, 0, 1000);
+    lf.lfItalic = static_cast<BYTE>(style.bItalic != 0);
+    lf.lfUnderline = static_cast<BYTE>(style.bUnderline != 0);
+    lf.lfStrikeOut = static_cast<BYTE>(style.bStrikeOut != 0);
+    lf.lfCharSet = DEFAULT_CHARSET;
+    const size_t length = std::min<size_t>(style.strFontFace.size(), LF_FACESIZE - 1);
+    std::memcpy(lf.lfFaceName, style.strFontFace.data(), length);
+    lf.lfFaceName[length] = '\0';
+    return lf;
+}
+
+void RixMarkupRenderer::MeasureMarkup(HDC hDC, const char* pszText, SIZE& size)
+{
+    m_hDC = hDC;
+    ::SetTextJustification(hDC, 0, 0);
+    m_strText = PrepareMarkupText(pszText ? pszText : "", m_Entities, m_bConvertNewlines);
+    size = SIZE { 0, 0 };
+    if (m_strText.empty())
+        return;
+    size = RunPass(RECT { 0, 0, m_nWrapWidth, 0 }, true);
+    // Nothing visible: a later draw pass has nothing to do.
+    if (size.cx == 0 && size.cy == 0)
+        m_strText.clear();
+    if (m_nWrapWidth != 0 && m_nWrapWidth < size.cx)
+        size.cx = m_nWrapWidth;
+    size.cx += 1;
+    size.cy += 1;
+}
+
+void RixMarkupRenderer::DrawMeasuredMarkup(HDC hDC, const RECT& rect)
+{
+    if (m_strText.empty())
+        return;
+    m_hDC = hDC;
+    RunPass(rect, false);
+}
+
+void RixMarkupRenderer::SelectStyleFont()
+{
+    // Selecting a font is what a style change costs most; many style changes (a colour, a link) keep
+    // the font, and many are undone before any text is drawn. So the font is only chosen here, and
+    // selected (and its metrics read) when text needs it.
+    const LOGFONTA lf = MakeLogFont(m_Style);
+    auto found = std::find_if(m_PassFonts.begin(), m_PassFonts.end(),
+        [&](const PassFont& font) { return std::memcmp(&font.lf, &lf, sizeof lf) == 0; });
+    if (found == m_PassFonts.end()) {
+        if (m_PassFonts.size() >= kMaxPassFonts) {
+            // The caller's font goes back in first, so that none of ours is deleted while selected.
+            ::SelectObject(m_hDC, m_hOldFont);
+            m_nSelectedFont = -1;
+            m_PassFonts.clear();
+        }
+        m_PassFonts.push_back(PassFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false });
+        found = m_PassFonts.end() - 1;
+    }
+    m_nWantedFont = static_cast<int>(found - m_PassFonts.begin());
+    ::SetBkMode(m_hDC, m_Style.nBackgroundMode == OPAQUE ? OPAQUE : TRANSPARENT);
+    ::SetTextColor(m_hDC, m_Style.crText);
+    ::SetBkColor(m_hDC, m_Style.crBackground);
+}
+
+void RixMarkupRenderer::EnsureFontSelected()
+{
+    if (m_nWantedFont == m_nSelectedFont || m_nWantedFont < 0)
+        return;
+    const PassFont& font = m_PassFonts[m_nWantedFont];
+    ::SelectObject(m_hDC, font.font ? font.font.get() : m_hOldFont);
+    m_nSelectedFont = m_nWantedFont;
+}
+
+const TEXTMETRICA& RixMarkupRenderer::Metrics()
+{
+    EnsureFontSelected();
+    if (m_nWantedFont < 0) {
+        ::GetTextMetricsA(m_hDC, &m_tmCallerFont);
+        return m_tmCallerFont;
+    }
+    PassFont& font = m_PassFonts[m_nWantedFont];
+    if (!font.bHasMetrics) {
+        ::GetTextMetricsA(m_hDC, &font.tm);
+        font.bHasMetrics = true;
+    }
+    return font.tm;
+}
+
+SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
+{
+    m_bMeasuring = bMeasuring;
+    if (bMeasuring) {
+        m_HotAreas.clear();
+        m_Lines.clear();
+    }
+    m_nLineCounter = 0;
+    m_nLinkCounter = m_nTableCounter = m_nStripCounter = -1;
+    m_StyleStack.clear();
+
+    m_Style.Reset();
+    m_StyleSheet.Apply("body", m_Style, ValueContext());
+
+    m_hOldFont = ::GetCurrentObject(m_hDC, OBJ_FONT);
+    m_nWantedFont = m_nSelectedFont = -1;
+    const int oldBkMode = ::GetBkMode(m_hDC);
+    const COLORREF oldTextColour = ::GetTextColor(m_hDC);
+    const COLORREF oldBkColour = ::GetBkColor(m_hDC);
+    const UINT oldTextAlign = ::GetTextAlign(m_hDC);
+    ::SetTextAlign(m_hDC, TA_LEFT | TA_TOP | TA_NOUPDATECP);
+    SelectStyleFont();
+
+    const SIZE size = LayoutParagraph(m_strText, rect);
+
+    ::SetTextJustification(m_hDC, 0, 0);
+    ::SetTextAlign(m_hDC, oldTextAlign);
+    ::SetBkMode(m_hDC, oldBkMode);
+    ::SetTextColor(m_hDC, oldTextColour);
+    ::SetBkColor(m_hDC, oldBkColour);
+    ::SelectObject(m_hDC, m_hOldFont);
+    m_StyleStack.clear();
+    m_PassFonts.clear();
+    m_nWantedFont = m_nSelectedFont = -1;
+    return size;
+}

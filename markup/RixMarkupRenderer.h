@@ -1,0 +1,182 @@
+// Measures and draws text written in the program's HTML-like markup, styled by a CSS-like style sheet.
+// Two passes over the same prepared text: MeasureMarkup lays the text out and records every line's
+// width, height and alignment; DrawMeasuredMarkup replays that layout into a rectangle. Every pass
+// puts the device context back as it found it (font, colours, background mode, text alignment and
+// justification).
+#pragma once
+
+#include "draw/RixEffectPainter.h"
+#include "framework/Gdi.h"
+#include "markup/ImageParams.h"
+#include "markup/MarkupColours.h"
+#include "markup/MarkupTags.h"
+#include "markup/MarkupText.h"
+#include "markup/StyleSheet.h"
+#include "markup/TextStyle.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One laid-out line.
+struct LineMetrics {
+    int nWidth = 0;
+    // The largest ascent while the line is laid out, plus the largest descent once it has ended.
+    int nHeight = 0;
+    int nDescent = 0;
+    // Sum of the percentage widths of the rules on the line.
+    int nRulePercent = 0;
+    int nAlign = RIXALIGN_LEFT;
+    // Blanks in the line's text runs.
+    int nSpaces = 0;
+    // 1 when the line ended because the text wrapped.
+    int nJustify = 0;
+};
+
+// A rectangle of drawn link content (edges inclusive).
+struct HotArea {
+    RECT rect {};
+    int nLinkKind = RIXLINK_NONE;
+    int nLinkIndex = -1;
+    std::string strLinkText;
+};
+
+class RixMarkupRenderer {
+public:
+    // Breaks and tabs taken from a text count at most this many times each.
+    static constexpr int kMaxRepeat = 1000;
+    // Fonts are never asked for taller than this; no text needs more.
+    static constexpr int kMaxFontHeight = 1000;
+    // Rules likewise: the platform's cost of a wide pen grows with its width.
+    static constexpr int kMaxRuleThickness = 1000;
+
+    RixMarkupRenderer();
+    virtual ~RixMarkupRenderer();
+    RixMarkupRenderer(const RixMarkupRenderer&) = delete;
+    RixMarkupRenderer& operator=(const RixMarkupRenderer&) = delete;
+
+    // The size the text needs, one pixel added in each direction when there is anything to draw.
+    void MeasureMarkup(HDC hDC, const char* pszText, SIZE& size);
+    // Draws the text of the last MeasureMarkup into the rectangle.
+    void DrawMeasuredMarkup(HDC hDC, const RECT& rect);
+
+    RixEffectPainter& GetEffectPainter() { return m_EffectPainter; }
+
+    // Replaces the style sheet; null loads the default sheet.
+    void LoadStyleSheet(const char* pszText) { m_StyleSheet.Load(pszText); }
+    const RixStyleSheet& GetStyleSheet() const { return m_StyleSheet; }
+
+    // 0: lines are never wrapped.
+    void SetWrapWidth(int nWidth) { m_nWrapWidth = nWidth > 0 ? nWidth : 0; }
+    int GetWrapWidth() const { return m_nWrapWidth; }
+    void SetTabStep(int nStep) { m_nTabStep = nStep > 0 ? nStep : 1; }
+    int GetTabStep() const { return m_nTabStep; }
+    void SetConvertNewlines(bool bConvert) { m_bConvertNewlines = bConvert; }
+    // With colours off everything is drawn in the disabled colour on a transparent background.
+    void EnableColours(bool bNormalColours) { m_bNormalColours = bNormalColours; }
+    bool ColoursEnabled() const { return m_bNormalColours; }
+    void SetDisabledTextColour(COLORREF color) { m_crDisabledText = color; }
+    COLORREF GetDisabledTextColour() const { return m_crDisabledText; }
+
+    // The colour of a name (case-sensitive), or the fallback.
+    COLORREF LookUpColour(std::string_view name, COLORREF fallback) const;
+    const RixColourTable& GetColourTable() const { return m_Colours; }
+
+    const std::string& GetPreparedText() const { return m_strText; }
+    const std::vector<LineMetrics>& GetLineMetrics() const { return m_Lines; }
+    const std::vector<HotArea>& GetHotAreas() const { return m_HotAreas; }
+
+    // The font a style asks for.
+    static LOGFONTA MakeLogFont(const TextStyle& style);
+
+private:
+    // A pass over the prepared text; returns the size it takes.
+    SIZE RunPass(const RECT& rect, bool bMeasuring);
+    SIZE LayoutParagraph(std::string_view text, const RECT& rect);
+    RixValueContext ValueContext() const;
+    // Makes the font of the current style the wanted one; it is selected when text needs it.
+    void SelectStyleFont();
+    void EnsureFontSelected();
+    // The metrics of the current style's font, read the first time they are needed.
+    const TEXTMETRICA& Metrics();
+
+    // Lines.
+    int StartLine();
+    void EndLine(int nJustify, int nCount = 1);
+    int PlaceText(int nHeight);
+    void MoveX(long long delta);
+
+    // Content.
+    void LayoutRun(std::string run);
+    int DrawPiece(std::string_view piece, int nWidth, int nTop, int nRoom);
+    void LayoutBreak(std::string_view params);
+    void LayoutTab(std::string_view params);
+    void LayoutRule(std::string_view params);
+    void LayoutString(std::string_view params);
+    void LayoutImage(RixTag tag, std::string_view params);
+    void RecordHotArea(const RECT& rect);
+
+    // Tags.
+    void ActOnTag(std::string_view tagText);
+    void OpenStyleTag(const RixTagInfo& info, std::string_view name, std::string_view params);
+    void CloseStyleTag(const RixTagInfo& info);
+    void ApplyFontAttributes(std::string_view params);
+    void ApplyLinkAttributes(std::string_view params);
+    int ReadCount(std::string_view params) const;
+
+    // Tables, built once.
+    RixTagTable m_Tags;
+    RixEntityTable m_Entities;
+    RixColourTable m_Colours;
+    RixStyleSheet m_StyleSheet;
+    RixEffectPainter m_EffectPainter;
+
+    // Settings.
+    bool m_bNormalColours = true;
+    COLORREF m_crDisabledText = 0;
+    int m_nWrapWidth = 0;
+    int m_nTabStep = 32;
+    bool m_bConvertNewlines = true;
+    RixShadowSettings m_Shadow;
+    int m_nHoverLink = -2;
+
+    // Per pass.
+    std::string m_strText;
+    HDC m_hDC = nullptr;
+    bool m_bMeasuring = false;
+    TextStyle m_Style;
+    std::vector<TextStyle> m_StyleStack;
+    // The fonts of this pass with their metrics: a style that comes back (every closing tag) selects
+    // the font it had instead of asking for a new one. Released at the end of the pass.
+    struct PassFont {
+        LOGFONTA lf;
+        gdi::Font font;
+        TEXTMETRICA tm;
+        bool bHasMetrics;
+    };
+    static constexpr size_t kMaxPassFonts = 32;
+    std::vector<PassFont> m_PassFonts;
+    // Indexes into m_PassFonts; -1 is the caller's font.
+    int m_nWantedFont = -1;
+    int m_nSelectedFont = -1;
+    HGDIOBJ m_hOldFont = nullptr;
+    TEXTMETRICA m_tmCallerFont {};
+    std::vector<LineMetrics> m_Lines;
+    int m_nLineCounter = 0;
+    int m_nLinkCounter = -1;
+    int m_nTableCounter = -1;
+    int m_nStripCounter = -1;
+    std::vector<HotArea> m_HotAreas;
+
+    // The paragraph being laid out.
+    RECT m_rcLayout {};
+    int m_nAvailable = 0;
+    int m_nX = 0;
+    int m_nY = 0;
+    int m_nLineStartX = 0;
+    int m_nParagraphWidth = 0;
+    // The line being laid out; in the draw pass also what is left of it to draw.
+    LineMetrics m_Line;
+    int m_nLineRemaining = 0;
+    int m_nBlanksToCome = 0;
+};

@@ -1,0 +1,70 @@
+// Every visual property of a piece of markup text, one record per style level. The renderer keeps the
+// current one and saves copies on its style stack; table cells use the same record.
+#pragma once
+
+#include "framework/Platform.h"
+
+#include <string>
+
+// Horizontal alignment of a line.
+constexpr int RIXALIGN_LEFT = 0;
+constexpr int RIXALIGN_CENTER = 1;
+constexpr int RIXALIGN_RIGHT = 2;
+constexpr int RIXALIGN_JUSTIFY = 3;
+
+// Vertical alignment of a run or an object on its line.
+constexpr int RIXVALIGN_TOP = 0;
+constexpr int RIXVALIGN_CENTER = 1;
+constexpr int RIXVALIGN_BOTTOM = 2;
+constexpr int RIXVALIGN_BASELINE = 3;
+
+// Text transforms.
+constexpr int RIXTRANSFORM_NONE = 0;
+constexpr int RIXTRANSFORM_UPPER = 1;
+constexpr int RIXTRANSFORM_LOWER = 2;
+constexpr int RIXTRANSFORM_CAPITALIZE = 3;
+
+// Link kinds.
+constexpr int RIXLINK_NONE = 0;
+constexpr int RIXLINK_SHELL = 1;
+constexpr int RIXLINK_MESSAGE = 2;
+
+struct TextStyle {
+    std::string strName;
+    int nFontHeight = 16;
+    int nFontWeight = 400;
+    int bItalic = 0;
+    int bUnderline = 0;
+    int bStrikeOut = 0;
+    int bOverline = 0;
+    std::string strFontFace = "Verdana";
+    COLORREF crText = 0x00000000;
+    COLORREF crBackground = 0x00FFFFFF;
+    COLORREF crBorderLight = 0x00000000;
+    COLORREF crBorderDark = 0x00000000;
+    COLORREF crFillMiddle = 0x00FFFFFF;
+    COLORREF crFillEnd = 0x00FFFFFF;
+    int nBackgroundMode = TRANSPARENT;
+    int nFillEffect = -1;
+    std::string strBackgroundImage;
+    int nHorzAlign = RIXALIGN_LEFT;
+    int nVertAlign = RIXVALIGN_BASELINE;
+    int nBorderStyle = 0;
+    int nBorderWidth = 0;
+    int nWidth = 0;
+    int nHeight = 0;
+    int nTextTransform = RIXTRANSFORM_NONE;
+    int nMargin = 2;
+    int nPadding = 0;
+    int nLinkKind = RIXLINK_NONE;
+    std::string strLinkText;
+
+    // Back to the defaults; a cell's width and height attributes are left as they are.
+    void Reset()
+    {
+        const int width = nWidth, height = nHeight;
+        *this = TextStyle {};
+        nWidth = width;
+        nHeight = height;
+    }
+};
