@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Pictures of the drawing effects, as the effect gallery shows them in Wine's own desktop (caption and
-# frame drawn): screenshots-effects.sh path/to/effect_gallery.exe
-# Saves build/screenshots/15-effects.png and build/screenshots/16-image-effects.png.
+# Pictures of a gallery program's pages (the drawing effects, the markup sample) as they show in
+# Wine's own desktop (caption and frame drawn):
+#   screenshots-gallery.sh path/to/gallery.exe page:picture [page:picture ...]
+# Saves build/screenshots/picture.png for each page.
 set -u
 . "$(dirname "$0")/wine-env.sh"
 OUT="$TESSEL_ROOT/build/screenshots"
 GALLERY="${1:-}"
-if [ -z "$GALLERY" ] || [ ! -f "$GALLERY" ]; then
-  echo "usage: $0 path/to/effect_gallery.exe" >&2
+shift
+if [ -z "$GALLERY" ] || [ ! -f "$GALLERY" ] || [ $# -eq 0 ]; then
+  echo "usage: $0 path/to/gallery.exe page:picture [page:picture ...]" >&2
   exit 2
 fi
 GALLERY="$(cd "$(dirname "$GALLERY")" && pwd)/$(basename "$GALLERY")"
@@ -28,7 +30,7 @@ DESKTOP_H=1024
 shot() {
   local page=$1 name=$2 raw desk i pid
   raw=$(mktemp --suffix=.png)
-  desk="EffectGallery-$page"
+  desk="Gallery-$page"
   "$WINE" explorer /desktop="$desk,${DESKTOP_W}x${DESKTOP_H}" "$GALLERY" "$page" >/dev/null 2>&1 &
   pid=$!
   for i in $(seq 1 60); do
@@ -58,5 +60,6 @@ shot() {
 }
 
 cd "$(dirname "$GALLERY")" || exit 1
-shot effects 15-effects
-shot images 16-image-effects
+for pair in "$@"; do
+  shot "${pair%%:*}" "${pair#*:}"
+done
