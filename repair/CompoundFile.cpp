@@ -1,48 +1,21 @@
 #include "CompoundFile.h"
 
 #include "../framework/Platform.h"
+#include "CfbFormat.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
 
-constexpr uint32_t kFreeSect = 0xFFFFFFFF;
-constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr uint32_t kFatSect = 0xFFFFFFFD;
-constexpr uint32_t kDifSect = 0xFFFFFFFC;
-constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
-constexpr uint32_t kNoStream = 0xFFFFFFFF;
+using namespace cfb;
 
-constexpr uint32_t kHeaderSize = 512;
-constexpr uint32_t kHeaderDifatEntries = 109;
-constexpr uint32_t kMiniSectorSize = 64;
-constexpr uint32_t kMiniStreamCutoff = 4096;
-constexpr uint32_t kEntrySize = 128;
 constexpr uint32_t kMaxNameBytes = 64;
 
 constexpr uint8_t kTypeUnused = 0;
 constexpr uint8_t kTypeStorage = 1;
 constexpr uint8_t kTypeStream = 2;
 constexpr uint8_t kTypeRoot = 5;
-
-const uint8_t kSignature[8] = { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 };
-
-uint16_t Get16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-        | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint64_t Get64(const uint8_t* p)
-{
-    return static_cast<uint64_t>(Get32(p)) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
 
 uint64_t CeilDiv(uint64_t value, uint64_t unit)
 {

@@ -1,6 +1,7 @@
 #include "HeaderRebuild.h"
 
 #include "../framework/Platform.h"
+#include "CfbFormat.h"
 #include "CompoundFile.h"
 
 #include <algorithm>
@@ -10,18 +11,8 @@
 
 namespace {
 
-constexpr uint32_t kFreeSect = 0xFFFFFFFF;
-constexpr uint32_t kEndOfChain = 0xFFFFFFFE;
-constexpr uint32_t kFatSect = 0xFFFFFFFD;
-constexpr uint32_t kDifSect = 0xFFFFFFFC;
-constexpr uint32_t kMaxRegSect = 0xFFFFFFFA;
-constexpr uint32_t kNoStream = 0xFFFFFFFF;
+using namespace cfb;
 
-constexpr uint32_t kHeaderSize = 512;
-constexpr uint32_t kHeaderDifatEntries = 109;
-constexpr uint32_t kEntrySize = 128;
-constexpr uint32_t kMiniSectorSize = 64;
-constexpr uint32_t kMiniStreamCutoff = 4096;
 // Each try writes a header and checks the whole file; a hostile file may offer many look-alikes.
 constexpr int kMaxTries = 6;
 constexpr size_t kMaxMiniFatCandidates = 4;
@@ -31,19 +22,6 @@ constexpr size_t kMaxPlaces = 64;
 constexpr uint64_t kMaxSearchSteps = 1u << 16;
 constexpr uint64_t kMaxOrderings = 256;
 constexpr size_t kMaxTables = 2;
-
-const uint8_t kSignature[8] = { 0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1 };
-
-uint16_t Get16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16)
-        | (static_cast<uint32_t>(p[3]) << 24);
-}
 
 void Put16(uint8_t* p, uint16_t value)
 {

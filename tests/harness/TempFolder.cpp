@@ -2,6 +2,7 @@
 
 #include "framework/Platform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -84,4 +85,20 @@ std::string ProgramFolder()
     folder = folder.substr(0, folder.find_last_of('\\')); // ...\build\tests
     folder = folder.substr(0, folder.find_last_of('\\')); // ...\build
     return folder + "\\bin";
+}
+
+std::vector<std::string> FilesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            names.push_back(fd.cFileName);
+    } while (::FindNextFileA(hFind, &fd));
+    ::FindClose(hFind);
+    std::sort(names.begin(), names.end());
+    return names;
 }

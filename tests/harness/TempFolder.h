@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class TempFolder {
 public:
@@ -29,3 +30,5 @@ std::string ProgramFolder();
 // Removes a folder and all it holds.
 void RemoveTree(const std::string& path);
 std::string ReadWholeFile(const std::string& path);
+// The names of the files (not folders) in a folder, sorted.
+std::vector<std::string> FilesIn(const std::string& folder);

@@ -457,22 +457,6 @@ private:
     CopyBlockWriter m_previous;
 };
 
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(fd.cFileName);
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 } // namespace
 
 TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)

@@ -16,21 +16,6 @@ namespace {
 const char* const kScenarioVariable = "TESSEL_EXIT_SCENARIO_OUTPUT";
 constexpr int kBooks = 6;
 
-std::vector<std::string> FilesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
-    if (hFind == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            names.push_back(fd.cFileName);
-    } while (::FindNextFileA(hFind, &fd));
-    ::FindClose(hFind);
-    return names;
-}
-
 } // namespace
 
 // The scenario, run only in the child process.
