@@ -1,5 +1,7 @@
 #include "HoverButton.h"
 
+#include "../framework/FolderLookup.h"
+
 #include <cstring>
 #include <utility>
 
@@ -35,11 +37,12 @@ int CHoverButton::SetLinkText(const char* lpszText)
     }
     lstrcpynA(m_szLinkText, lpszText, kLinkTextSize);
     if (!m_hLinkCursor) {
-        // The hand cursor lives in the old help program, where a system still has it.
-        char path[MAX_PATH] = {};
-        ::GetWindowsDirectoryA(path, MAX_PATH);
-        std::strncat(path, "\\winhlp32.exe", MAX_PATH - std::strlen(path) - 1);
-        HMODULE hModule = ::LoadLibraryA(path);
+        // The hand cursor lives in the old help program, where a system still has it. Without a
+        // Windows folder there is none to load: never a program of that name at a drive root.
+        const std::string windows
+            = LookUpFolder([](DWORD size, char* buffer) { return ::GetWindowsDirectoryA(buffer, size); });
+        const std::string path = windows.empty() ? std::string() : windows + "\\winhlp32.exe";
+        HMODULE hModule = path.empty() ? nullptr : ::LoadLibraryA(path.c_str());
         if (hModule) {
             HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(kHandCursorId));
             if (hCursor)
