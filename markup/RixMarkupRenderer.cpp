@@ -79,29 +79,36 @@ void RixMarkupRenderer::SelectStyleFont()
     // the font, and many are undone before any text is drawn. So the font is only chosen here, and
     // selected (and its metrics read) when text needs it.
     const LOGFONTA lf = MakeLogFont(m_Style);
-    auto found = std::find_if(m_PassFonts.begin(), m_PassFonts.end(),
-        [&](const PassFont& font) { return std::memcmp(&font.lf, &lf, sizeof lf) == 0; });
-    if (found == m_PassFonts.end()) {
-        if (m_PassFonts.size() >= kMaxPassFonts) {
+    auto found = std::find_if(m_Fonts.begin(), m_Fonts.end(),
+        [&](const CachedFont& font) { return std::memcmp(&font.lf, &lf, sizeof lf) == 0; });
+    if (found == m_Fonts.end()) {
+        if (m_Fonts.size() >= kMaxCachedFonts) {
             // The caller's font goes back in first, so that none of ours is deleted while selected.
             ::SelectObject(m_hDC, m_hOldFont);
             m_nSelectedFont = -1;
-            m_PassFonts.clear();
+            m_Fonts.clear();
         }
-        m_PassFonts.push_back(PassFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false });
-        found = m_PassFonts.end() - 1;
+        m_Fonts.push_back(CachedFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false });
+        found = m_Fonts.end() - 1;
     }
-    m_nWantedFont = static_cast<int>(found - m_PassFonts.begin());
-    ::SetBkMode(m_hDC, m_Style.nBackgroundMode == OPAQUE ? OPAQUE : TRANSPARENT);
-    ::SetTextColor(m_hDC, m_Style.crText);
-    ::SetBkColor(m_hDC, m_Style.crBackground);
+    m_nWantedFont = static_cast<int>(found - m_Fonts.begin());
+    // Measuring draws nothing, so the colours matter only when drawing.
+    if (m_bMeasuring)
+        return;
+    const int bkMode = m_Style.nBackgroundMode == OPAQUE ? OPAQUE : TRANSPARENT;
+    if (bkMode != m_nBkMode)
+        ::SetBkMode(m_hDC, m_nBkMode = bkMode);
+    if (m_Style.crText != m_crTextSet)
+        ::SetTextColor(m_hDC, m_crTextSet = m_Style.crText);
+    if (m_Style.crBackground != m_crBkSet)
+        ::SetBkColor(m_hDC, m_crBkSet = m_Style.crBackground);
 }
 
 void RixMarkupRenderer::EnsureFontSelected()
 {
     if (m_nWantedFont == m_nSelectedFont || m_nWantedFont < 0)
         return;
-    const PassFont& font = m_PassFonts[m_nWantedFont];
+    const CachedFont& font = m_Fonts[m_nWantedFont];
     ::SelectObject(m_hDC, font.font ? font.font.get() : m_hOldFont);
     m_nSelectedFont = m_nWantedFont;
 }
@@ -113,7 +120,7 @@ const TEXTMETRICA& RixMarkupRenderer::Metrics()
         ::GetTextMetricsA(m_hDC, &m_tmCallerFont);
         return m_tmCallerFont;
     }
-    PassFont& font = m_PassFonts[m_nWantedFont];
+    CachedFont& font = m_Fonts[m_nWantedFont];
     if (!font.bHasMetrics) {
         ::GetTextMetricsA(m_hDC, &font.tm);
         font.bHasMetrics = true;
@@ -137,9 +144,19 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
 
     m_hOldFont = ::GetCurrentObject(m_hDC, OBJ_FONT);
     m_nWantedFont = m_nSelectedFont = -1;
-    const int oldBkMode = ::GetBkMode(m_hDC);
-    const COLORREF oldTextColour = ::GetTextColor(m_hDC);
-    const COLORREF oldBkColour = ::GetBkColor(m_hDC);
+    // Another device, or another mapping on it, gives the same font other metrics.
+    const int mapMode = ::GetMapMode(m_hDC);
+    const int dpi = ::GetDeviceCaps(m_hDC, LOGPIXELSY);
+    if (m_hDC != m_hMetricsDC || mapMode != m_nMetricsMapMode || dpi != m_nMetricsDpi) {
+        for (CachedFont& font : m_Fonts)
+            font.bHasMetrics = false;
+        m_hMetricsDC = m_hDC;
+        m_nMetricsMapMode = mapMode;
+        m_nMetricsDpi = dpi;
+    }
+    const int oldBkMode = m_nBkMode = ::GetBkMode(m_hDC);
+    const COLORREF oldTextColour = m_crTextSet = ::GetTextColor(m_hDC);
+    const COLORREF oldBkColour = m_crBkSet = ::GetBkColor(m_hDC);
     const UINT oldTextAlign = ::GetTextAlign(m_hDC);
     ::SetTextAlign(m_hDC, TA_LEFT | TA_TOP | TA_NOUPDATECP);
     SelectStyleFont();
@@ -153,7 +170,6 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     ::SetBkColor(m_hDC, oldBkColour);
     ::SelectObject(m_hDC, m_hOldFont);
     m_StyleStack.clear();
-    m_PassFonts.clear();
     m_nWantedFont = m_nSelectedFont = -1;
     return size;
 }

@@ -63,7 +63,11 @@ public:
     RixEffectPainter& GetEffectPainter() { return m_EffectPainter; }
 
     // Replaces the style sheet; null loads the default sheet.
-    void LoadStyleSheet(const char* pszText) { m_StyleSheet.Load(pszText); }
+    void LoadStyleSheet(const char* pszText)
+    {
+        m_StyleSheet.Load(pszText);
+        m_Fonts.clear();
+    }
     const RixStyleSheet& GetStyleSheet() const { return m_StyleSheet; }
 
     // 0: lines are never wrapped.
@@ -85,6 +89,8 @@ public:
     const std::string& GetPreparedText() const { return m_strText; }
     const std::vector<LineMetrics>& GetLineMetrics() const { return m_Lines; }
     const std::vector<HotArea>& GetHotAreas() const { return m_HotAreas; }
+    // Fonts the renderer keeps between passes.
+    size_t CachedFontCount() const { return m_Fonts.size(); }
 
     // The font a style asks for.
     static LOGFONTA MakeLogFont(const TextStyle& style);
@@ -146,21 +152,30 @@ private:
     bool m_bMeasuring = false;
     TextStyle m_Style;
     std::vector<TextStyle> m_StyleStack;
-    // The fonts of this pass with their metrics: a style that comes back (every closing tag) selects
-    // the font it had instead of asking for a new one. Released at the end of the pass.
-    struct PassFont {
+    // The fonts asked for so far with their metrics: a style that comes back (every closing tag, every
+    // later pass) selects the font it had instead of asking for a new one. The renderer owns them until
+    // it is destroyed or its style sheet changes; none stays selected after a pass.
+    struct CachedFont {
         LOGFONTA lf;
         gdi::Font font;
         TEXTMETRICA tm;
         bool bHasMetrics;
     };
-    static constexpr size_t kMaxPassFonts = 32;
-    std::vector<PassFont> m_PassFonts;
-    // Indexes into m_PassFonts; -1 is the caller's font.
+    static constexpr size_t kMaxCachedFonts = 32;
+    std::vector<CachedFont> m_Fonts;
+    // Metrics depend on the device and its mapping: they are kept while both stay the same.
+    HDC m_hMetricsDC = nullptr;
+    int m_nMetricsMapMode = 0;
+    int m_nMetricsDpi = 0;
+    // Indexes into m_Fonts; -1 is the caller's font.
     int m_nWantedFont = -1;
     int m_nSelectedFont = -1;
     HGDIOBJ m_hOldFont = nullptr;
     TEXTMETRICA m_tmCallerFont {};
+    // The colours and background mode the device context holds while drawing.
+    int m_nBkMode = 0;
+    COLORREF m_crTextSet = 0;
+    COLORREF m_crBkSet = 0;
     std::vector<LineMetrics> m_Lines;
     int m_nLineCounter = 0;
     int m_nLinkCounter = -1;

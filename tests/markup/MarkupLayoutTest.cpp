@@ -474,7 +474,31 @@ TEST_F(LayoutFixture, DeviceContextIsPutBack)
     SIZE after {};
     ::GetTextExtentPoint32A(dc(), "a b c", 5, &after);
     EXPECT_EQ(after.cx, before.cx) << "text justification left behind";
-    EXPECT_EQ(gdi::LiveObjects(), live) << "a font or pen left alive";
+    // The renderer keeps its fonts for the next pass and lets them go with its style sheet.
+    EXPECT_EQ(gdi::LiveObjects(), live + static_cast<int>(renderer.CachedFontCount())) << "a font or pen left alive";
+    renderer.LoadStyleSheet(nullptr);
+    EXPECT_EQ(gdi::LiveObjects(), live) << "a kept font left alive";
+}
+
+TEST_F(LayoutFixture, FontsAreMadeOnceAndStayBounded)
+{
+    const int live = gdi::LiveObjects();
+    const HGDIOBJ callerFont = ::GetCurrentObject(dc(), OBJ_FONT);
+    const char* markup = "<b>bold</b> plain <i>italic</i> <b>again</b>";
+    for (int pass = 0; pass < 3; ++pass) {
+        Render(markup);
+        EXPECT_EQ(gdi::LiveObjects() - live, 3) << "pass " << pass << ": body, bold and italic fonts";
+    }
+    // Far more sizes than the renderer keeps: the oldest go, none is left over.
+    std::string sizes;
+    for (int height = 8; height < 80; ++height)
+        sizes += "<font size=" + std::to_string(height) + "px>a</font>";
+    Render(sizes.c_str());
+    EXPECT_LE(renderer.CachedFontCount(), 32u);
+    EXPECT_EQ(gdi::LiveObjects() - live, static_cast<int>(renderer.CachedFontCount()));
+    EXPECT_EQ(::GetCurrentObject(dc(), OBJ_FONT), callerFont);
+    // Fonts kept from earlier passes draw as freshly made ones.
+    ExpectPicture("<b>bold</b> plain", { { "bold", 0, 0, { 700 } }, { " plain", Width("bold", { 700 }), 0 } });
 }
 
 TEST_F(LayoutFixture, HostileCountsAndSizesStayBounded)

@@ -1,9 +1,9 @@
 // Text preparation, the tokenizer, the attribute reader, the tag table and the image attributes.
+#include "markup/MarkupText.h"
 #include "Dib.h"
 #include "draw/RixEffectPainter.h"
 #include "markup/ImageParams.h"
 #include "markup/MarkupTags.h"
-#include "markup/MarkupText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The style sheet, the value parsers and the colour table, read against a real device context.
-#include "Dib.h"
 #include "markup/StyleSheet.h"
+#include "Dib.h"
 
 #include <gtest/gtest.h>
 
