@@ -2,6 +2,7 @@
 #include "markup/RixMarkupRenderer.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -65,6 +66,40 @@ void TransformText(std::string& text, int transform)
 }
 
 } // namespace
+
+SIZE RixMarkupRenderer::MeasureText(std::string_view text)
+{
+    SIZE size {};
+    if (const int* widths = CharWidths()) {
+        long long sum = 0;
+        for (unsigned char c : text)
+            sum += widths[c];
+        return SIZE { static_cast<LONG>(std::min<long long>(sum, INT_MAX)), Metrics().tmHeight };
+    }
+    EnsureFontSelected();
+    ::GetTextExtentPoint32A(m_hDC, text.data(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+size_t RixMarkupRenderer::FitText(std::string_view text, int room, SIZE& extent)
+{
+    const int* widths = CharWidths();
+    if (!widths) {
+        EnsureFontSelected();
+        return FitCount(m_hDC, text, room, extent);
+    }
+    // Stops at the first character past the room: what follows cannot change the answer.
+    long long sum = 0;
+    size_t fit = 0;
+    for (unsigned char c : text) {
+        sum += widths[c];
+        if (sum > room)
+            break;
+        ++fit;
+    }
+    extent = SIZE { static_cast<LONG>(std::min<long long>(sum, INT_MAX)), Metrics().tmHeight };
+    return room < 0 ? 0 : fit;
+}
 
 SIZE RixMarkupRenderer::LayoutParagraph(std::string_view text, const RECT& rect)
 {
@@ -180,16 +215,18 @@ void RixMarkupRenderer::LayoutRun(std::string run)
     TransformText(run, m_Style.nTextTransform);
     std::string_view rest = run;
     while (!rest.empty()) {
-        EnsureFontSelected();
-        ::SetTextJustification(m_hDC, 0, 0);
+        if (!m_bMeasuring) {
+            EnsureFontSelected();
+            ::SetTextJustification(m_hDC, 0, 0);
+        }
         const int room = m_nAvailable + m_rcLayout.left - m_nX;
         const bool bWrapping = m_nWrapWidth != 0 && m_nAvailable != 0;
         SIZE extent {};
         size_t fit = rest.size();
         if (bWrapping)
-            fit = FitCount(m_hDC, rest, room, extent);
+            fit = FitText(rest, room, extent);
         else
-            extent = TextExtent(m_hDC, rest);
+            extent = MeasureText(rest);
         const int top = PlaceText(extent.cy);
 
         std::string_view piece = rest, remainder;
@@ -215,7 +252,7 @@ void RixMarkupRenderer::LayoutRun(std::string run)
                 piece = {};
                 remainder = rest;
             }
-            width = piece.empty() ? 0 : TextExtent(m_hDC, piece).cx;
+            width = piece.empty() ? 0 : MeasureText(piece).cx;
         }
 
         if (m_bMeasuring) {

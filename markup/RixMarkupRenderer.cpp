@@ -1,6 +1,7 @@
 #include "markup/RixMarkupRenderer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 RixMarkupRenderer::RixMarkupRenderer()
@@ -88,7 +89,7 @@ void RixMarkupRenderer::SelectStyleFont()
             m_nSelectedFont = -1;
             m_Fonts.clear();
         }
-        m_Fonts.push_back(CachedFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false });
+        m_Fonts.push_back(CachedFont { lf, gdi::Font(::CreateFontIndirectA(&lf)), {}, false, {}, 0 });
         found = m_Fonts.end() - 1;
     }
     m_nWantedFont = static_cast<int>(found - m_Fonts.begin());
@@ -115,6 +116,8 @@ void RixMarkupRenderer::EnsureFontSelected()
 
 const TEXTMETRICA& RixMarkupRenderer::Metrics()
 {
+    if (m_nWantedFont >= 0 && m_Fonts[m_nWantedFont].bHasMetrics)
+        return m_Fonts[m_nWantedFont].tm;
     EnsureFontSelected();
     if (m_nWantedFont < 0) {
         ::GetTextMetricsA(m_hDC, &m_tmCallerFont);
@@ -126,6 +129,27 @@ const TEXTMETRICA& RixMarkupRenderer::Metrics()
         font.bHasMetrics = true;
     }
     return font.tm;
+}
+
+const int* RixMarkupRenderer::CharWidths()
+{
+    if (!m_bLocalWidths || m_nWantedFont < 0 || !m_Fonts[m_nWantedFont].font)
+        return nullptr;
+    CachedFont& font = m_Fonts[m_nWantedFont];
+    if (font.nWidths == 0) {
+        EnsureFontSelected();
+        font.nWidths = -1;
+        // Only where a byte is a character: the font's code page decides, not the system's.
+        CHARSETINFO info {};
+        CPINFO codePage {};
+        const UINT_PTR charset = static_cast<UINT_PTR>(::GetTextCharset(m_hDC));
+        if (!::TranslateCharsetInfo(reinterpret_cast<DWORD*>(charset), &info, TCI_SRCCHARSET)
+            || !::GetCPInfo(info.ciACP, &codePage) || codePage.MaxCharSize != 1
+            || !::GetCharWidth32A(m_hDC, 0, 255, font.widths.data()))
+            return nullptr;
+        font.nWidths = 1;
+    }
+    return font.nWidths > 0 ? font.widths.data() : nullptr;
 }
 
 SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
@@ -148,12 +172,17 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     const int mapMode = ::GetMapMode(m_hDC);
     const int dpi = ::GetDeviceCaps(m_hDC, LOGPIXELSY);
     if (m_hDC != m_hMetricsDC || mapMode != m_nMetricsMapMode || dpi != m_nMetricsDpi) {
-        for (CachedFont& font : m_Fonts)
+        for (CachedFont& font : m_Fonts) {
             font.bHasMetrics = false;
+            font.nWidths = 0;
+        }
         m_hMetricsDC = m_hDC;
         m_nMetricsMapMode = mapMode;
         m_nMetricsDpi = dpi;
     }
+    // Added space between characters, or a transform that may round each one, and the platform's
+    // own measuring is the only one that matches its drawing.
+    m_bLocalWidths = bMeasuring && ::GetTextCharacterExtra(m_hDC) == 0 && ::GetGraphicsMode(m_hDC) == GM_COMPATIBLE;
     const int oldBkMode = m_nBkMode = ::GetBkMode(m_hDC);
     const COLORREF oldTextColour = m_crTextSet = ::GetTextColor(m_hDC);
     const COLORREF oldBkColour = m_crBkSet = ::GetBkColor(m_hDC);
@@ -168,7 +197,9 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     ::SetBkMode(m_hDC, oldBkMode);
     ::SetTextColor(m_hDC, oldTextColour);
     ::SetBkColor(m_hDC, oldBkColour);
-    ::SelectObject(m_hDC, m_hOldFont);
+    if (m_nSelectedFont >= 0)
+        ::SelectObject(m_hDC, m_hOldFont);
+    m_bLocalWidths = false;
     m_StyleStack.clear();
     m_nWantedFont = m_nSelectedFont = -1;
     return size;

@@ -14,6 +14,7 @@
 #include "markup/StyleSheet.h"
 #include "markup/TextStyle.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,6 +106,11 @@ private:
     void EnsureFontSelected();
     // The metrics of the current style's font, read the first time they are needed.
     const TEXTMETRICA& Metrics();
+    // The current font's character widths when text may be measured without selecting it, else null.
+    const int* CharWidths();
+    // Extent of the text, and how many of its characters fit in the room, the way the platform counts.
+    SIZE MeasureText(std::string_view text);
+    size_t FitText(std::string_view text, int room, SIZE& extent);
 
     // Lines.
     int StartLine();
@@ -160,6 +166,10 @@ private:
         gdi::Font font;
         TEXTMETRICA tm;
         bool bHasMetrics;
+        // Advance widths of the 256 characters; read the first time a measure pass needs them.
+        std::array<int, 256> widths;
+        // 0: not read yet; 1: read; -1: a byte is not always a character in this font.
+        int nWidths;
     };
     static constexpr size_t kMaxCachedFonts = 32;
     std::vector<CachedFont> m_Fonts;
@@ -172,6 +182,8 @@ private:
     int m_nSelectedFont = -1;
     HGDIOBJ m_hOldFont = nullptr;
     TEXTMETRICA m_tmCallerFont {};
+    // Measuring adds up character widths itself: one character per byte, nothing between characters.
+    bool m_bLocalWidths = false;
     // The colours and background mode the device context holds while drawing.
     int m_nBkMode = 0;
     COLORREF m_crTextSet = 0;

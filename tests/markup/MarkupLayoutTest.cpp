@@ -532,3 +532,27 @@ TEST_F(LayoutFixture, HostileCountsAndSizesStayBounded)
 }
 
 } // namespace
+
+TEST_F(LayoutFixture, MeasuredWidthsAreThePlatformsForEveryCharacter)
+{
+    std::string all;
+    for (int c = 32; c < 256; ++c)
+        all += static_cast<char>(c == '<' || c == '&' ? 'x' : c);
+    const struct {
+        const char* open;
+        Look look;
+        int characterExtra;
+    } cases[] = { { "", {}, 0 }, { "<b>", { 700 }, 0 }, { "<i>", { 400, true }, 0 }, { "<b><i>", { 700, true }, 0 },
+        // Space the caller put between characters is counted as the platform counts it.
+        { "", {}, 3 }, { "<b>", { 700 }, 2 } };
+    for (const auto& c : cases) {
+        ::SetTextCharacterExtra(dc(), c.characterExtra);
+        const std::string markup = c.open + all;
+        SIZE measured {};
+        renderer.MeasureMarkup(dc(), markup.c_str(), measured);
+        const SIZE text = Extent(dc(), c.look, all);
+        ::SetTextCharacterExtra(dc(), 0);
+        EXPECT_EQ(measured.cx, text.cx + 1) << c.open << " extra " << c.characterExtra;
+        EXPECT_EQ(measured.cy, text.cy + 1) << c.open << " extra " << c.characterExtra;
+    }
+}
