@@ -32,8 +32,8 @@ struct Figures {
     double median;
 };
 
-// Seconds per call: each round runs long enough for the timer, the rounds are sorted.
-Figures TimePerCall(const std::function<void()>& call)
+// Calls per round so that one round of the call runs long enough for the timer.
+int CallsPerRound(const std::function<void()>& call)
 {
     call();
     int calls = 1;
@@ -43,22 +43,34 @@ Figures TimePerCall(const std::function<void()>& call)
             call();
         ::GdiFlush();
         const double elapsed = Seconds() - start;
-        if (elapsed >= kRoundSeconds / 4 || calls >= (1 << 20)) {
-            calls = std::max(1, static_cast<int>(calls * kRoundSeconds / std::max(elapsed, 1e-9)));
-            break;
-        }
+        if (elapsed >= kRoundSeconds / 4 || calls >= (1 << 20))
+            return std::max(1, static_cast<int>(calls * kRoundSeconds / std::max(elapsed, 1e-9)));
         calls *= 4;
     }
-    std::vector<double> rounds;
-    for (int round = 0; round < kRounds; ++round) {
-        const double start = Seconds();
-        for (int i = 0; i < calls; ++i)
-            call();
-        ::GdiFlush();
-        rounds.push_back((Seconds() - start) / calls);
+}
+
+// Seconds per call of each of the calls. Their rounds take turns, so that a busy moment of the
+// machine falls on all of them alike instead of on whichever happened to run then.
+std::vector<Figures> TimePerCall(const std::vector<std::function<void()>>& calls)
+{
+    std::vector<int> counts;
+    for (const auto& call : calls)
+        counts.push_back(CallsPerRound(call));
+    std::vector<std::vector<double>> rounds(calls.size());
+    for (int round = 0; round < kRounds; ++round)
+        for (size_t c = 0; c < calls.size(); ++c) {
+            const double start = Seconds();
+            for (int i = 0; i < counts[c]; ++i)
+                calls[c]();
+            ::GdiFlush();
+            rounds[c].push_back((Seconds() - start) / counts[c]);
+        }
+    std::vector<Figures> figures;
+    for (auto& times : rounds) {
+        std::sort(times.begin(), times.end());
+        figures.push_back(Figures { times.front(), times[times.size() / 2] });
     }
-    std::sort(rounds.begin(), rounds.end());
-    return Figures { rounds.front(), rounds[rounds.size() / 2] };
+    return figures;
 }
 
 std::string MixedText(size_t bytes)
@@ -87,32 +99,32 @@ int main()
     SIZE size {};
     renderer.MeasureMarkup(dc, kMessage, size);
     const RECT rect { 0, 0, size.cx, size.cy };
-    const Figures markup = TimePerCall([&] {
-        SIZE measured {};
-        renderer.MeasureMarkup(dc, kMessage, measured);
-        renderer.DrawMeasuredMarkup(dc, rect);
-    });
     gdi::Font font(::CreateFontA(
         10 * ::GetDeviceCaps(dc, LOGPIXELSY) / 72, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "verdana"));
-    const Figures drawText = TimePerCall([&] {
-        gdi::SelectGuard selectFont(dc, font.get());
-        RECT r = rect;
-        ::DrawTextA(dc, kMessageWords, -1, &r, DT_WORDBREAK | DT_NOPREFIX);
+    const std::vector<Figures> message = TimePerCall({
+        [&] {
+            SIZE measured {};
+            renderer.MeasureMarkup(dc, kMessage, measured);
+            renderer.DrawMeasuredMarkup(dc, rect);
+        },
+        [&] {
+            gdi::SelectGuard selectFont(dc, font.get());
+            RECT r = rect;
+            ::DrawTextA(dc, kMessageWords, -1, &r, DT_WORDBREAK | DT_NOPREFIX);
+        },
     });
+    const Figures markup = message[0], drawText = message[1];
     std::printf("message %ld x %ld: markup min %.4f median %.4f ms; DrawText min %.4f median %.4f ms\n", size.cx,
         size.cy, markup.min * 1e3, markup.median * 1e3, drawText.min * 1e3, drawText.median * 1e3);
 
     // Mixed markup of two sizes, measured and drawn.
-    Figures texts[2];
-    const size_t bytes[2] = { 10 * 1024, 100 * 1024 };
-    for (int i = 0; i < 2; ++i) {
-        const std::string text = MixedText(bytes[i]);
-        texts[i] = TimePerCall([&] {
-            SIZE measured {};
-            renderer.MeasureMarkup(dc, text.c_str(), measured);
-            renderer.DrawMeasuredMarkup(dc, RECT { 0, 0, 640, 480 });
-        });
-    }
+    const std::string small = MixedText(10 * 1024), large = MixedText(100 * 1024);
+    const auto render = [&](const std::string& text) {
+        SIZE measured {};
+        renderer.MeasureMarkup(dc, text.c_str(), measured);
+        renderer.DrawMeasuredMarkup(dc, RECT { 0, 0, 640, 480 });
+    };
+    const std::vector<Figures> texts = TimePerCall({ [&] { render(small); }, [&] { render(large); } });
     std::printf("mixed markup: 10 KB min %.3f median %.3f ms; 100 KB min %.3f median %.3f ms\n", texts[0].min * 1e3,
         texts[0].median * 1e3, texts[1].min * 1e3, texts[1].median * 1e3);
 
