@@ -59,8 +59,8 @@ using gdi::FillSolid;
 
 // A gradient across or down a rectangle is one line of pixels repeated: the line is built once from
 // its bands (64 per gradient, a band whose span is empty skipped). Across, the line is laid over the
-// rectangle in one fill with a pattern brush, not one fill per band per column; down, each band is
-// one fill.
+// rectangle in one fill with a pattern brush, not one fill per band per column; down, as a narrow
+// column copied across.
 class GradientLine {
 public:
     // Adds a gradient of `extent` pixels from one colour toward the other (63/64 of the way).
@@ -85,14 +85,16 @@ public:
         }
     }
 
-    void Fill(HDC hDC, const RECT& rect, bool horizontal) const
+    // `column` is kept by the caller between fills: the narrow bitmap a gradient down is copied from.
+    void Fill(HDC hDC, const RECT& rect, bool horizontal, PaletteDib& column) const
     {
         if (rect.right <= rect.left || rect.bottom <= rect.top || m_pixels.empty())
             return;
-        if (horizontal && CanUsePattern(hDC) && FillWithPattern(hDC, rect))
+        if (CanUsePattern(hDC)
+            && (horizontal ? FillWithPattern(hDC, rect) : CheaperAsColumn(rect) && FillWithColumn(hDC, rect, column)))
             return;
-        // Down the rectangle (and on targets where a pattern brush would be dithered, scaled or
-        // turned): one solid fill per band, with the DC's own brush rather than a new one each time.
+        // On targets where a copy would be dithered, scaled or turned: one solid fill per band, with
+        // the DC's own brush rather than a new one each time.
         const HGDIOBJ old = ::SelectObject(hDC, ::GetStockObject(DC_BRUSH));
         const COLORREF oldColour = ::GetDCBrushColor(hDC);
         for (const Band& band : m_bands) {
@@ -170,6 +172,36 @@ private:
         ::SetBrushOrgEx(hDC, old.x, old.y, nullptr);
         return filled;
     }
+
+    // Down the rectangle: the line as a column a few pixels wide, copied side by side. (A pattern
+    // brush of the column costs more than the fill itself on some platforms, and one fill per band
+    // is one call per row or two in a small rectangle.)
+    bool FillWithColumn(HDC hDC, const RECT& rect, PaletteDib& column) const
+    {
+        const int length = static_cast<int>(m_pixels.size());
+        const int width = std::min(kColumnWidth, static_cast<int>(rect.right - rect.left));
+        if (!column.Create(width, length, 32, false))
+            return false;
+        // Rows bottom-up: the line's first pixel is the last row.
+        BYTE* const bits = column.GetBits();
+        const size_t stride = static_cast<size_t>(column.GetStride());
+        for (int i = 0; i < length; ++i)
+            std::fill_n(reinterpret_cast<uint32_t*>(bits + static_cast<size_t>(length - 1 - i) * stride), width,
+                m_pixels[static_cast<size_t>(i)]);
+        return column.DrawAcross(hDC, rect.left, rect.top, rect.right - rect.left);
+    }
+
+    // One fill call costs about as much as filling this many pixels (measured); copying the column
+    // across costs about one more pass over the rectangle, so it pays only where the bands' calls
+    // outweigh that.
+    bool CheaperAsColumn(const RECT& rect) const
+    {
+        const int64_t area = static_cast<int64_t>(rect.right - rect.left) * (rect.bottom - rect.top);
+        return area < static_cast<int64_t>(m_bands.size()) * kPixelsPerCall;
+    }
+
+    static constexpr int kColumnWidth = 64;
+    static constexpr int64_t kPixelsPerCall = 1024;
 
     std::vector<uint32_t> m_pixels;
     std::vector<Band> m_bands;
@@ -268,12 +300,12 @@ void BuildHardBump(PaletteDib& dib, int G, NoiseRows& noise)
     }
 }
 
-// 200 diagonal scratches over a black ground, then a diagonal shade and the noise.
+// 200 diagonal scratches over a black ground (the buffer comes zeroed), then a diagonal shade and the
+// noise.
 void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
 {
     const int W = dib.GetWidth(), H = dib.GetHeight();
     const int D = 255 - 2 * G;
-    dib.Fill(0);
     // Beyond 32767 pixels the scale 32767 / size would be 0: scratches then start anywhere in the
     // first 32768 columns or rows instead of dividing by zero.
     const int xScale = std::max(1, 32767 / W);
@@ -316,7 +348,7 @@ void RixEffectPainter::DrawGradient(HDC hDC, const RECT& rect, COLORREF clrFrom,
 {
     GradientLine line;
     line.Append(bHorizontal ? rect.right - rect.left : rect.bottom - rect.top, clrFrom, clrTo);
-    line.Fill(hDC, rect, bHorizontal != FALSE);
+    line.Fill(hDC, rect, bHorizontal != FALSE, m_ColumnDib);
 }
 
 void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2,
@@ -333,19 +365,19 @@ void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORR
     case RIXFX_HGRADIENT:
     case RIXFX_VGRADIENT:
         line.Append(extent, clr1, clr3);
-        line.Fill(hDC, rect, horizontal);
+        line.Fill(hDC, rect, horizontal, m_ColumnDib);
         break;
     case RIXFX_HCGRADIENT:
     case RIXFX_VCGRADIENT:
         line.Append(extent / 2, clr1, clr3);
         line.Append(extent - extent / 2, clr3, clr1);
-        line.Fill(hDC, rect, horizontal);
+        line.Fill(hDC, rect, horizontal, m_ColumnDib);
         break;
     case RIXFX_3HGRADIENT:
     case RIXFX_3VGRADIENT:
         line.Append(extent / 2, clr1, clr2);
         line.Append(extent - extent / 2, clr2, clr3);
-        line.Fill(hDC, rect, horizontal);
+        line.Fill(hDC, rect, horizontal, m_ColumnDib);
         break;
     case RIXFX_NOISE:
     case RIXFX_DIAGSHADE:
@@ -373,7 +405,9 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     const int W = rect.right - rect.left;
     const int H = rect.bottom - rect.top;
     PaletteDib& dib = m_PatternDib;
-    if (!dib.Create(W, H, 8))
+    // Every effect but metal (which starts from black itself) writes every pixel.
+    const bool writesAll = nEffect >= RIXFX_NOISE && nEffect < RIXFX_METAL;
+    if (!dib.Create(W, H, 8, !writesAll))
         return;
 
     // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255.

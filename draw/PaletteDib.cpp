@@ -2,6 +2,7 @@
 
 #include "draw/PaletteColours.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -38,13 +39,16 @@ void PaletteDib::Release()
     m_nStride = 0;
 }
 
-BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel)
+BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel, bool zeroed)
 {
     // The same size again keeps the block, the section and the DC: only the content is discarded.
     // (A window repainted at one size would otherwise pay for fresh pages and platform objects on
     // every fill.)
     if (m_block && width == m_header.biWidth && height == m_header.biHeight && bitsPerPixel == m_header.biBitCount) {
-        std::memset(m_block.get() + sizeof(BITMAPINFOHEADER), 0, m_nBlockSize - sizeof(BITMAPINFOHEADER));
+        if (zeroed)
+            std::memset(m_block.get() + sizeof(BITMAPINFOHEADER), 0, m_nBlockSize - sizeof(BITMAPINFOHEADER));
+        else
+            std::memset(m_block.get() + sizeof(BITMAPINFOHEADER), 0, sizeof(RGBQUAD) * m_nColors);
         return m_block.get();
     }
     Release();
@@ -145,10 +149,10 @@ bool PaletteDib::MakeSection(HDC hDC)
     return true;
 }
 
-void PaletteDib::Draw(HDC hDC, int x, int y)
+bool PaletteDib::Prepare(HDC hDC)
 {
     if (!m_block || !MakeSection(hDC))
-        return;
+        return false;
     ::GdiFlush();
     const int W = m_header.biWidth, H = m_header.biHeight;
     if (m_header.biBitCount == 8) {
@@ -164,11 +168,28 @@ void PaletteDib::Draw(HDC hDC, int x, int y)
         // The section stays selected for the DC's life: selecting it anew costs as much as a good
         // part of a small copy. The DC goes before the section (see the members' order).
         if (!dc || !::SelectObject(dc, m_section.get()))
-            return;
+            return false;
         m_dc = std::move(dc);
     }
     // The colour table may have changed since the section was made from the block.
     if (m_nColors && m_header.biBitCount != 8)
         ::SetDIBColorTable(m_dc, 0, m_nColors, GetColorTable());
-    ::BitBlt(hDC, x, y, W, H, m_dc, 0, 0, SRCCOPY);
+    return true;
+}
+
+void PaletteDib::Draw(HDC hDC, int x, int y)
+{
+    if (Prepare(hDC))
+        ::BitBlt(hDC, x, y, m_header.biWidth, m_header.biHeight, m_dc, 0, 0, SRCCOPY);
+}
+
+bool PaletteDib::DrawAcross(HDC hDC, int x, int y, int width)
+{
+    if (width <= 0 || !Prepare(hDC))
+        return false;
+    const int W = m_header.biWidth, H = m_header.biHeight;
+    for (int done = 0; done < width; done += W)
+        if (!::BitBlt(hDC, x + done, y, std::min(W, width - done), H, m_dc, 0, 0, SRCCOPY))
+            return false;
+    return true;
 }

@@ -15,9 +15,10 @@ public:
     PaletteDib& operator=(const PaletteDib&) = delete;
 
     // Discards any earlier content and allocates a new block, zeroed (the same size again reuses the
-    // block, section and DC). Returns the block, or null when it cannot be allocated (or the size is
-    // empty); every other operation then does nothing.
-    BYTE* Create(int width, int height, int bitsPerPixel);
+    // block, section and DC; a caller that writes every pixel may pass zeroed = false to have the
+    // reused pixels left as they were). Returns the block, or null when it cannot be allocated (or the
+    // size is empty); every other operation then does nothing.
+    BYTE* Create(int width, int height, int bitsPerPixel, bool zeroed = true);
     // Ignored for an index at or past the colour count.
     void SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue);
     // Mixes every colour-table entry toward `color` by `percent` (low byte, at most 100).
@@ -33,6 +34,9 @@ public:
     int GetStride() const { return m_block ? m_nStride : 0; }
     // Copies the whole bitmap to (x, y).
     void Draw(HDC hDC, int x, int y);
+    // Copies the bitmap side by side from (x, y) over `width` pixels, the last copy cut to fit.
+    // False when nothing could be drawn.
+    bool DrawAcross(HDC hDC, int x, int y, int width);
 
     int GetWidth() const { return m_block ? m_header.biWidth : 0; }
     int GetHeight() const { return m_block ? m_header.biHeight : 0; }
@@ -43,6 +47,8 @@ public:
 private:
     void Release();
     bool MakeSection(HDC hDC);
+    // Brings the section up to date with the block and selects it into the DC; false on failure.
+    bool Prepare(HDC hDC);
 
     std::unique_ptr<BYTE[]> m_block;
     size_t m_nBlockSize = 0;

@@ -106,5 +106,7 @@ private:
                          BOOL bMaskIsMonochrome);
 
     PaletteDib m_PatternDib;
+    // The column a vertical gradient is copied from, kept like the pattern buffer.
+    PaletteDib m_ColumnDib;
     BOOL m_bSourceHasAlpha = FALSE;
 };

@@ -164,6 +164,26 @@ TEST(BackgroundEffects, GradientsPaintSixtyFourBandsOverExactlyTheirRectangle)
     }
 }
 
+TEST(BackgroundEffects, GradientsDownAreWholeAtEveryWidth)
+{
+    // Narrow rectangles take the column copied across (the last copy cut), wide ones one fill per
+    // band; both give every column the same bands, and the same painter moves between them.
+    const COLORREF from = RGB(250, 10, 128), to = RGB(3, 240, 129);
+    RixEffectPainter painter;
+    for (int width : { 1, 63, 64, 65, 129, 2000, 7 }) {
+        Dib dib(width + 4, 104);
+        dib.Fill(kOutside);
+        const RECT rect { 2, 2, 2 + width, 102 };
+        painter.DrawEffect(dib.dc(), RIXFX_VGRADIENT, rect, from, RGB(9, 9, 9), to, 0, 0);
+        for (int y = 0; y < dib.height(); ++y)
+            for (int x = 0; x < dib.width(); ++x) {
+                const bool inside = x >= 2 && x < 2 + width && y >= 2 && y < 102;
+                ASSERT_EQ(ColourText(inside ? GradientAt(from, to, 100, y - 2) : kOutside), ColourText(dib.Pixel(x, y)))
+                    << "width " << width << " at " << x << "," << y;
+            }
+    }
+}
+
 TEST(BackgroundEffects, SplitGradientsDrawTheirHalvesInTheRightDirections)
 {
     const COLORREF c1 = RGB(255, 0, 0), c2 = RGB(0, 255, 0), c3 = RGB(0, 0, 255);
@@ -606,8 +626,9 @@ TEST(BackgroundEffects, NothingLeaksAcrossManyFills)
             for (int effect = -1; effect <= 16; ++effect) {
                 painter.DrawEffect(dib.dc(), effect, RECT{1, 2, 49 - round % 3, 37}, RGB(1, 2, 3), RGB(90, 90, 90),
                                    RGB(250, 240, 230), round, round * 3);
-                // The pattern buffer keeps its section and DC for the next patterned fill, nothing more.
-                ASSERT_LE(gdi::LiveObjects(), withTarget + 2) << "effect " << effect;
+                // The pattern buffer and the gradient column keep their sections and DCs for the next
+                // fill, nothing more.
+                ASSERT_LE(gdi::LiveObjects(), withTarget + 4) << "effect " << effect;
             }
     }
     EXPECT_EQ(before, gdi::LiveObjects());
