@@ -1,7 +1,7 @@
 #include "RepairRun.h"
 
 #include "../repair/RepairTexts.h"
-#include "../repair/ResultRows.h"
+#include "ResultRows.h"
 #include "RepairDlg.h"
 
 #include <exception>

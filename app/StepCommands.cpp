@@ -2,7 +2,7 @@
 #include "../repair/LocationDlg.h"
 #include "../repair/NameSettingDlg.h"
 #include "../repair/RepairTexts.h"
-#include "../repair/ResultRows.h"
+#include "ResultRows.h"
 #include "../res/resource.h"
 #include "RepairDlg.h"
 #include "RepairRun.h"

@@ -8,7 +8,7 @@
 #include "../framework/Thread.h"
 #include "../repair/PathRules.h"
 #include "../repair/RepairTexts.h"
-#include "../repair/ResultRows.h"
+#include "../app/ResultRows.h"
 #include "../tests/repair/CfbWriter.h"
 #include "Seconds.h"
 
