@@ -25,6 +25,7 @@ screenshots: build
 	@scripts/screenshots.sh
 	@scripts/screenshots-gallery.sh build/tests/effect_gallery.exe effects:15-effects images:16-image-effects
 	@scripts/screenshots-gallery.sh build/tests/markup_gallery.exe sample:17-markup
+	@scripts/screenshots-gallery.sh build/tests/msgbox_gallery.exe notice:18-message-more question:19-message-question showcase:20-message-box-showcase
 
 # Figures, not tests: the batch run against plain copies of the same files, and the drawing
 # effects against a plain fill and copy of the same size.
@@ -33,6 +34,7 @@ bench: build
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/effect_bench.exe
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/header_rebuild_bench.exe
 	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/markup_bench.exe
+	@cd build/bin && TESSEL_TEST_PREFIX=1 ../../scripts/wine-run.sh ../bench/message_box_bench.exe
 
 # Redraws the pictures in res/pictures (they are committed; the build does not need this).
 pictures: setup

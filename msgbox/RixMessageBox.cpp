@@ -1,4 +1,8 @@
-#include "RixMessageBox.h"
+#include "msgbox/RixMessageBox.h"
+
+#include "msgbox/RixBoxMemory.h"
+#include "msgbox/RixBoxTexts.h"
+#include "msgbox/RixMessageBoxDialog.h"
 
 #include <string>
 
@@ -16,27 +20,32 @@ int RixMessageBox(HWND hwndOwner, LPCSTR lpszText, LPCSTR lpszCaption, DWORD dwS
 
 int RixShowMessageBox(const RixBoxParams* pParams)
 {
-    RixBoxParams params = pParams ? *pParams : RixBoxParams{};
-    HWND hwndOwner = params.hwndOwner;
-    if (!hwndOwner) {
-        hwndOwner = ::GetActiveWindow();
-        if (hwndOwner)
-            hwndOwner = ::GetLastActivePopup(hwndOwner);
+    RixBoxParams params = pParams ? *pParams : RixBoxParams {};
+    if (!params.hwndOwner) {
+        params.hwndOwner = ::GetActiveWindow();
+        if (params.hwndOwner)
+            params.hwndOwner = ::GetLastActivePopup(params.hwndOwner);
     }
-    std::string caption = params.lpszCaption ? params.lpszCaption : "";
-    if (caption.empty() && hwndOwner) {
+
+    // The caption is resolved here so that the owner's text and "Error" can stand in for it.
+    HINSTANCE hStrings = params.hStringModule ? params.hStringModule : ::GetModuleHandleA(nullptr);
+    std::string caption = RixResolveText(params.lpszCaption, hStrings, (params.dwStyle & RIXMB_NOSTRINGRES) != 0);
+    if (caption.empty() && params.hwndOwner) {
         char buffer[261] = {};
-        ::SendMessageA(hwndOwner, WM_GETTEXT, 260, reinterpret_cast<LPARAM>(buffer));
+        ::SendMessageA(params.hwndOwner, WM_GETTEXT, 260, reinterpret_cast<LPARAM>(buffer));
         caption = buffer;
     }
     if (caption.empty())
         caption = "Error";
-    // Until the formatted box draws its own bands, the platform's box shows the text and, below it,
-    // the expandable text.
-    std::string text = params.lpszText ? params.lpszText : "";
-    if (params.lpszMoreText && *params.lpszMoreText)
-        text += std::string("\r\n\r\n") + params.lpszMoreText;
-    UINT style = params.dwStyle & (MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK | MB_HELP | MB_SETFOREGROUND | MB_TOPMOST |
-                                   MB_RIGHT);
-    return ::MessageBoxA(hwndOwner, text.c_str(), caption.c_str(), style);
+    params.lpszCaption = caption.c_str();
+
+    if (RixUsesMemory(params)) {
+        if (const DWORD dwRemembered = RixReadRememberedAnswer(params))
+            return static_cast<int>(dwRemembered);
+    }
+    if (!(params.dwStyle & RIXMB_SILENT))
+        ::MessageBeep(params.dwStyle & MB_ICONMASK);
+
+    RixMessageBoxDialog box(params);
+    return box.DoModal();
 }

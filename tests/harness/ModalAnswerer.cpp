@@ -1,5 +1,6 @@
 #include "ModalAnswerer.h"
 
+#include "msgbox/RixMessageBoxDialog.h"
 #include "res/resource.h"
 
 #include <cstdio>
@@ -56,6 +57,18 @@ std::string ComboTexts(HWND hWnd)
 
 } // namespace
 
+std::string DialogTexts(HWND hWnd)
+{
+    // The formatted message box draws its text itself: its message, then its "more" text.
+    if (const RixMessageBoxDialog* pBox = RixMessageBoxDialog::FromWindow(hWnd)) {
+        std::string all = pBox->GetMessageText();
+        if (!pBox->GetMoreText().empty())
+            all += "\n" + pBox->GetMoreText();
+        return all;
+    }
+    return StaticTexts(hWnd);
+}
+
 std::string StaticTexts(HWND hWnd)
 {
     std::string all;
@@ -99,13 +112,24 @@ void ModalAnswerer::Poll()
         if (m_known.count(hWnd) || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != "#32770")
             continue;
         m_known.insert(hWnd);
-        m_seen.push_back({TextOf(hWnd), StaticTexts(hWnd), ClassOf(hWnd), ComboTexts(hWnd)});
+        m_seen.push_back({TextOf(hWnd), DialogTexts(hWnd), ClassOf(hWnd), ComboTexts(hWnd)});
         size_t index = m_seen.size() - 1;
         if (index < m_actions.size() && m_actions[index])
             m_actions[index](hWnd);
         else
-            Press(IDCANCEL)(hWnd);
+            Dismiss(hWnd);
     }
+}
+
+void ModalAnswerer::Dismiss(HWND hWnd)
+{
+    // A formatted box whose Escape does nothing (a Yes/No question) is answered with No, as a user
+    // who wants out would.
+    const RixMessageBoxDialog* pBox = RixMessageBoxDialog::FromWindow(hWnd);
+    if (pBox && !pBox->IsEscapeAllowed() && ::GetDlgItem(hWnd, IDNO))
+        Press(IDNO)(hWnd);
+    else
+        Press(IDCANCEL)(hWnd);
 }
 
 ModalAnswerer::Action ModalAnswerer::Press(int id)

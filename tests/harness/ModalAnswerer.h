@@ -12,7 +12,7 @@
 
 struct SeenDialog {
     std::string caption;
-    std::string text;  // the texts of its static controls, one per line
+    std::string text;  // the texts of its static controls, one per line (a message box: its texts)
     std::string klass; // window class
     std::string filters; // the items of its combo boxes, one per line (a file dialog's file types)
 };
@@ -21,7 +21,8 @@ class ModalAnswerer {
 public:
     using Action = std::function<void(HWND)>;
 
-    // Hands each new dialog to the next action; dialogs beyond the list are cancelled.
+    // Hands each new dialog to the next action; dialogs beyond the list are cancelled (a question
+    // that cannot be cancelled is answered No).
     explicit ModalAnswerer(std::vector<Action> actions = {});
     ~ModalAnswerer();
     ModalAnswerer(const ModalAnswerer&) = delete;
@@ -41,6 +42,7 @@ public:
     static Action BrowseTo(const std::string& folder);
 
 private:
+    static void Dismiss(HWND hWnd);
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
     void Poll();
 
@@ -53,3 +55,5 @@ private:
 
 // The texts of a window's static children, one per line.
 std::string StaticTexts(HWND hWnd);
+// What a dialog says: a formatted message box's message and "more" texts, else its static texts.
+std::string DialogTexts(HWND hWnd);

@@ -1,0 +1,132 @@
+#include "BoxRun.h"
+
+#include "ModalAnswerer.h"
+
+#include <cstddef>
+
+namespace {
+
+constexpr UINT_PTR kFallbackTimer = 0x7177;
+
+void CALLBACK EndForgottenBox(HWND hBox, UINT, UINT_PTR id, DWORD)
+{
+    ::KillTimer(hBox, id);
+    ::EndDialog(hBox, -99);
+}
+
+} // namespace
+
+BoxRun ShowBox(const RixBoxParams& params, const BoxInspector& inspect)
+{
+    // Only ticks the test sends count.
+    RixMessageBoxDialog::SetTimerPeriod(0x7FFFFFFF);
+    BoxRun run;
+    ModalAnswerer answer({ [&](HWND hBox) {
+        RixMessageBoxDialog* pBox = RixMessageBoxDialog::FromWindow(hBox);
+        if (!pBox) {
+            ::EndDialog(hBox, -98);
+            return;
+        }
+        ::SetTimer(hBox, kFallbackTimer, 10000, &EndForgottenBox);
+        inspect(hBox, *pBox);
+    } });
+    run.result = RixShowMessageBox(&params);
+    run.shown = static_cast<int>(answer.Count());
+    return run;
+}
+
+HWND Button(HWND hBox, int id)
+{
+    return ::GetDlgItem(hBox, id);
+}
+
+std::string WindowText(HWND hWnd)
+{
+    char text[1024] = {};
+    ::GetWindowTextA(hWnd, text, sizeof(text));
+    return text;
+}
+
+bool Ended(HWND hBox)
+{
+    return !::IsWindow(hBox) || !::IsWindowVisible(hBox);
+}
+
+bool PressKey(HWND hBox, UINT vk)
+{
+    MSG msg = {};
+    msg.hwnd = ::GetFocus() ? ::GetFocus() : hBox;
+    msg.message = WM_KEYDOWN;
+    msg.wParam = vk;
+    ::IsDialogMessageA(hBox, &msg);
+    return Ended(hBox);
+}
+
+bool CloseBox(HWND hBox)
+{
+    ::SendMessageA(hBox, WM_CLOSE, 0, 0);
+    MSG msg;
+    while (::PeekMessageA(&msg, hBox, WM_COMMAND, WM_COMMAND, PM_REMOVE))
+        ::DispatchMessageA(&msg);
+    return Ended(hBox);
+}
+
+void Click(HWND hButton)
+{
+    ::SendMessageA(hButton, BM_CLICK, 0, 0);
+}
+
+void Tick(HWND hBox)
+{
+    ::SendMessageA(hBox, WM_TIMER, RIXBOX_TIMER_ID, 0);
+}
+
+bool CloseGreyed(HWND hBox)
+{
+    return (::GetMenuState(::GetSystemMenu(hBox, FALSE), SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) != 0;
+}
+
+LOGFONTA MessageFont()
+{
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = offsetof(NONCLIENTMETRICSA, iPaddedBorderWidth);
+    ::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0);
+    return metrics.lfMessageFont;
+}
+
+SIZE MeasureWithMessageFont(const std::string& markup)
+{
+    LOGFONTA lf = MessageFont();
+    gdi::Font font(::CreateFontIndirectA(&lf));
+    gdi::WindowDC screen(nullptr);
+    gdi::SelectGuard select(screen, font.get());
+    RixMarkupRenderer renderer;
+    SIZE size = { 0, 0 };
+    renderer.MeasureMarkup(screen, markup.c_str(), size);
+    return size;
+}
+
+SIZE TextExtentWithMessageFont(const std::string& text)
+{
+    LOGFONTA lf = MessageFont();
+    gdi::Font font(::CreateFontIndirectA(&lf));
+    gdi::WindowDC screen(nullptr);
+    gdi::SelectGuard select(screen, font.get());
+    SIZE size = { 0, 0 };
+    ::GetTextExtentPoint32A(screen, text.c_str(), static_cast<int>(text.size()), &size);
+    return size;
+}
+
+RixBoxParams MainWindowParams(const char* more)
+{
+    RixBoxParams params;
+    params.bkBox.nEffect = RIX_EFFECT_VBUMP;
+    params.bkBox.crColor1 = 0x0086FDF7;
+    params.bkBox.crColor2 = 0x00FFFFFF;
+    params.bkBox.crColor3 = 0x0086FDF7;
+    params.nButtonAlign = 2;
+    params.lpszMoreText = more;
+    params.dwStyle = MB_ICONINFORMATION | RIXMB_SILENT;
+    params.lpszCaption = "Calvera Tessel for Excel";
+    return params;
+}
