@@ -2,6 +2,7 @@
 // shell does not know through the command registered for web pages.
 #include "Dib.h"
 #include "Pump.h"
+#include "Registry.h"
 #include "TempFolder.h"
 #include "markup/RixMarkupRenderer.h"
 
@@ -178,9 +179,9 @@ public:
     explicit PageHandler(const std::string& command)
     {
         for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
-            m_old.push_back(Get(root, "Software\\Classes\\.htm"));
-            Set(root, "Software\\Classes\\.htm", "TesselTestPage");
-            Set(root, "Software\\Classes\\TesselTestPage\\shell\\open\\command", command);
+            m_old.push_back(GetDefaultValue(root, kPage));
+            SetDefaultValue(root, kPage, "TesselTestPage");
+            SetDefaultValue(root, "Software\\Classes\\TesselTestPage\\shell\\open\\command", command);
         }
     }
     ~PageHandler()
@@ -188,32 +189,17 @@ public:
         int i = 0;
         for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
             ::RegDeleteTreeA(root, "Software\\Classes\\TesselTestPage");
-            if (m_old[i].first)
-                Set(root, "Software\\Classes\\.htm", m_old[i].second);
+            if (m_old[i])
+                SetDefaultValue(root, kPage, *m_old[i]);
             else
-                ::RegDeleteTreeA(root, "Software\\Classes\\.htm");
+                ::RegDeleteTreeA(root, kPage);
             i++;
         }
     }
 
 private:
-    static std::pair<bool, std::string> Get(HKEY root, const char* key)
-    {
-        char value[1024] = {};
-        LONG size = sizeof value;
-        const bool had = ::RegQueryValueA(root, key, value, &size) == ERROR_SUCCESS;
-        return { had, value };
-    }
-    static void Set(HKEY root, const char* key, const std::string& value)
-    {
-        HKEY hKey = nullptr;
-        if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
-            return;
-        ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-            static_cast<DWORD>(value.size() + 1));
-        ::RegCloseKey(hKey);
-    }
-    std::vector<std::pair<bool, std::string>> m_old;
+    static constexpr const char* kPage = "Software\\Classes\\.htm";
+    std::vector<std::optional<std::string>> m_old;
 };
 
 } // namespace
