@@ -295,13 +295,6 @@ int RixMarkupRenderer::DrawPiece(std::string_view piece, int nWidth, int nTop, i
     return drawn.cx;
 }
 
-void RixMarkupRenderer::RecordHotArea(const RECT& rect)
-{
-    if (m_Style.nLinkKind == RIXLINK_NONE)
-        return;
-    m_HotAreas.push_back(HotArea { rect, m_Style.nLinkKind, m_nLinkCounter, m_Style.strLinkText });
-}
-
 int RixMarkupRenderer::ReadCount(std::string_view params) const
 {
     // "br=3": the parameter text is "=3"; with a blank instead of "=" there is no count.

@@ -10,9 +10,14 @@ RixMarkupRenderer::RixMarkupRenderer()
     , m_crDisabledText(::GetSysColor(COLOR_BTNSHADOW))
 {
     m_StyleSheet.Load(nullptr);
+    LoadHandCursor();
 }
 
-RixMarkupRenderer::~RixMarkupRenderer() = default;
+RixMarkupRenderer::~RixMarkupRenderer()
+{
+    if (m_hLinkCursor)
+        ::DestroyCursor(m_hLinkCursor);
+}
 
 COLORREF RixMarkupRenderer::LookUpColour(std::string_view name, COLORREF fallback) const
 {

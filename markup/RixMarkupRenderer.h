@@ -63,6 +63,22 @@ public:
 
     RixEffectPainter& GetEffectPainter() { return m_EffectPainter; }
 
+    // Links.
+    // Where hover changes are reported: SendMessage(window, message, link index or -2, parameter).
+    void SetHoverTarget(HWND hWnd, UINT nMessage, LPARAM lParam);
+    // Where "msg" links go: SendMessage(window, message, address of the link text, parameter).
+    void SetMessageLinkTarget(HWND hWnd, UINT nMessage, LPARAM lParam);
+    // The mouse at a point of the last drawing; true when the hand cursor was set.
+    bool OnLinkHover(POINT point);
+    // A click at a point of the last drawing: follows the link there.
+    void OnLinkClick(POINT point);
+    // Opens a target with the shell, else with the command registered for web pages; the platform's result.
+    INT_PTR ExecuteLink(const char* pszTarget, int nShowCmd);
+    // Takes the cursor over (it is destroyed with the renderer); null loads the hand cursor again.
+    void SetLinkCursor(HCURSOR hCursor);
+    HCURSOR GetLinkCursor() const { return m_hLinkCursor; }
+    int GetHoverLink() const { return m_nHoverLink; }
+
     // Replaces the style sheet; null loads the default sheet.
     void LoadStyleSheet(const char* pszText)
     {
@@ -127,6 +143,8 @@ private:
     void LayoutString(std::string_view params);
     void LayoutImage(RixTag tag, std::string_view params);
     void RecordHotArea(const RECT& rect);
+    const HotArea* HotAreaAt(POINT point) const;
+    void LoadHandCursor();
 
     // Tags.
     void ActOnTag(std::string_view tagText);
@@ -151,6 +169,13 @@ private:
     bool m_bConvertNewlines = true;
     RixShadowSettings m_Shadow;
     int m_nHoverLink = -2;
+    HWND m_hHoverWnd = nullptr;
+    UINT m_nHoverMessage = 0;
+    LPARAM m_lHoverParam = 0;
+    HWND m_hLinkWnd = nullptr;
+    UINT m_nLinkMessage = 0;
+    LPARAM m_lLinkParam = 0;
+    HCURSOR m_hLinkCursor = nullptr;
 
     // Per pass.
     std::string m_strText;

@@ -2,6 +2,7 @@
 // bar, help, the About box, live update and exit.
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
+#include "Registry.h"
 #include "TempFolder.h"
 #include "menu/PictureMenu.h"
 #include "res/resource.h"
@@ -177,35 +178,21 @@ namespace {
 class HttpsHandler {
 public:
     explicit HttpsHandler(const std::string& command)
+        : m_old(GetDefaultValue(HKEY_LOCAL_MACHINE, kKey))
     {
-        char old[1024] = {};
-        LONG size = sizeof(old);
-        m_hadOld = ::RegQueryValueA(HKEY_LOCAL_MACHINE, kMachineKey, old, &size) == ERROR_SUCCESS;
-        m_old = old;
-        Set(HKEY_LOCAL_MACHINE, kMachineKey, command);
-        Set(HKEY_CURRENT_USER, kUserKey, command);
+        SetDefaultValue(HKEY_LOCAL_MACHINE, kKey, command);
+        SetDefaultValue(HKEY_CURRENT_USER, kKey, command);
     }
     ~HttpsHandler()
     {
         ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\https");
-        if (m_hadOld)
-            Set(HKEY_LOCAL_MACHINE, kMachineKey, m_old);
+        if (m_old)
+            SetDefaultValue(HKEY_LOCAL_MACHINE, kKey, *m_old);
     }
 
 private:
-    static void Set(HKEY root, const char* key, const std::string& value)
-    {
-        HKEY hKey = nullptr;
-        if (::RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
-            return;
-        ::RegSetValueExA(hKey, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                         static_cast<DWORD>(value.size() + 1));
-        ::RegCloseKey(hKey);
-    }
-    static constexpr const char* kMachineKey = "Software\\Classes\\https\\shell\\open\\command";
-    static constexpr const char* kUserKey = "Software\\Classes\\https\\shell\\open\\command";
-    bool m_hadOld = false;
-    std::string m_old;
+    static constexpr const char* kKey = "Software\\Classes\\https\\shell\\open\\command";
+    std::optional<std::string> m_old;
 };
 
 } // namespace
@@ -217,7 +204,7 @@ TEST_F(Commands, PictureLinkOpensTheHomePageWithTheShell)
                             browser.File("browser.exe").c_str(), FALSE));
     std::string args;
     {
-        HttpsHandler handler("\"" + browser.File("browser.exe") + "\" \"%1\"");
+        HttpsHandler handler(std::string("\"").append(browser.File("browser.exe")).append("\" \"%1\""));
         ModalAnswerer answer;
         Command(IDC_HOME_LINK);
         Pump(100);
@@ -235,7 +222,7 @@ TEST_F(Commands, OneClickAndOneDoubleClickOnThePictureLinkOpenOnePageEach)
     TempFolder browser;
     ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(),
                             browser.File("browser.exe").c_str(), FALSE));
-    HttpsHandler handler("\"" + browser.File("browser.exe") + "\" \"%1\"");
+    HttpsHandler handler(std::string("\"").append(browser.File("browser.exe")).append("\" \"%1\""));
     ModalAnswerer answer;
     HWND hLink = Item(IDC_HOME_LINK);
     auto pages = [&] {

@@ -1,0 +1,244 @@
+// Links through a real host window: hover notifications, the cursor, clicks, and opening a target the
+// shell does not know through the command registered for web pages.
+#include "Dib.h"
+#include "Pump.h"
+#include "Registry.h"
+#include "TempFolder.h"
+#include "markup/RixMarkupRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr UINT kHoverMessage = WM_APP + 7;
+constexpr UINT kLinkMessage = WM_APP + 8;
+
+// A window that writes down the link messages it receives.
+class Host {
+public:
+    struct Received {
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+        std::string text;
+    };
+
+    Host()
+    {
+        WNDCLASSA wc {};
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = ::GetModuleHandleA(nullptr);
+        wc.lpszClassName = "TesselLinkHost";
+        ::RegisterClassA(&wc);
+        m_hWnd = ::CreateWindowA("TesselLinkHost", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~Host() { ::DestroyWindow(m_hWnd); }
+    HWND hwnd() const { return m_hWnd; }
+    std::vector<Received> received;
+
+private:
+    static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* pHost = reinterpret_cast<Host*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+        if (pHost && (message == kHoverMessage || message == kLinkMessage)) {
+            pHost->received.push_back(
+                { message, wParam, lParam, message == kLinkMessage ? reinterpret_cast<const char*>(wParam) : "" });
+            return 0;
+        }
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    }
+    HWND m_hWnd;
+};
+
+struct Drawn {
+    Dib dib { 400, 60 };
+    RixMarkupRenderer renderer;
+    explicit Drawn(const char* text) { Draw(text); }
+    void Draw(const char* text)
+    {
+        dib.Fill(RGB(255, 255, 255));
+        SIZE size {};
+        renderer.MeasureMarkup(dib.dc(), text, size);
+        renderer.DrawMeasuredMarkup(dib.dc(), RECT { 0, 0, size.cx, size.cy });
+    }
+    int CountColour(const RECT& r, COLORREF colour) const
+    {
+        int count = 0;
+        for (int y = r.top; y <= r.bottom; y++)
+            for (int x = r.left; x <= r.right; x++)
+                count += dib.Pixel(x, y) == colour;
+        return count;
+    }
+};
+
+const char kTwoLinks[] = "<a href=\"http://x/\">one</a> plain <a msg=\"m\">two <b>bold</b></a> <a>none</a>";
+
+POINT Inside(const HotArea& area)
+{
+    return POINT { area.rect.left + 1, area.rect.top + 1 };
+}
+
+} // namespace
+
+TEST(MarkupLinks, HoverNotifiesOncePerChangeAndMinusTwoOnLeaving)
+{
+    Host host;
+    Drawn drawn(kTwoLinks);
+    RixMarkupRenderer& renderer = drawn.renderer;
+    renderer.SetHoverTarget(host.hwnd(), kHoverMessage, 77);
+    const std::vector<HotArea> areas = renderer.GetHotAreas();
+    ASSERT_EQ(areas.size(), 4u) << "one, two, bold and none";
+    EXPECT_EQ(areas[1].nLinkIndex, 1);
+    EXPECT_EQ(areas[2].nLinkIndex, 1) << "pieces of one link share its index";
+
+    const POINT outside { 399, 59 };
+    const std::vector<std::pair<POINT, int>> moves = {
+        { Inside(areas[0]), 0 },
+        { Inside(areas[0]), -99 },
+        { Inside(areas[1]), 1 },
+        { Inside(areas[2]), -99 },
+        { outside, -2 },
+        { outside, -99 },
+        { Inside(areas[3]), 2 },
+    };
+    for (const auto& [point, expected] : moves) {
+        host.received.clear();
+        renderer.OnLinkHover(point);
+        if (expected == -99) {
+            EXPECT_TRUE(host.received.empty()) << point.x;
+        } else {
+            ASSERT_EQ(host.received.size(), 1u) << point.x;
+            EXPECT_EQ(static_cast<int>(host.received[0].wParam), expected);
+            EXPECT_EQ(host.received[0].lParam, 77);
+            EXPECT_EQ(renderer.GetHoverLink(), expected);
+        }
+    }
+
+    // Without a window nothing is sent, whatever message was given.
+    renderer.SetHoverTarget(nullptr, kHoverMessage, 77);
+    host.received.clear();
+    renderer.OnLinkHover(Inside(areas[0]));
+    EXPECT_TRUE(host.received.empty());
+}
+
+TEST(MarkupLinks, EdgesAreInsideAndTheHandCursorOnlyOverATarget)
+{
+    Drawn drawn(kTwoLinks);
+    RixMarkupRenderer& renderer = drawn.renderer;
+    HCURSOR hHand = static_cast<HCURSOR>(::CopyImage(::LoadCursorA(nullptr, IDC_HAND), IMAGE_CURSOR, 0, 0, 0));
+    renderer.SetLinkCursor(hHand);
+    renderer.SetLinkCursor(hHand); // the same cursor again must not destroy it
+    ASSERT_EQ(renderer.GetLinkCursor(), hHand);
+    const HotArea area = renderer.GetHotAreas()[0];
+
+    ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_TRUE(renderer.OnLinkHover(POINT { area.rect.right, area.rect.bottom }));
+    EXPECT_EQ(::GetCursor(), hHand);
+    EXPECT_EQ(renderer.GetHoverLink(), 0);
+    EXPECT_FALSE(renderer.OnLinkHover(POINT { area.rect.right + 1, area.rect.bottom }))
+        << "one past the right edge: the plain text";
+    EXPECT_FALSE(renderer.OnLinkHover(Inside(renderer.GetHotAreas()[3]))) << "a link with no target";
+}
+
+TEST(MarkupLinks, TheHoveredLinkIsDrawnInItsHoverStyle)
+{
+    Drawn drawn(kTwoLinks);
+    const std::vector<HotArea> areas = drawn.renderer.GetHotAreas();
+    const int before0 = drawn.CountColour(areas[0].rect, RGB(0, 0, 255));
+    const int before1 = drawn.CountColour(areas[1].rect, RGB(0, 0, 255));
+    drawn.renderer.OnLinkHover(Inside(areas[0]));
+    drawn.Draw(kTwoLinks);
+    EXPECT_GT(drawn.CountColour(areas[0].rect, RGB(0, 0, 255)), before0) << "underlined while hovered";
+    EXPECT_EQ(drawn.CountColour(areas[1].rect, RGB(0, 0, 255)), before1);
+}
+
+TEST(MarkupLinks, ClickingAMessageLinkSendsItsText)
+{
+    Host host;
+    Drawn drawn(kTwoLinks);
+    drawn.renderer.SetMessageLinkTarget(host.hwnd(), kLinkMessage, 5);
+    const std::vector<HotArea> areas = drawn.renderer.GetHotAreas();
+    drawn.renderer.OnLinkClick(Inside(areas[2]));
+    ASSERT_EQ(host.received.size(), 1u);
+    EXPECT_EQ(host.received[0].text, "m");
+    EXPECT_EQ(host.received[0].lParam, 5);
+    drawn.renderer.OnLinkClick(Inside(areas[3]));
+    drawn.renderer.OnLinkClick(POINT { 399, 59 });
+    EXPECT_EQ(host.received.size(), 1u) << "no target, or no link: nothing";
+}
+
+namespace {
+
+// Points ".htm" at a page class of the test's own, for the user and for the machine, and puts back
+// what was there.
+class PageHandler {
+public:
+    explicit PageHandler(const std::string& command)
+    {
+        for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
+            m_old.push_back(GetDefaultValue(root, kPage));
+            SetDefaultValue(root, kPage, "TesselTestPage");
+            SetDefaultValue(root, "Software\\Classes\\TesselTestPage\\shell\\open\\command", command);
+        }
+    }
+    ~PageHandler()
+    {
+        int i = 0;
+        for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
+            ::RegDeleteTreeA(root, "Software\\Classes\\TesselTestPage");
+            if (m_old[i])
+                SetDefaultValue(root, kPage, *m_old[i]);
+            else
+                ::RegDeleteTreeA(root, kPage);
+            i++;
+        }
+    }
+
+private:
+    static constexpr const char* kPage = "Software\\Classes\\.htm";
+    std::vector<std::optional<std::string>> m_old;
+};
+
+} // namespace
+
+TEST(MarkupLinks, ATargetTheShellCannotOpenGoesToThePageProgramAsOneArgument)
+{
+    TempFolder folder;
+    const std::string browser = folder.File("browser.exe");
+    ASSERT_TRUE(
+        ::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(), browser.c_str(), FALSE));
+    const std::string longFlag = "--" + std::string(600, 'f');
+    struct Case {
+        std::string command;
+        std::string target;
+        std::string expected; // arguments the page program got; "" when it must not start
+    };
+    const std::vector<Case> cases = {
+        { "\"" + browser + "\" \"%1\"", "tesselnosuch:a b", "tesselnosuch:a b\n" },
+        { "\"" + browser + "\" %1 --after", "tesselnosuch:c", "tesselnosuch:c\n" },
+        { "\"" + browser + "\"", "tesselnosuch:d", "tesselnosuch:d\n" },
+        // Longer than any fixed buffer the command could have been cut to.
+        { "\"" + browser + "\" " + longFlag + " \"%1\"", "tesselnosuch:e", longFlag + "\ntesselnosuch:e\n" },
+        // A quote in the target would end its argument and start others.
+        { "\"" + browser + "\" \"%1\"", "tesselnosuch:\" --evil \"", "" },
+    };
+    RixMarkupRenderer renderer;
+    for (const Case& test : cases) {
+        ::DeleteFileA(folder.File("liveupdate-args.txt").c_str());
+        PageHandler handler(test.command);
+        const INT_PTR result = renderer.ExecuteLink(test.target.c_str(), SW_HIDE);
+        std::string args;
+        if (!test.expected.empty()) {
+            EXPECT_GT(result, 31) << test.target;
+            PumpUntil([&] { return !(args = ReadWholeFile(folder.File("liveupdate-args.txt"))).empty(); }, 10000);
+        } else {
+            EXPECT_LE(result, 32) << "the shell's own failure comes back";
+            PumpFor(500);
+            args = ReadWholeFile(folder.File("liveupdate-args.txt"));
+        }
+        EXPECT_EQ(args, test.expected) << test.command;
+    }
+}
