@@ -2,7 +2,6 @@
 
 #include "msgbox/RixBoxButtons.h"
 #include "msgbox/RixBoxLayout.h"
-#include "msgbox/RixBoxLinks.h"
 #include "msgbox/RixBoxMemory.h"
 #include "msgbox/RixBoxTexts.h"
 
@@ -189,7 +188,7 @@ void RixMessageBoxDialog::OnInitDialog()
         m_nRemaining = m_Params.nAutoCloseSeconds;
 
     for (RixMarkupRenderer* pRenderer : { &m_HeaderRenderer, &m_TextRenderer, &m_MoreRenderer })
-        RixBoxSetHoverTarget(*pRenderer, m_hWnd, WM_RIXREDRAW, 0);
+        pRenderer->SetHoverTarget(m_hWnd, WM_RIXREDRAW, 0);
 
     m_strMarkup = m_strText;
     if (m_Params.dwStyle & MB_RIGHT)
@@ -386,7 +385,7 @@ BOOL RixMessageBoxDialog::OnSetCursor()
     const std::pair<RixMarkupRenderer*, int> bands[] = { { &m_HeaderRenderer, m_nHeaderHeight },
         { &m_TextRenderer, m_nMessageHeight }, { &m_MoreRenderer, m_nMoreHeight } };
     for (const auto& [pRenderer, nHeight] : bands)
-        if (nHeight != 0 && RixBoxLinkHover(*pRenderer, point))
+        if (nHeight != 0 && pRenderer->OnLinkHover(point))
             return TRUE;
     return FALSE;
 }
@@ -397,7 +396,7 @@ void RixMessageBoxDialog::OnLButtonDown(POINT point)
         { &m_TextRenderer, m_nMessageHeight }, { &m_MoreRenderer, m_nMoreHeight } };
     for (const auto& [pRenderer, nHeight] : bands)
         if (nHeight != 0)
-            RixBoxLinkClick(*pRenderer, point);
+            pRenderer->OnLinkClick(point);
 }
 
 void RixMessageBoxDialog::DestroyControls()

@@ -50,6 +50,7 @@ public:
     // The buttons in creation order: (id, window).
     const std::vector<std::pair<int, HWND>>& GetButtons() const { return m_Buttons; }
     int GetDefaultIndex() const { return m_nDefaultIndex; }
+    const RixMarkupRenderer& GetTextRenderer() const { return m_TextRenderer; }
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM lParam);

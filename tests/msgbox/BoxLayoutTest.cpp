@@ -329,3 +329,35 @@ TEST(BoxLayout, IconsStandBesideTheTextInATable)
         PressKey(hBox, VK_ESCAPE);
     });
 }
+
+TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
+{
+    RixBoxParams params = Params(MB_OK, "See <a href=\"http://calvera-tessel.example/\">the home page</a> for help");
+    params.bkBox.nEffect = 0;
+    params.bkBox.crColor1 = RGB(255, 255, 255);
+    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        ::UpdateWindow(hBox);
+        ASSERT_FALSE(box.GetTextRenderer().GetHotAreas().empty());
+        const RECT link = box.GetTextRenderer().GetHotAreas().front().rect;
+        const COLORREF mark = RGB(1, 2, 3);
+        auto markAndHover = [&](POINT client) {
+            {
+                gdi::WindowDC dc(hBox);
+                gdi::FillSolid(dc, {0, 0, 3, 3}, mark);
+            }
+            POINT screen = client;
+            ::ClientToScreen(hBox, &screen);
+            ::SetCursorPos(screen.x, screen.y);
+            ::SendMessageA(hBox, WM_SETCURSOR, reinterpret_cast<WPARAM>(hBox), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+            gdi::WindowDC dc(hBox);
+            return ::GetPixel(dc, 1, 1) != mark;
+        };
+        EXPECT_TRUE(markAndHover({(link.left + link.right) / 2, (link.top + link.bottom) / 2})) << "entering";
+        EXPECT_FALSE(markAndHover({(link.left + link.right) / 2 + 1, (link.top + link.bottom) / 2})) << "staying";
+        EXPECT_TRUE(markAndHover({2, 2})) << "leaving";
+        // A click beside the link does nothing.
+        ::SendMessageA(hBox, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+        EXPECT_FALSE(Ended(hBox));
+        PressKey(hBox, VK_ESCAPE);
+    });
+}
