@@ -29,35 +29,47 @@ BOOL CALLBACK FindPending(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-// After each paint of a dialog or one of its controls: once nothing of the dialog waits for a paint
-// any more, the box is on the screen whole; note the time and close it.
-LRESULT CALLBACK AfterMessage(int nCode, WPARAM wParam, LPARAM lParam)
+constexpr WPARAM kPaintMarker = 0xBE7C;
+
+// Paint messages are dispatched, so no hook sees them return. Instead a marker is posted whenever a
+// paint message is taken; posted messages come before further paints, so when a marker is taken the
+// paint before it is done. Once nothing of the dialog waits for a paint any more, the box is on the
+// screen whole: note the time and close it.
+LRESULT CALLBACK OnGetMessage(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    const auto* msg = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
-    if (nCode == HC_ACTION && msg->message == WM_PAINT && g_painted == 0) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (nCode == HC_ACTION && wParam == PM_REMOVE && msg->hwnd && g_painted == 0) {
         HWND hDialog = ::GetAncestor(msg->hwnd, GA_ROOT);
-        char klass[16] = {};
-        ::GetClassNameA(hDialog, klass, sizeof(klass));
-        if (lstrcmpA(klass, "#32770") == 0 && ::IsWindowVisible(hDialog)) {
+        if (msg->message == WM_PAINT) {
+            ::PostMessageA(hDialog, WM_NULL, kPaintMarker, 0);
+        } else if (msg->message == WM_NULL && msg->wParam == kPaintMarker && ::IsWindowVisible(hDialog)) {
             bool bPending = ::GetUpdateRect(hDialog, nullptr, FALSE) != FALSE;
             if (!bPending)
                 ::EnumChildWindows(hDialog, &FindPending, reinterpret_cast<LPARAM>(&bPending));
             if (!bPending) {
                 g_painted = Seconds();
-                ::PostMessageA(hDialog, WM_KEYDOWN, VK_ESCAPE, 0);
-                ::PostMessageA(hDialog, WM_COMMAND, IDOK, 0);
+                ::PostMessageA(hDialog, WM_COMMAND, IDCANCEL, 0);
             }
         }
     }
     return ::CallNextHookEx(g_hHook, nCode, wParam, lParam);
 }
 
+// A box that never reports its paint is ended, so that the benchmark cannot hang.
+void CALLBACK EndStuckBox(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (HWND hBox = ::GetActiveWindow())
+        ::EndDialog(hBox, IDCANCEL);
+}
+
 template <class Show> double TimeToFirstPaint(Show show)
 {
     g_painted = 0;
+    const UINT_PTR watchdog = ::SetTimer(nullptr, 0, 5000, &EndStuckBox);
     g_start = Seconds();
     show();
-    return (g_painted - g_start) * 1000.0;
+    ::KillTimer(nullptr, watchdog);
+    return g_painted > 0 ? (g_painted - g_start) * 1000.0 : 5000.0;
 }
 
 double Median(std::vector<double> values)
@@ -70,7 +82,7 @@ double Median(std::vector<double> values)
 
 int main()
 {
-    g_hHook = ::SetWindowsHookExA(WH_CALLWNDPROCRET, &AfterMessage, nullptr, ::GetCurrentThreadId());
+    g_hHook = ::SetWindowsHookExA(WH_GETMESSAGE, &OnGetMessage, nullptr, ::GetCurrentThreadId());
     RixBoxParams params;
     params.bkBox.nEffect = RIX_EFFECT_VBUMP;
     params.bkBox.crColor1 = 0x0086FDF7;
@@ -78,7 +90,7 @@ int main()
     params.bkBox.crColor3 = 0x0086FDF7;
     params.nButtonAlign = 2;
     params.lpszMoreText = kMore;
-    const DWORD dwStyle = MB_ICONINFORMATION | RIXMB_SILENT;
+    const DWORD dwStyle = MB_ICONINFORMATION;
     const std::string platformText = std::string(kText) + "\r\n\r\n" + kMore;
 
     auto ours = [&] { RixMessageBox(nullptr, kText, "Calvera Tessel for Excel", dwStyle, &params); };
