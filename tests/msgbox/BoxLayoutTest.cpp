@@ -343,7 +343,7 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
         auto markAndHover = [&](POINT client) {
             {
                 gdi::WindowDC dc(hBox);
-                gdi::FillSolid(dc, {0, 0, 3, 3}, mark);
+                gdi::FillSolid(dc, { 0, 0, 3, 3 }, mark);
             }
             POINT screen = client;
             ::ClientToScreen(hBox, &screen);
@@ -352,9 +352,9 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
             gdi::WindowDC dc(hBox);
             return ::GetPixel(dc, 1, 1) != mark;
         };
-        EXPECT_TRUE(markAndHover({(link.left + link.right) / 2, (link.top + link.bottom) / 2})) << "entering";
-        EXPECT_FALSE(markAndHover({(link.left + link.right) / 2 + 1, (link.top + link.bottom) / 2})) << "staying";
-        EXPECT_TRUE(markAndHover({2, 2})) << "leaving";
+        EXPECT_TRUE(markAndHover({ (link.left + link.right) / 2, (link.top + link.bottom) / 2 })) << "entering";
+        EXPECT_FALSE(markAndHover({ (link.left + link.right) / 2 + 1, (link.top + link.bottom) / 2 })) << "staying";
+        EXPECT_TRUE(markAndHover({ 2, 2 })) << "leaving";
         // A click beside the link does nothing.
         ::SendMessageA(hBox, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         EXPECT_FALSE(Ended(hBox));
