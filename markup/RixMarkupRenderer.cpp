@@ -158,7 +158,9 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     if (bMeasuring) {
         m_HotAreas.clear();
         m_Lines.clear();
+        m_Tables.clear();
     }
+    m_nTableDepth = 0;
     m_nLineCounter = 0;
     m_nLinkCounter = m_nTableCounter = m_nStripCounter = -1;
     m_StyleStack.clear();
@@ -190,7 +192,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     ::SetTextAlign(m_hDC, TA_LEFT | TA_TOP | TA_NOUPDATECP);
     SelectStyleFont();
 
-    const SIZE size = LayoutParagraph(m_strText, rect);
+    const SIZE size = LayoutBlocks(m_strText, rect);
 
     ::SetTextJustification(m_hDC, 0, 0);
     ::SetTextAlign(m_hDC, oldTextAlign);
