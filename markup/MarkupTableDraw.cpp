@@ -116,6 +116,8 @@ void RixMarkupRenderer::DrawTableDecoration(const RECT& rect, const TextStyle& s
 
 void RixMarkupRenderer::DrawTableFill(const RECT& rect, const TextStyle& style)
 {
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return;
     RECT area = rect;
     const long long pixels = (static_cast<long long>(rect.right) - rect.left) * (rect.bottom - rect.top);
     if (pixels > kMaxFillPixels) {
