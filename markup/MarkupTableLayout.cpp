@@ -301,6 +301,10 @@ void RixMarkupRenderer::LayoutTableCell(std::string_view text, const RECT& rect,
             RixEffectPainter::DrawBorder(m_hDC, rect, dark, light, m_Style.nBorderStyle, 1);
         RECT inner { ClampCoordinate(rect.left + inset), ClampCoordinate(rect.top + inset),
             ClampCoordinate(rect.right - inset), ClampCoordinate(rect.bottom - inset) };
+        // Wrapped text must break where it broke when measured, or the lines recorded then no longer
+        // match: in a column widened by another cell, content keeps the width its cell asked for.
+        if (m_nWrapWidth != 0 && width > 0)
+            inner.right = std::min<LONG>(inner.right, ClampCoordinate(static_cast<long long>(inner.left) + width));
         if (m_Style.nVertAlign == RIXVALIGN_CENTER)
             inner.top = ClampCoordinate(
                 inner.top + (static_cast<long long>(inner.bottom) - inner.top - cell.nContentHeight) / 2);

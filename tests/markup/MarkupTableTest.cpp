@@ -234,6 +234,25 @@ TEST_F(TableFixture, NestedTablesStretchIntoTheirCellAndValignPlacesContent)
     EXPECT_EQ(Table(1).columnWidths, std::vector<int> { 100 });
 }
 
+TEST_F(TableFixture, WrappedCellTextBreaksAsMeasuredInAWiderColumn)
+{
+    renderer.SetWrapWidth(300);
+    Render("<table><tr><td width=60>aaa bbb ccc ddd</td></tr></table>after");
+    const int rows = Table(0).rowHeights[0];
+    ASSERT_GT(rows, 2 * LineHeight()) << "the text wraps in 60 pixels";
+    Dib narrow(kWidth, kHeight);
+    ::BitBlt(narrow.dc(), 0, 0, kWidth, kHeight, actual.dc(), 0, 0, SRCCOPY);
+
+    // The second row widens the column; the first cell's lines stay as they were.
+    Render("<table><tr><td width=60>aaa bbb ccc ddd</td></tr><tr><td width=200></td></tr></table>after");
+    EXPECT_EQ(Table(0).columnWidths[0], 204);
+    int differ = 0;
+    for (int y = 0; y < rows; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            differ += actual.Pixel(x, y) != narrow.Pixel(x, y);
+    EXPECT_EQ(differ, 0);
+}
+
 TEST_F(TableFixture, UnterminatedEscapedAndStrayTablesEndSafely)
 {
     Render("<table><tr><td>abc");
