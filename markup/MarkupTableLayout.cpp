@@ -208,13 +208,11 @@ SIZE RixMarkupRenderer::LayoutTable(std::string_view text, const RECT& rect)
         LayoutTableRow(body.substr(lt, pos - lt), table, row, geometry);
     }
 
-    if (m_bMeasuring && table.nColumns > 0) {
-        ResolveGrid(table);
+    if (m_bMeasuring) {
+        if (table.nColumns > 0)
+            ResolveGrid(table);
         size.cx = ClampCoordinate(Sum(table.columnWidths) + Overhead(table.nColumns, spacing, frame));
         size.cy = ClampCoordinate(Sum(table.rowHeights) + Overhead(table.nRows, spacing, frame));
-    } else if (m_bMeasuring) {
-        size.cx = ClampCoordinate(Overhead(0, spacing, frame));
-        size.cy = ClampCoordinate(Overhead(0, spacing, frame));
     }
 
     if (index < static_cast<int>(m_Tables.size()))

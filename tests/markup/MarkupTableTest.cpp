@@ -201,9 +201,13 @@ TEST_F(TableFixture, FillsDrawEveryEffectWithTheThreeColours)
     // "transparent" and colours switched off leave the cell unfilled.
     Render("<table><tr><td width=20 height=10 bgcolor=red bgeffect=transparent></td></tr></table>");
     EXPECT_EQ(Pixels(actual, 5, 5, 5, 5), "W");
+    // Rows pass their attributes on to their cells.
+    Render("<table><tr bgcolor=blue><td width=20 height=10></td></tr></table>");
+    EXPECT_EQ(Pixels(actual, 5, 5, 5, 5), "B");
     renderer.EnableColours(false);
-    Render("<table><tr><td width=20 height=10 bgcolor=red></td></tr></table>");
+    Render("<table border=1 bordercolor=blue><tr><td width=20 height=10 bgcolor=red></td></tr></table>");
     EXPECT_EQ(Pixels(actual, 5, 5, 5, 5), "W");
+    EXPECT_EQ(actual.Pixel(0, 5), renderer.GetDisabledTextColour()) << "borders in the disabled colour";
 }
 
 TEST_F(TableFixture, AlignmentMovesATableThatCannotStretch)
@@ -264,6 +268,9 @@ TEST_F(TableFixture, UnterminatedEscapedAndStrayTablesEndSafely)
     ExpectTexts({ { "<table>x", { 0, 0 } } });
     EXPECT_TRUE(renderer.GetTableLayouts().empty());
 
+    // Rows without cells still take their gaps.
+    Render("<table cellspacing=3><tr></tr><tr></tr></table>");
+    EXPECT_EQ(size.cy, 3 * 3 + 1 + 1);
     Render("a<table></table>b");
     expected.Fill(kWhite);
     ExpectTexts({ { "a", { 0, 0 } }, { "b", { 0, LineHeight() } } });
