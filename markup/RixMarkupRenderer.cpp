@@ -56,6 +56,7 @@ void RixMarkupRenderer::MeasureMarkup(HDC hDC, const char* pszText, SIZE& size)
     size = SIZE { 0, 0 };
     if (m_strText.empty())
         return;
+    m_Tables.clear();
     size = RunPass(RECT { 0, 0, m_nWrapWidth, 0 }, true);
     // Nothing visible: a later draw pass has nothing to do.
     if (size.cx == 0 && size.cy == 0)
@@ -158,7 +159,6 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     if (bMeasuring) {
         m_HotAreas.clear();
         m_Lines.clear();
-        m_Tables.clear();
     }
     m_nTableDepth = 0;
     m_nLineCounter = 0;
