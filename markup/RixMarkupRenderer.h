@@ -9,6 +9,7 @@
 #include "framework/Gdi.h"
 #include "markup/ImageParams.h"
 #include "markup/MarkupColours.h"
+#include "markup/MarkupTable.h"
 #include "markup/MarkupTags.h"
 #include "markup/MarkupText.h"
 #include "markup/StyleSheet.h"
@@ -153,6 +154,31 @@ private:
     void ApplyFontAttributes(std::string_view params);
     void ApplyLinkAttributes(std::string_view params);
     int ReadCount(std::string_view params) const;
+
+    // Tables.
+public:
+    // One record per table in text order, made by the measure pass; the draw pass stretches them.
+    const std::vector<TableLayout>& GetTableLayouts() const { return m_Tables; }
+
+private:
+    enum class TablePart { Table, Row, Cell };
+    struct TableGeometry;
+    // Paragraphs and the tables between them, one below the other.
+    SIZE LayoutBlocks(std::string_view text, const RECT& rect);
+    SIZE LayoutTable(std::string_view text, const RECT& rect);
+    void LayoutTableRow(std::string_view text, TableLayout& table, int row, const TableGeometry& geometry);
+    void LayoutTableCell(std::string_view text, const RECT& rect, CellLayout& cell);
+    // Saves the style for a table, row or cell and applies its rule and attributes; returns the depth
+    // of the style stack that closing goes back to.
+    size_t OpenTableLevel(const char* name, std::string_view params, TablePart part, CellLayout* cell);
+    void CloseTableLevel(size_t level);
+    void ApplyTableAttributes(std::string_view params, TablePart part, CellLayout* cell);
+    void DrawTableDecoration(const RECT& rect, const TextStyle& style);
+    void DrawTableFill(const RECT& rect, const TextStyle& style);
+    void DrawTableBackground(const RECT& rect, std::string_view source);
+    gdi::Bitmap LoadTableBitmap(std::string_view source) const;
+    std::vector<TableLayout> m_Tables;
+    int m_nTableDepth = 0;
 
     // Tables, built once.
     RixTagTable m_Tags;
