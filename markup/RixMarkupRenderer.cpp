@@ -158,6 +158,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     if (bMeasuring) {
         m_HotAreas.clear();
         m_Lines.clear();
+        m_StripRecords.clear();
     }
     m_nLineCounter = 0;
     m_nLinkCounter = m_nTableCounter = m_nStripCounter = -1;
