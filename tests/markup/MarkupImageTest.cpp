@@ -121,9 +121,39 @@ TEST_F(ImageFixture, ResourcesModulesAndHandlesInTheirOrder)
     }
     // A borrowed handle is left alive.
     EXPECT_EQ(::GetObjectType(menu.get()), static_cast<DWORD>(OBJ_BITMAP));
+}
 
-    // Icons load at the system icon size, or a share of it.
+// A 32 x 32 icon file of one opaque colour.
+std::string IconFile(const TempFolder& folder, COLORREF colour)
+{
+    std::string bytes(6 + 16 + 40 + 32 * 32 * 4 + 32 * 4, '\0');
+    auto put = [&](size_t at, uint32_t value, int count) {
+        for (int i = 0; i < count; ++i)
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+    };
+    put(2, 1, 2), put(4, 1, 2), put(6, 32, 1), put(7, 32, 1), put(10, 1, 2), put(12, 32, 2);
+    put(14, static_cast<uint32_t>(bytes.size() - 22), 4), put(18, 22, 4);
+    put(22, 40, 4), put(26, 32, 4), put(30, 64, 4), put(34, 1, 2), put(36, 32, 2);
+    for (int i = 0; i < 32 * 32; ++i)
+        put(62 + 4 * i, 0xFF000000 | GetRValue(colour) << 16 | GetGValue(colour) << 8 | GetBValue(colour), 4);
+    return folder.WriteFile("green.ico", bytes);
+}
+
+TEST_F(ImageFixture, IconsLoadAtTheSystemSizeOrAsGiven)
+{
+    const HMODULE self = ::GetModuleHandleA(nullptr);
     const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+    const std::string green = IconFile(folder, RGB(0, 160, 0));
+    Render("<icon file=\"" + green + "\" width=16>");
+    EXPECT_EQ(Differences(RECT { 0, 0, 16, cy }, RGB(0, 160, 0), RGB(0, 160, 0)), "");
+    EXPECT_EQ(Render("<icon file=\"" + green + "\" width=200% height=50%>").cx, 2 * cx);
+    EXPECT_EQ(size.cy - 1, cy / 2);
+    // A borrowed icon keeps its own size unless told otherwise, and stays alive.
+    const gdi::Icon own(static_cast<HICON>(::LoadImageA(self, MAKEINTRESOURCEA(128), IMAGE_ICON, 24, 24, 0)));
+    const std::string handle = "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(own.get()));
+    EXPECT_EQ(Render(handle + ">").cx, 24);
+    EXPECT_EQ(Render(handle + " width=12>").cx, 12);
+    EXPECT_NE(RixEffectPainter::GetIconSize(own.get()).cx, 0);
     EXPECT_EQ(Render("<icon idres=128>").cx, cx);
     EXPECT_EQ(Render("<icon idres=128>").cy, cy);
     EXPECT_EQ(Render("<icon idres=128 width=50% height=50%>").cx, cx / 2);
