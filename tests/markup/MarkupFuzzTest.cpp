@@ -78,7 +78,7 @@ const char* const kPieces[] = {
     "<bmp idres=147 style=s hotstyle=gd mask=#FF00FF>",
     "<ilst idres=147 cx=4 speed=2 index=3 width=300%>",
     "<icon idres=128 width=50% style=sl>",
-    "<bmp idres=147 width=99999 height=2 style=s>",
+    "<bmp idres=147 width=999 height=2 style=s>",
     "<bmp idres=1 width=50%>",
     "<icon file=x.ico style=gs>",
     "<ilst cx=16 index=4>",
