@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 
 // The one way a test moves the mouse onto a link without the host window.
 struct MarkupImageTestAccess {
@@ -125,8 +126,13 @@ TEST_F(ImageFixture, ResourcesModulesAndHandlesInTheirOrder)
         EXPECT_EQ(drawn.cx, natural.cx) << tag;
         EXPECT_EQ(drawn.cy, natural.cy) << tag;
     }
-    // A borrowed handle is left alive.
+    // A borrowed handle is left alive; an owned module goes with its renderer.
     EXPECT_EQ(::GetObjectType(menu.get()), static_cast<DWORD>(OBJ_BITMAP));
+    ASSERT_EQ(::GetModuleHandleA("hid.dll"), nullptr);
+    const HMODULE hid = ::LoadLibraryA("hid.dll");
+    ASSERT_NE(hid, nullptr);
+    std::make_unique<RixMarkupRenderer>()->SetResourceModule(hid, true);
+    EXPECT_EQ(::GetModuleHandleA("hid.dll"), nullptr);
 }
 
 // A 32 x 32 icon file of one opaque colour.
