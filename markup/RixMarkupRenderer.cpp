@@ -164,6 +164,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     if (bMeasuring) {
         m_HotAreas.clear();
         m_Lines.clear();
+        m_StripRecords.clear();
     }
     m_nTableDepth = 0;
     m_nLineCounter = 0;

@@ -9,6 +9,7 @@
 #include "framework/Gdi.h"
 #include "markup/ImageParams.h"
 #include "markup/MarkupColours.h"
+#include "markup/MarkupImages.h"
 #include "markup/MarkupTable.h"
 #include "markup/MarkupTags.h"
 #include "markup/MarkupText.h"
@@ -257,4 +258,29 @@ private:
     LineMetrics m_Line;
     int m_nLineRemaining = 0;
     int m_nBlanksToCome = 0;
+
+    // Images.
+public:
+    // Shadows of images whose style asks for one; the darkness (percent) gives the shadow colour.
+    void ConfigureShadow(int nOffsetX, int nOffsetY, int nDarkness, bool bSoftShadow, int nBlurWidth, int nBlurHeight);
+    const RixShadowSettings& GetShadowSettings() const { return m_Shadow; }
+    COLORREF GetShadowColour() const { return m_crShadow; }
+    // Where "iddll" looks when a tag names no module; an owned module is freed with the renderer.
+    void SetResourceModule(HMODULE hModule, bool bOwned = false) { m_ResourceModule.Reset(hModule, bOwned); }
+    // The pictures "ilst" falls back on when it names no source; the renderer owns the list.
+    void SetImageList(HIMAGELIST hImageList);
+    const std::vector<StripFrameRecord>& GetStripRecords() const { return m_StripRecords; }
+
+private:
+    bool LoadImageSource(RixTag tag, const ImageParams& image, RixImagePlacement& placement);
+    bool SizeImage(RixTag tag, const ImageParams& image, RixImagePlacement& placement);
+    int PlaceObject(int nHeight);
+    void DrawImage(const ImageParams& image, const RixImagePlacement& placement, int nTop);
+
+    RixResourceModule m_ResourceModule;
+    gdi::ImageList m_ImageList;
+    SIZE m_ImageListIconSize {};
+    COLORREF m_crShadow = 0x007F7F7F;
+    std::vector<StripFrameRecord> m_StripRecords;
+    friend struct MarkupImageTestAccess;
 };
