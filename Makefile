@@ -25,7 +25,8 @@ screenshots: build
 	@scripts/screenshots.sh
 	@scripts/screenshots-gallery.sh build/tests/effect_gallery.exe effects:15-effects images:16-image-effects
 	@scripts/screenshots-gallery.sh build/tests/markup_gallery.exe sample:17-markup
-	@scripts/screenshots-gallery.sh build/tests/msgbox_gallery.exe notice:18-message-more question:19-message-question showcase:20-message-box-showcase
+	@scripts/screenshots-gallery.sh build/tests/markup_gallery.exe tables:18-markup-tables
+	@scripts/screenshots-gallery.sh build/tests/msgbox_gallery.exe notice:19-message-more question:20-message-question showcase:21-message-box-showcase
 
 # Figures, not tests: the batch run against plain copies of the same files, and the drawing
 # effects against a plain fill and copy of the same size.

@@ -73,6 +73,31 @@ std::vector<Figures> TimePerCall(const std::vector<std::function<void()>>& calls
     return figures;
 }
 
+// A 10 x 10 table of short texts, and the same texts one by one.
+std::vector<std::string> CellTexts()
+{
+    std::vector<std::string> texts;
+    for (int row = 0; row < 10; ++row)
+        for (int column = 0; column < 10; ++column) {
+            char text[16];
+            std::snprintf(text, sizeof text, "r%d c%d", row, column);
+            texts.emplace_back(text);
+        }
+    return texts;
+}
+
+std::string TableText(const std::vector<std::string>& texts)
+{
+    std::string text = "<table>";
+    for (size_t i = 0; i < texts.size(); ++i) {
+        text.append(i % 10 == 0 ? "<tr><td>" : "<td>");
+        text.append(texts[i]);
+        text.append(i % 10 == 9 ? "</td></tr>" : "</td>");
+    }
+    text.append("</table>");
+    return text;
+}
+
 std::string MixedText(size_t bytes)
 {
     std::string text;
@@ -128,10 +153,45 @@ int main()
     std::printf("mixed markup: 10 KB min %.3f median %.3f ms; 100 KB min %.3f median %.3f ms\n", texts[0].min * 1e3,
         texts[0].median * 1e3, texts[1].min * 1e3, texts[1].median * 1e3);
 
+    // A table of short texts, and DrawText of the same texts into the same cells (inside their
+    // padding, where the table draws them).
+    const std::vector<std::string> cellTexts = CellTexts();
+    const std::string table = TableText(cellTexts);
+    renderer.SetWrapWidth(0);
+    SIZE tableSize {};
+    renderer.MeasureMarkup(dc, table.c_str(), tableSize);
+    const RECT tableRect { 0, 0, tableSize.cx, tableSize.cy };
+    renderer.DrawMeasuredMarkup(dc, tableRect);
+    std::vector<RECT> cells;
+    const TableLayout& layout = renderer.GetTableLayouts().at(0);
+    for (int row = 0, top = 0; row < layout.nRows; top += layout.rowHeights[row++] + 1)
+        for (int column = 0, left = 0; column < layout.nColumns; left += layout.columnWidths[column++] + 1)
+            cells.push_back(
+                RECT { left + 2, top + 2, left + layout.columnWidths[column] - 2, top + layout.rowHeights[row] - 2 });
+    const std::vector<Figures> tables = TimePerCall({
+        [&] {
+            SIZE measured {};
+            renderer.MeasureMarkup(dc, table.c_str(), measured);
+            renderer.DrawMeasuredMarkup(dc, tableRect);
+        },
+        [&] {
+            gdi::SelectGuard selectFont(dc, font.get());
+            for (size_t i = 0; i < cells.size(); ++i) {
+                RECT r = cells[i];
+                ::DrawTextA(dc, cellTexts[i].c_str(), -1, &r, DT_NOPREFIX);
+            }
+        },
+    });
+    std::printf("table 10x10 %ld x %ld: markup min %.4f median %.4f ms; DrawText min %.4f median %.4f ms\n",
+        tableSize.cx, tableSize.cy, tables[0].min * 1e3, tables[0].median * 1e3, tables[1].min * 1e3,
+        tables[1].median * 1e3);
+
     // The lines scripts read: medians.
     std::printf("markup message: %.3f ms, DrawText %.3f ms, ratio %.2f\n", markup.median * 1e3, drawText.median * 1e3,
         markup.median / drawText.median);
     std::printf("markup 10 KB: %.1f ms, 100 KB: %.1f ms, ratio %.1f\n", texts[0].median * 1e3, texts[1].median * 1e3,
         texts[1].median / texts[0].median);
+    std::printf("markup table 10x10: %.3f ms, DrawText %.3f ms, ratio %.2f\n", tables[0].median * 1e3,
+        tables[1].median * 1e3, tables[0].median / tables[1].median);
     return 0;
 }

@@ -390,10 +390,3 @@ void RixMarkupRenderer::LayoutString(std::string_view params)
     }
     MoveX(extent.cx);
 }
-
-void RixMarkupRenderer::LayoutImage(RixTag, std::string_view params)
-{
-    // No image source is loaded yet: every image is one that did not load, and takes no room.
-    const ImageParams image = ReadImageParams(params, ValueContext(), m_Shadow);
-    (void)image;
-}

@@ -61,6 +61,7 @@ void RixMarkupRenderer::MeasureMarkup(HDC hDC, const char* pszText, SIZE& size)
     size = SIZE { 0, 0 };
     if (m_strText.empty())
         return;
+    m_Tables.clear();
     size = RunPass(RECT { 0, 0, m_nWrapWidth, 0 }, true);
     // Nothing visible: a later draw pass has nothing to do.
     if (size.cx == 0 && size.cy == 0)
@@ -163,7 +164,9 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     if (bMeasuring) {
         m_HotAreas.clear();
         m_Lines.clear();
+        m_StripRecords.clear();
     }
+    m_nTableDepth = 0;
     m_nLineCounter = 0;
     m_nLinkCounter = m_nTableCounter = m_nStripCounter = -1;
     m_StyleStack.clear();
@@ -195,7 +198,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
     ::SetTextAlign(m_hDC, TA_LEFT | TA_TOP | TA_NOUPDATECP);
     SelectStyleFont();
 
-    const SIZE size = LayoutParagraph(m_strText, rect);
+    const SIZE size = LayoutBlocks(m_strText, rect);
 
     ::SetTextJustification(m_hDC, 0, 0);
     ::SetTextAlign(m_hDC, oldTextAlign);

@@ -9,6 +9,8 @@
 #include "framework/Gdi.h"
 #include "markup/ImageParams.h"
 #include "markup/MarkupColours.h"
+#include "markup/MarkupImages.h"
+#include "markup/MarkupTable.h"
 #include "markup/MarkupTags.h"
 #include "markup/MarkupText.h"
 #include "markup/StyleSheet.h"
@@ -154,6 +156,31 @@ private:
     void ApplyLinkAttributes(std::string_view params);
     int ReadCount(std::string_view params) const;
 
+    // Tables.
+public:
+    // One record per table in text order, made by the measure pass; the draw pass stretches them.
+    const std::vector<TableLayout>& GetTableLayouts() const { return m_Tables; }
+
+private:
+    enum class TablePart { Table, Row, Cell };
+    struct TableGeometry;
+    // Paragraphs and the tables between them, one below the other.
+    SIZE LayoutBlocks(std::string_view text, const RECT& rect);
+    SIZE LayoutTable(std::string_view text, const RECT& rect);
+    void LayoutTableRow(std::string_view text, TableLayout& table, int row, const TableGeometry& geometry);
+    void LayoutTableCell(std::string_view text, const RECT& rect, CellLayout& cell);
+    // Saves the style for a table, row or cell and applies its rule and attributes; returns the depth
+    // of the style stack that closing goes back to.
+    size_t OpenTableLevel(const char* name, std::string_view params, TablePart part, CellLayout* cell);
+    void CloseTableLevel(size_t level);
+    void ApplyTableAttributes(std::string_view params, TablePart part, CellLayout* cell);
+    void DrawTableDecoration(const RECT& rect, const TextStyle& style);
+    void DrawTableFill(const RECT& rect, const TextStyle& style);
+    void DrawTableBackground(const RECT& rect, std::string_view source);
+    gdi::Bitmap LoadTableBitmap(std::string_view source) const;
+    std::vector<TableLayout> m_Tables;
+    int m_nTableDepth = 0;
+
     // Tables, built once.
     RixTagTable m_Tags;
     RixEntityTable m_Entities;
@@ -231,4 +258,29 @@ private:
     LineMetrics m_Line;
     int m_nLineRemaining = 0;
     int m_nBlanksToCome = 0;
+
+    // Images.
+public:
+    // Shadows of images whose style asks for one; the darkness (percent) gives the shadow colour.
+    void ConfigureShadow(int nOffsetX, int nOffsetY, int nDarkness, bool bSoftShadow, int nBlurWidth, int nBlurHeight);
+    const RixShadowSettings& GetShadowSettings() const { return m_Shadow; }
+    COLORREF GetShadowColour() const { return m_crShadow; }
+    // Where "iddll" looks when a tag names no module; an owned module is freed with the renderer.
+    void SetResourceModule(HMODULE hModule, bool bOwned = false) { m_ResourceModule.Reset(hModule, bOwned); }
+    // The pictures "ilst" falls back on when it names no source; the renderer owns the list.
+    void SetImageList(HIMAGELIST hImageList);
+    const std::vector<StripFrameRecord>& GetStripRecords() const { return m_StripRecords; }
+
+private:
+    bool LoadImageSource(RixTag tag, const ImageParams& image, RixImagePlacement& placement);
+    bool SizeImage(RixTag tag, const ImageParams& image, RixImagePlacement& placement);
+    int PlaceObject(int nHeight);
+    void DrawImage(const ImageParams& image, const RixImagePlacement& placement, int nTop);
+
+    RixResourceModule m_ResourceModule;
+    gdi::ImageList m_ImageList;
+    SIZE m_ImageListIconSize {};
+    COLORREF m_crShadow = 0x007F7F7F;
+    std::vector<StripFrameRecord> m_StripRecords;
+    friend struct MarkupImageTestAccess;
 };

@@ -75,6 +75,10 @@ const char* const kPieces[] = {
     "<span class=cpp-comment>",
     "</span>",
     "<string idres=103>",
+    "<bmp idres=147 style=s hotstyle=gd mask=#FF00FF>",
+    "<ilst idres=147 cx=4 speed=2 index=3 width=300%>",
+    "<icon idres=128 width=50% style=sl>",
+    "<bmp idres=147 width=999 height=2 style=s>",
     "<bmp idres=1 width=50%>",
     "<icon file=x.ico style=gs>",
     "<ilst cx=16 index=4>",
@@ -107,6 +111,39 @@ const char* const kPieces[] = {
     "<span class=",
     "<font color='red",
     "<a href=\"",
+    // Tables, whole and in pieces.
+    "<table><tr><td>",
+    "</td><td>",
+    "</td></tr><tr><td>",
+    "</td></tr></table>",
+    "</table>",
+    "<tr>",
+    "</tr>",
+    "<td>",
+    "</td>",
+    "<table border=2 cellspacing=4 cellpadding=3 bgcolor=red align=center>",
+    "<table borderstyle=double bordercolorlight=red bordercolordark=#0000ff>",
+    "<table bgeffect=noise bgmidcolor=gold bgendcolor=blue>",
+    "<table background=idres:129>",
+    "<table background=\"file:nope.bmp\">",
+    "<table background=iddll:1>",
+    "<tr align=right valign=bottom bgeffect=metal>",
+    "<td colspan=3 rowspan=2 width=40>",
+    "<td colspan=1000000000 rowspan=99999>",
+    "<td width=99999 height=99999 bgeffect=hcgradient>",
+    "<td width=50% valign=middle borderstyle=dotted>",
+    "<td colspan=0 rowspan=-1 bgeffect=99>",
+    "<<table>",
+    "<table",
+    "<td",
+    // Images and links: whatever they load, they must not break anything.
+    "<bmp idres=129>",
+    "<bmp file=\"nope.bmp\" width=200% height=5 style=sgdl>",
+    "<icon idres=128 style=s hotstyle=g>",
+    "<icon iddll=5 srcdll=nope.dll width=999999>",
+    "<ilst idres=129 cx=16 index=2 speed=3>",
+    "<ilst index=99999 cx=0 cy=0 mask=#ff00ff>",
+    "<a href=\"nowhere:\"><bmp idres=129></a>",
 };
 
 std::string Generate(std::mt19937& random)
@@ -156,6 +193,12 @@ TEST(MarkupFuzzTest, GeneratedAndMutatedTextsMeasureAndDrawSafely)
     ::SetTextColor(hDC, RGB(1, 2, 3));
     ::SetBkColor(hDC, RGB(4, 5, 6));
     ::SetBkMode(hDC, OPAQUE);
+    // The effect painter keeps the buffers of its last pattern and column fills for the next ones;
+    // made here once, they count among what is alive from the start.
+    const RECT warm { 0, 0, 10, 10 };
+    renderer.GetEffectPainter().DrawEffect(
+        hDC, RIXFX_NOISE, warm, RGB(0, 0, 0), RGB(9, 9, 9), RGB(255, 255, 255), 5, 0);
+    renderer.GetEffectPainter().DrawEffect(hDC, RIXFX_VGRADIENT, warm, RGB(0, 0, 0), 0, RGB(255, 255, 255), 5, 0);
     const int live = gdi::LiveObjects();
 
     std::atomic<int> done { 0 };

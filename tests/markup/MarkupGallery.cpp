@@ -1,7 +1,9 @@
 // Shows a sample text that uses every tag the markup renderer draws, for the screenshots and for a
-// look by eye: markup_gallery.exe
+// look by eye: markup_gallery.exe, or markup_gallery.exe tables for the tables
 #include "markup/RixMarkupRenderer.h"
 #include "res/resource.h"
+
+#include <cstring>
 
 namespace {
 
@@ -22,6 +24,9 @@ const char kSample[]
       "<code>code()</code> and <pre>pre text</pre>; <span class=cpp-comment>// a comment by class</span>.<br>"
       "Vertical: <big>Big</big><top>top</top><vcenter>vcenter</vcenter><middle>middle</middle>"
       "<bottom>bottom</bottom><baseline>baseline</baseline><br>"
+      "Images: <bmp idres=147> <bmp idres=147 style=s> <bmp idres=147 style=g> <icon idres=128 width=50% style=s> "
+      "<icon idres=128 style=s> <icon idres=128 style=d> <ilst idres=130 cx=34 cy=35 mask=#000000 style=s> "
+      "<a href=\"http://www.example.com/\"><bmp idres=148 hotstyle=l></a><br>"
       "Entities: &amp; &lt;tag&gt; &quot;quoted&quot; &copy; &reg; &trade; &euro; &pound; &para; &bull; "
       "&iquest; and brackets << <> .<br>"
       "Tabs:<t>one<t>two<t=2>three<br>"
@@ -37,8 +42,44 @@ const char kSample[]
       "just like a page of a printed book.</justify><br>"
       "Unknown tags are ignored: a <B>capital tag</B>, a <p>p tag</p></b> and an unmatched close.";
 
+// Tables: nesting, spans, spacing, fills in several effects, borders in every style, alignment and a
+// tiled background picture.
+const char kTablesSample[]
+    = "<h1>Tables</h1><br>"
+      "<table border=2 cellspacing=4 cellpadding=4 bordercolorlight=#9fb7d8 bordercolordark=#34527a "
+      "bgeffect=vgradient bgcolor=#f4f8fc bgendcolor=#c9d9ee>"
+      "<tr><td colspan=3 align=center bgeffect=hcgradient bgcolor=#34527a bgendcolor=#7fa3d0>"
+      "<font color=white><b>A table of tables</b></font></td></tr>"
+      "<tr><td width=180 valign=middle bgcolor=#fff8dc>"
+      "<b>Nested, with spans</b><br>"
+      "<table border=1 borderstyle=dotted bgcolor=white>"
+      "<tr><td rowspan=2 bgcolor=#ffe0e0 valign=middle>two rows</td><td>a</td><td>b</td></tr>"
+      "<tr><td colspan=2 bgcolor=#e0ffe0 align=center>two columns</td></tr>"
+      "</table></td>"
+      "<td width=200><b>Borders</b><br>"
+      "<table border=1 cellspacing=3><tr><td>solid</td>"
+      "<td borderstyle=dashed>dashed</td><td borderstyle=dotted>dotted</td></tr></table>"
+      "<table borderstyle=double cellspacing=2><tr><td>double frame</td></tr></table>"
+      "<table border=3 bordercolor=#ff9900><tr><td>3 pixels, orange</td></tr></table></td>"
+      "<td valign=bottom><b>Fills</b><br>"
+      "<table cellspacing=2>"
+      "<tr><td bgeffect=hbump bgcolor=#6b8fc7 bgmidcolor=white bgendcolor=#6b8fc7>hbump</td>"
+      "<td bgeffect=noise bgcolor=#d0e8d0 bgmidcolor=#b8d8b8 bgendcolor=#a0c0a0>noise</td></tr>"
+      "<tr><td bgeffect=metal bgcolor=#c0c0c0 bgmidcolor=white bgendcolor=#808080>metal</td>"
+      "<td bgeffect=diagshade bgcolor=gold bgmidcolor=orange bgendcolor=white>diagshade</td></tr>"
+      "<tr><td bgeffect=3hgradient bgcolor=red bgmidcolor=yellow bgendcolor=green>3hgradient</td>"
+      "<td bgeffect=softbump bgcolor=#e0d0ff bgmidcolor=white bgendcolor=#a080d0>softbump</td></tr>"
+      "</table></td></tr>"
+      "<tr><td colspan=3 bgeffect=transparent>"
+      "<table align=center background=idres:152 cellspacing=6 border=1>"
+      "<tr><td bgcolor=white>centred, over a tiled picture</td><td bgcolor=white width=60 height=30 "
+      "valign=middle align=center>44</td></tr></table>"
+      "</td></tr></table><br>"
+      "Text after the table.";
+
 struct Gallery {
     RixMarkupRenderer renderer;
+    const char* pszSample = kSample;
     SIZE size {};
 };
 
@@ -50,7 +91,7 @@ void Paint(Gallery& gallery, HWND hWnd)
     gdi::Brush page(::CreateSolidBrush(kPageColour));
     ::FillRect(paint, &client, page.get());
     SIZE size {};
-    gallery.renderer.MeasureMarkup(paint, kSample, size);
+    gallery.renderer.MeasureMarkup(paint, gallery.pszSample, size);
     gallery.renderer.DrawMeasuredMarkup(paint, RECT { kMargin, kMargin, kMargin + size.cx, kMargin + size.cy });
 }
 
@@ -81,14 +122,17 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
 
 } // namespace
 
-int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow)
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdShow)
 {
     Gallery gallery;
+    // "tables" shows the tables; anything else the text sample.
+    if (pszCmdLine && std::strcmp(pszCmdLine, "tables") == 0)
+        gallery.pszSample = kTablesSample;
     gallery.renderer.SetWrapWidth(kWrapWidth);
     {
         // The window is as large as the text it shows.
         HDC hScreen = ::GetDC(nullptr);
-        gallery.renderer.MeasureMarkup(hScreen, kSample, gallery.size);
+        gallery.renderer.MeasureMarkup(hScreen, gallery.pszSample, gallery.size);
         ::ReleaseDC(nullptr, hScreen);
     }
 

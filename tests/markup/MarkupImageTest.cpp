@@ -1,0 +1,268 @@
+// Images in markup through real files, resources and pixels: bitmaps of known colours are written at
+// test time, laid out alone (so each sits at the top left) and read back from a 32-bit DIB.
+#include "Dib.h"
+#include "TempFolder.h"
+#include "markup/RixMarkupRenderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+
+// The one way a test moves the mouse onto a link without the host window.
+struct MarkupImageTestAccess {
+    static void Hover(RixMarkupRenderer& renderer, int nLink) { renderer.m_nHoverLink = nLink; }
+};
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kMagenta = RGB(255, 0, 255);
+constexpr COLORREF kFrames[4] = { RGB(200, 0, 0), RGB(0, 200, 0), RGB(0, 0, 200), RGB(200, 200, 0) };
+
+// Little-endian fields of the picture files written here.
+void Put(std::string& bytes, size_t at, uint32_t value, int count)
+{
+    for (int i = 0; i < count; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+uint32_t Rgb(COLORREF c)
+{
+    return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c);
+}
+
+// A 24-bit bitmap file; each pixel's colour comes from the function.
+template <class F> std::string BitmapFile(const TempFolder& folder, const char* name, int w, int h, F colour)
+{
+    const int stride = (w * 3 + 3) & ~3;
+    std::string bytes(54 + static_cast<size_t>(stride) * h, '\0');
+    auto put = [&](size_t at, uint32_t value, int count) { Put(bytes, at, value, count); };
+    bytes[0] = 'B', bytes[1] = 'M';
+    put(2, static_cast<uint32_t>(bytes.size()), 4), put(10, 54, 4), put(14, 40, 4), put(18, w, 4), put(22, h, 4);
+    put(26, 1, 2), put(28, 24, 2);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            put(54 + static_cast<size_t>(h - 1 - y) * stride + x * 3, Rgb(colour(x, y)), 3);
+    return folder.WriteFile(name, bytes);
+}
+
+struct ImageFixture : ::testing::Test {
+    TempFolder folder;
+    // 40 x 20, red with a magenta left half; 64 x 16, four frames of four colours.
+    std::string red = BitmapFile(folder, "red.bmp", 40, 20, [](int x, int) { return x < 20 ? kMagenta : kRed; });
+    std::string strip = BitmapFile(folder, "strip.bmp", 64, 16, [](int x, int) { return kFrames[x / 16]; });
+    RixMarkupRenderer renderer;
+    Dib dib { 200, 100 };
+    SIZE size {};
+
+    SIZE Render(const std::string& markup)
+    {
+        dib.Fill(kWhite);
+        renderer.MeasureMarkup(dib.dc(), markup.c_str(), size);
+        renderer.DrawMeasuredMarkup(dib.dc(), RECT { 0, 0, 200, 100 });
+        return SIZE { size.cx - 1, size.cy - 1 };
+    }
+    // Every pixel inside the box (left to right: the colours of its columns) and white outside.
+    std::string Differences(RECT box, COLORREF left, COLORREF right, int split = -1) const
+    {
+        for (int y = 0; y < dib.height(); ++y)
+            for (int x = 0; x < dib.width(); ++x) {
+                const bool inside = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+                const COLORREF want = !inside ? kWhite : x < split ? left : right;
+                if (dib.Pixel(x, y) == want)
+                    continue;
+                char where[64];
+                std::snprintf(where, sizeof where, "(%d, %d) is ", x, y);
+                return where + ColourText(dib.Pixel(x, y));
+            }
+        return "";
+    }
+};
+
+std::string ExePath()
+{
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return path;
+}
+
+TEST_F(ImageFixture, BitmapsTakeTheirDrawnSize)
+{
+    const struct {
+        const char* attributes;
+        SIZE drawn;
+    } cases[] = { { "", { 40, 20 } }, { "width=50%", { 20, 20 } }, { "width=30", { 30, 20 } },
+        { "height=50% width=200%", { 80, 10 } }, { "idres=999", { 40, 20 } } };
+    for (const auto& c : cases) {
+        const std::string markup = "<bmp file=\"" + red + "\" " + c.attributes + ">";
+        const SIZE drawn = Render(markup);
+        EXPECT_EQ(drawn.cx, c.drawn.cx) << markup;
+        EXPECT_EQ(drawn.cy, c.drawn.cy) << markup;
+        EXPECT_EQ(Differences(RECT { 0, 0, drawn.cx, drawn.cy }, kMagenta, kRed, drawn.cx / 2), "") << markup;
+    }
+    // An image that does not fit starts a new line, unless the line is empty.
+    renderer.SetWrapWidth(50);
+    EXPECT_EQ(Render("<bmp file=\"" + red + "\"><bmp file=\"" + red + "\">").cy, 40);
+    renderer.SetWrapWidth(30);
+    EXPECT_EQ(Render("<bmp file=\"" + red + "\">").cy, 20);
+    renderer.SetWrapWidth(0);
+    // "mask" makes the magenta half transparent.
+    Render("<bmp file=\"" + red + "\" mask=#FF00FF>");
+    EXPECT_EQ(Differences(RECT { 20, 0, 40, 20 }, kRed, kRed), "");
+}
+
+TEST_F(ImageFixture, ResourcesModulesAndHandlesInTheirOrder)
+{
+    const HMODULE self = ::GetModuleHandleA(nullptr);
+    const gdi::Bitmap menu(static_cast<HBITMAP>(::LoadImageA(self, MAKEINTRESOURCEA(147), IMAGE_BITMAP, 0, 0, 0)));
+    const SIZE natural = RixEffectPainter::GetBitmapSize(menu.get());
+    ASSERT_GT(natural.cx, 0);
+    renderer.SetResourceModule(self);
+    const std::string handle = std::to_string(reinterpret_cast<UINT_PTR>(menu.get()));
+    for (const std::string& tag :
+        std::vector<std::string> { "<bmp idres=147>", "<bmp iddll=147>", "<bmp iddll=147 srcdll=\"" + ExePath() + "\">",
+            "<bmp idres=147 file=\"" + red + "\">", "<bmp iddll=999 handle=" + handle + ">" }) {
+        const SIZE drawn = Render(tag);
+        EXPECT_EQ(drawn.cx, natural.cx) << tag;
+        EXPECT_EQ(drawn.cy, natural.cy) << tag;
+    }
+    // A borrowed handle is left alive; an owned module goes with its renderer.
+    EXPECT_EQ(::GetObjectType(menu.get()), static_cast<DWORD>(OBJ_BITMAP));
+    ASSERT_EQ(::GetModuleHandleA("hid.dll"), nullptr);
+    const HMODULE hid = ::LoadLibraryA("hid.dll");
+    ASSERT_NE(hid, nullptr);
+    std::make_unique<RixMarkupRenderer>()->SetResourceModule(hid, true);
+    EXPECT_EQ(::GetModuleHandleA("hid.dll"), nullptr);
+}
+
+// A 32 x 32 icon file of one opaque colour.
+std::string IconFile(const TempFolder& folder, COLORREF colour)
+{
+    std::string bytes(6 + 16 + 40 + 32 * 32 * 4 + 32 * 4, '\0');
+    auto put = [&](size_t at, uint32_t value, int count) { Put(bytes, at, value, count); };
+    put(2, 1, 2), put(4, 1, 2), put(6, 32, 1), put(7, 32, 1), put(10, 1, 2), put(12, 32, 2);
+    put(14, static_cast<uint32_t>(bytes.size() - 22), 4), put(18, 22, 4);
+    put(22, 40, 4), put(26, 32, 4), put(30, 64, 4), put(34, 1, 2), put(36, 32, 2);
+    for (int i = 0; i < 32 * 32; ++i)
+        put(62 + 4 * i, 0xFF000000 | Rgb(colour), 4);
+    return folder.WriteFile("green.ico", bytes);
+}
+
+TEST_F(ImageFixture, IconsLoadAtTheSystemSizeOrAsGiven)
+{
+    const HMODULE self = ::GetModuleHandleA(nullptr);
+    const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+    const std::string green = IconFile(folder, RGB(0, 160, 0));
+    Render("<icon file=\"" + green + "\" width=16>");
+    EXPECT_EQ(Differences(RECT { 0, 0, 16, cy }, RGB(0, 160, 0), RGB(0, 160, 0)), "");
+    EXPECT_EQ(Render("<icon file=\"" + green + "\" width=200% height=50%>").cx, 2 * cx);
+    EXPECT_EQ(size.cy - 1, cy / 2);
+    // A borrowed icon keeps its own size unless told otherwise, and stays alive.
+    const gdi::Icon own(static_cast<HICON>(::LoadImageA(self, MAKEINTRESOURCEA(128), IMAGE_ICON, 24, 24, 0)));
+    const std::string handle = "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(own.get()));
+    EXPECT_EQ(Render(handle + ">").cx, 24);
+    EXPECT_EQ(Render(handle + " width=12>").cx, 12);
+    EXPECT_NE(RixEffectPainter::GetIconSize(own.get()).cx, 0);
+    EXPECT_EQ(Render("<icon idres=128>").cx, cx);
+    EXPECT_EQ(size.cy - 1, cy);
+    EXPECT_EQ(Render("<icon iddll=128 srcdll=\"" + ExePath() + "\" width=50% height=50%>").cx, cx / 2);
+}
+
+TEST_F(ImageFixture, StripFramesAndTheImageList)
+{
+    for (int index = 0; index < 4; ++index) {
+        const SIZE drawn = Render("<ilst file=\"" + strip + "\" index=" + std::to_string(index) + ">");
+        EXPECT_EQ(Differences(RECT { 0, 0, 16, 16 }, kFrames[index], kFrames[index]), "") << index;
+        EXPECT_EQ(drawn.cx, 16);
+    }
+    Render("<ilst file=\"" + strip + "\" index=2 speed=5> <ilst file=\"" + strip + "\" cx=16 cy=8 index=6 speed=1>");
+    ASSERT_EQ(renderer.GetStripRecords().size(), 2u);
+    const std::vector<StripFrameRecord>& r = renderer.GetStripRecords();
+    EXPECT_EQ((std::vector<int> { r[0].nFrame, r[0].nFrameCount, r[0].nReserved, r[0].nSpeed, r[1].nFrame,
+                  r[1].nFrameCount, r[1].nSpeed }),
+        (std::vector<int> { 2, 4, 0, 5, 6, 8, 1 }));
+
+    // A strip with no source shows the image list's picture at its index.
+    HIMAGELIST list = ::ImageList_Create(16, 16, ILC_COLOR24, 4, 0);
+    const gdi::Bitmap pictures(
+        static_cast<HBITMAP>(::LoadImageA(nullptr, strip.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    ASSERT_EQ(::ImageList_Add(list, pictures.get(), nullptr), 0);
+    renderer.SetImageList(list);
+    Render("<ilst index=1>");
+    EXPECT_EQ(Differences(RECT { 0, 0, 16, 16 }, kFrames[1], kFrames[1]), "");
+    EXPECT_EQ(Render("<ilst index=3 width=200%>").cx, 32);
+    EXPECT_EQ(Render("<ilst index=4>").cx, 0);
+}
+
+TEST_F(ImageFixture, ShadowsTakeRoomAndDarkenTheBackground)
+{
+    const std::string tag = "<bmp file=\"" + red + "\" ";
+    EXPECT_EQ(Render(tag + "hotstyle=s>").cy, 24);
+    EXPECT_EQ(Render(tag + "style=s>").cx, 44);
+    EXPECT_LT(GetRValue(dib.Pixel(42, 22)), 255);
+    // A hard shadow at half darkness halves the white background beside the image.
+    // The default grey is 0x7F; set again, half of 255 rounds up.
+    EXPECT_EQ(renderer.GetShadowColour(), RGB(127, 127, 127));
+    renderer.ConfigureShadow(6, 2, 50, false, 7, 7);
+    EXPECT_EQ(renderer.GetShadowColour(), RGB(128, 128, 128));
+    EXPECT_EQ(Render(tag + "style=s>").cx, 46);
+    EXPECT_EQ(dib.Pixel(45, 21), RGB(128, 128, 128));
+    EXPECT_EQ(dib.Pixel(45, 1), kWhite);
+    // Blur sizes beyond the image give no shadow, quickly; darkness is kept within 0 to 100.
+    renderer.ConfigureShadow(4, 4, -50, true, 100000, 100000);
+    EXPECT_EQ(renderer.GetShadowColour(), kWhite);
+    EXPECT_EQ(Render(tag + "style=s>").cx, 44);
+    EXPECT_EQ(dib.Pixel(43, 23), kWhite);
+    renderer.ConfigureShadow(0, 0, 150, true, 7, 7);
+    EXPECT_EQ(renderer.GetShadowColour(), RGB(0, 0, 0));
+    EXPECT_EQ(Render(tag + "style=s>").cx, 40);
+}
+
+TEST_F(ImageFixture, HotStyleUnderTheMouseAndSilhouetteWithoutColours)
+{
+    const std::string markup = "<a href=x><bmp file=\"" + red + "\" hotstyle=g></a>";
+    Render(markup);
+    EXPECT_EQ(dib.Pixel(30, 5), kRed);
+    ASSERT_EQ(renderer.GetHotAreas().size(), 1u);
+    EXPECT_EQ(renderer.GetHotAreas()[0].rect.right, 40);
+    MarkupImageTestAccess::Hover(renderer, 0);
+    Render(markup);
+    EXPECT_EQ(dib.Pixel(30, 5), RGB(76, 76, 76));
+
+    renderer.EnableColours(false);
+    renderer.SetDisabledTextColour(RGB(0, 0, 150));
+    Render("<bmp file=\"" + red + "\" style=gl mask=#FF00FF>");
+    EXPECT_EQ(Differences(RECT { 20, 0, 40, 20 }, RGB(0, 0, 150), RGB(0, 0, 150)), "");
+}
+
+TEST_F(ImageFixture, WhatDoesNotLoadTakesNoRoom)
+{
+    const std::string zeroWide = BitmapFile(folder, "zero.bmp", 0, 20, [](int, int) { return kRed; });
+    // A header that claims 100000 x 100000 pixels.
+    std::string header = ReadWholeFile(zeroWide);
+    header.replace(18, 8, std::string("\xA0\x86\x01\0\xA0\x86\x01\0", 8));
+    const std::string huge = folder.WriteFile("huge.bmp", header);
+    const std::string junk = folder.WriteFile("junk.bmp", "not a picture");
+    const gdi::Brush brush(::CreateSolidBrush(kRed));
+    const gdi::Bitmap bitmap(::CreateCompatibleBitmap(dib.dc(), 8, 8));
+    const std::string file = " file=\"" + red + "\"";
+    const std::string cases[] = { "<bmp>", "<bmp file=\"" + folder.File("missing.bmp") + "\">",
+        "<bmp file=\"" + junk + "\">", "<bmp file=\"" + huge + "\">", "<bmp file=\"" + zeroWide + "\">",
+        "<bmp idres=999>", "<bmp iddll=147>", "<bmp iddll=147 srcdll=\"" + folder.File("none.dll") + "\">",
+        "<bmp iddll=999 srcdll=\"" + ExePath() + "\">", "<bmp handle=0x1234>",
+        "<bmp handle=" + std::to_string(reinterpret_cast<UINT_PTR>(brush.get())) + ">",
+        "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(bitmap.get())) + ">",
+        "<icon file=\"" + junk + "\">", "<bmp" + file + " width=0>", "<bmp" + file + " width=100000 height=100000>",
+        "<ilst file=\"" + strip + "\" index=4>", "<ilst file=\"" + strip + "\" cx=32>", "<ilst index=0>",
+        "<icon idres=128 width=100000 height=100000>" };
+    Render("x");
+    const int live = gdi::LiveObjects();
+    for (const std::string& markup : cases) {
+        Render(markup);
+        EXPECT_EQ(size.cx, 1) << markup;
+        EXPECT_EQ(Differences(RECT {}, kWhite, kWhite), "") << markup;
+    }
+    EXPECT_EQ(gdi::LiveObjects(), live);
+}
+
+} // namespace
