@@ -348,6 +348,11 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
             POINT screen = client;
             ::ClientToScreen(hBox, &screen);
             ::SetCursorPos(screen.x, screen.y);
+            // Under Wine the new position reaches GetCursorPos only after the X server has moved the
+            // pointer; on Windows it is there at once.
+            POINT now = {};
+            for (int i = 0; i < 100 && (::GetCursorPos(&now), now.x != screen.x || now.y != screen.y); ++i)
+                ::Sleep(5);
             ::SendMessageA(hBox, WM_SETCURSOR, reinterpret_cast<WPARAM>(hBox), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
             gdi::WindowDC dc(hBox);
             return ::GetPixel(dc, 1, 1) != mark;
@@ -358,6 +363,47 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
         // A click beside the link does nothing.
         ::SendMessageA(hBox, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
         EXPECT_FALSE(Ended(hBox));
+        PressKey(hBox, VK_ESCAPE);
+    });
+}
+
+TEST(BoxLayout, TheIconStandsLeftOfTheTextAtItsOwnSize)
+{
+    const COLORREF white = RGB(255, 255, 255);
+    // The non-white pixels of a picture inside a rectangle.
+    auto inkBounds = [&](const Dib& dib, RECT area) {
+        RECT ink = { area.right, area.bottom, area.left, area.top };
+        for (int y = area.top; y < area.bottom; ++y)
+            for (int x = area.left; x < area.right; ++x)
+                if (dib.Pixel(x, y) != white)
+                    ink = { std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
+                        std::max<LONG>(ink.bottom, y + 1) };
+        return ink;
+    };
+    const int cx = ::GetSystemMetrics(SM_CXICON), cy = ::GetSystemMetrics(SM_CYICON);
+    Dib reference(cx, cy);
+    reference.Fill(white);
+    ::DrawIconEx(reference.dc(), 0, 0, ::LoadIconA(nullptr, IDI_ASTERISK), cx, cy, 0, nullptr, DI_NORMAL);
+    const RECT expected = inkBounds(reference, { 0, 0, cx, cy });
+
+    RixBoxParams params = Params(MB_OK | MB_ICONASTERISK, "Icon");
+    params.bkBox.nEffect = 0;
+    params.bkBox.crColor1 = white;
+    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        const RECT client = Client(hBox);
+        Dib shot(client.right, client.bottom);
+        CaptureClient(hBox, shot);
+        const RECT band = { 0, 0, client.right, box.GetMessageHeight() };
+        // The icon's cell: the margin, the cell padding and the icon's width.
+        const RECT cell = { 14, 14, 14 + 5 + cx + 5 + 4, band.bottom };
+        const RECT icon = inkBounds(shot, cell);
+        EXPECT_EQ(icon.right - icon.left, expected.right - expected.left);
+        EXPECT_EQ(icon.bottom - icon.top, expected.bottom - expected.top);
+        const RECT text = inkBounds(shot, { cell.right, 14, band.right, band.bottom });
+        EXPECT_GT(text.right, text.left) << "the text is drawn beside the icon";
+        EXPECT_GE(text.left, icon.right + 5);
+        EXPECT_EQ(box.GetMessageHeight(), MeasureWithMessageFont(box.GetMarkup()).cy + 28);
+        EXPECT_GE(box.GetMessageHeight(), cy + 28);
         PressKey(hBox, VK_ESCAPE);
     });
 }
