@@ -92,10 +92,15 @@ ModalAnswerer::ModalAnswerer(std::vector<Action> actions) : m_actions(std::move(
     m_previous = t_active;
     t_active = this;
     m_timer = ::SetTimer(nullptr, 0, kPollMs, &ModalAnswerer::OnTimer);
+    // Timer messages come only when nothing else waits: while a worker keeps a list repainting they
+    // can lag by a second. Every message the modal loop takes polls too.
+    m_hook = ::SetWindowsHookExA(WH_GETMESSAGE, &ModalAnswerer::OnGetMessage, nullptr, ::GetCurrentThreadId());
 }
 
 ModalAnswerer::~ModalAnswerer()
 {
+    if (m_hook)
+        ::UnhookWindowsHookEx(m_hook);
     ::KillTimer(nullptr, m_timer);
     t_active = m_previous;
 }
@@ -106,8 +111,22 @@ void CALLBACK ModalAnswerer::OnTimer(HWND, UINT, UINT_PTR, DWORD)
         t_active->Poll();
 }
 
+LRESULT CALLBACK ModalAnswerer::OnGetMessage(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    ModalAnswerer* active = t_active;
+    if (nCode == HC_ACTION && active && active->m_polling == 0 && ::GetTickCount() - active->m_lastPoll >= kPollMs)
+        active->Poll();
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
 void ModalAnswerer::Poll()
 {
+    m_lastPoll = ::GetTickCount();
+    struct Depth {
+        int& n;
+        explicit Depth(int& depth) : n(depth) { ++n; }
+        ~Depth() { --n; }
+    } depth(m_polling);
     for (HWND hWnd : ThreadWindows()) {
         if (m_known.count(hWnd) || !::IsWindowVisible(hWnd) || ClassOf(hWnd) != "#32770")
             continue;

@@ -44,12 +44,16 @@ public:
 private:
     static void Dismiss(HWND hWnd);
     static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
+    static LRESULT CALLBACK OnGetMessage(int nCode, WPARAM wParam, LPARAM lParam);
     void Poll();
 
     std::vector<Action> m_actions;
     std::vector<SeenDialog> m_seen;
     std::set<HWND> m_known;
     UINT_PTR m_timer = 0;
+    HHOOK m_hook = nullptr;
+    DWORD m_lastPoll = 0;
+    int m_polling = 0; // polls under way (an action may pump messages)
     ModalAnswerer* m_previous = nullptr;
 };
 
