@@ -348,11 +348,18 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
             POINT screen = client;
             ::ClientToScreen(hBox, &screen);
             ::SetCursorPos(screen.x, screen.y);
-            // Under Wine the new position reaches GetCursorPos only after the X server has moved the
-            // pointer; on Windows it is there at once.
+            // Under Wine the position comes back from the X server, and pointer events still on their
+            // way may move it back for a moment; on Windows it is there at once. Wait until it stays.
             POINT now = {};
-            for (int i = 0; i < 100 && (::GetCursorPos(&now), now.x != screen.x || now.y != screen.y); ++i)
-                ::Sleep(5);
+            MSG msg;
+            for (int i = 0, steady = 0; i < 200 && steady < 3; ++i) {
+                ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+                ::Sleep(10);
+                ::GetCursorPos(&now);
+                steady = now.x == screen.x && now.y == screen.y ? steady + 1 : 0;
+            }
+            EXPECT_EQ(now.x, screen.x);
+            EXPECT_EQ(now.y, screen.y);
             ::SendMessageA(hBox, WM_SETCURSOR, reinterpret_cast<WPARAM>(hBox), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
             gdi::WindowDC dc(hBox);
             return ::GetPixel(dc, 1, 1) != mark;
