@@ -114,6 +114,10 @@ void Breakdown(RixEffectPainter& painter, HDC targetDC, HDC sourceDC, int width,
                              rixcolours::Best());
                      } });
     items.push_back({ "Draw", [&] { built.Draw(targetDC, 0, 0); } });
+    // A vertical gradient's copies: a column 64 pixels wide, copied across.
+    PaletteDib column;
+    if (column.Create(std::min(64, width), height, 32))
+        items.push_back({ "column copy", [&] { column.DrawAcross(targetDC, 0, 0, width); } });
     for (int effect = RIXFX_NOISE; effect <= RIXFX_METAL; ++effect)
         items.push_back({ kEffectNames[effect],
             [&, effect] { painter.BuildPattern(rect, effect, kNoise, kBlend, kColour1, kColour2, kColour3); } });

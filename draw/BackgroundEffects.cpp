@@ -389,12 +389,18 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
         // Two diagonals of one value (so the order of their points does not matter): (x0 - k, y0 + k)
         // while x0 - k > 0 and y0 + k < H, and (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0,
         // top-down, each cut to the picture. (x, y) top-down lives in stored row H - 1 - y.
+        // One pointer steps along each diagonal (a row and a column at a time).
+        const ptrdiff_t diagonal = static_cast<ptrdiff_t>(stride) + 1;
         const int64_t down = std::min<int64_t>({ length, x0, H - y0 });
-        for (int64_t k = std::max<int64_t>(0, x0 - W + 1); k < down; ++k)
-            bits[static_cast<size_t>(H - 1 - y0 - k) * stride + static_cast<size_t>(x0 - k)] = value;
+        int64_t k = std::max<int64_t>(0, x0 - W + 1);
+        for (BYTE* p = bits + (H - 1 - y0 - k) * static_cast<ptrdiff_t>(stride) + (x0 - k); k < down;
+             ++k, p -= diagonal)
+            *p = value;
         const int64_t up = std::min<int64_t>({ length, W - x0, y0, x0 });
-        for (int64_t k = std::max<int64_t>({ 0, x0 - W, y0 - H + 1 }); k < up; ++k)
-            bits[static_cast<size_t>(H - 1 - y0 + k) * stride + static_cast<size_t>(W - x0 + k)] = value;
+        k = std::max<int64_t>({ 0, x0 - W, y0 - H + 1 });
+        for (BYTE* p = bits + (H - 1 - y0 + k) * static_cast<ptrdiff_t>(stride) + (W - x0 + k); k < up;
+             ++k, p += diagonal)
+            *p = value;
     }
     // Each row's scratches are added as the noise runs over it.
     const int n = (D - 40) / 2;
