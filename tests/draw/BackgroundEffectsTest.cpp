@@ -615,6 +615,48 @@ TEST(BackgroundEffects, PaletteDibKeepsToItsBounds)
     EXPECT_EQ(kOutside, target.Pixel(0, 0));
 }
 
+TEST(BackgroundEffects, ColoursWrittenWithTheRowsReachTheTargetOnlyWhileCurrent)
+{
+    // Colours written beside the indices are copied as they are, which a marker colour no table entry
+    // has shows; any change through the buffer after that must make the draw convert again.
+    constexpr uint32_t kMarker = 0x00ABCDEF;
+    struct Change {
+        const char* what;
+        std::function<void(PaletteDib&)> apply;
+    } const changes[] = {
+        { "palette entry", [](PaletteDib& d) { d.SetPaletteEntry(4, 9, 9, 9); } },
+        { "blend", [](PaletteDib& d) { d.BlendPalette(RGB(0, 0, 0), 50); } },
+        { "fill", [](PaletteDib& d) { d.Fill(4); } },
+        { "pixel", [](PaletteDib& d) { d.SetPixel(0, 0, 4); } },
+        { "bits", [](PaletteDib& d) { d.GetBits()[0] = 4; } },
+        { "same size again", [](PaletteDib& d) { d.Create(6, 3, 8); } },
+    };
+    for (const Change& change : changes) {
+        PaletteDib dib;
+        ASSERT_NE(nullptr, dib.Create(6, 3, 8));
+        for (int i = 0; i < 256; ++i)
+            dib.SetPaletteEntry(i, static_cast<BYTE>(i), 0, 0);
+        uint32_t* rows = dib.ColourRows();
+        ASSERT_NE(nullptr, rows);
+        std::fill(rows, rows + 18, kMarker);
+        dib.ColoursWritten();
+        Dib target(6, 3);
+        dib.Draw(target.dc(), 0, 0);
+        ASSERT_EQ(kMarker, target.Raw(5, 2) & 0xFFFFFF) << change.what;
+        change.apply(dib);
+        dib.Draw(target.dc(), 0, 0);
+        const RGBQUAD q = dib.GetColorTable()[dib.GetBits()[0]];
+        // Stored row 0 is the bottom row.
+        EXPECT_EQ(ColourText(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue)), ColourText(target.Pixel(0, 2))) << change.what;
+        EXPECT_NE(kMarker, target.Raw(5, 2) & 0xFFFFFF) << change.what;
+    }
+    // Only a palettised buffer has colour rows.
+    PaletteDib wide;
+    EXPECT_EQ(nullptr, wide.ColourRows());
+    ASSERT_NE(nullptr, wide.Create(4, 4, 32));
+    EXPECT_EQ(nullptr, wide.ColourRows());
+}
+
 TEST(BackgroundEffects, NothingLeaksAcrossManyFills)
 {
     const int before = gdi::LiveObjects();
