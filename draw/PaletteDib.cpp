@@ -209,8 +209,32 @@ bool PaletteDib::DrawAcross(HDC hDC, int x, int y, int width)
     if (width <= 0 || !Prepare(hDC))
         return false;
     const int W = m_header.biWidth, H = m_header.biHeight;
-    for (int done = 0; done < width; done += W)
-        if (!::BitBlt(hDC, x + done, y, std::min(W, width - done), H, m_dc, 0, 0, SRCCOPY))
+    if (!::BitBlt(hDC, x, y, std::min(W, width), H, m_dc, 0, 0, SRCCOPY))
+        return false;
+    // Where every pixel of that copy is sure to have landed unchanged, the rest is copied from what
+    // is already there, twice as wide each time: fewer calls than one per bitmap width.
+    const bool again = width > W && CanCopyWithin(hDC, RECT { x, y, x + width, y + H });
+    for (int done = W; done < width;) {
+        const int n = std::min(again ? done : W, width - done);
+        if (!(again ? ::BitBlt(hDC, x + done, y, n, H, hDC, x, y, SRCCOPY)
+                    : ::BitBlt(hDC, x + done, y, n, H, m_dc, 0, 0, SRCCOPY)))
             return false;
+        done += n;
+    }
     return true;
+}
+
+bool PaletteDib::CanCopyWithin(HDC hDC, const RECT& rect)
+{
+    // A memory DC of plain true colour, co-ordinates only moved, and the whole rectangle inside one
+    // rectangular drawable area (the bitmap, less any clipping).
+    if (::GetObjectType(hDC) != OBJ_MEMDC || ::GetMapMode(hDC) != MM_TEXT || ::GetGraphicsMode(hDC) != GM_COMPATIBLE
+        || ::GetLayout(hDC) != 0)
+        return false;
+    BITMAP bm {};
+    if (!::GetObjectA(::GetCurrentObject(hDC, OBJ_BITMAP), sizeof bm, &bm) || bm.bmBitsPixel < 24)
+        return false;
+    RECT box {};
+    return ::GetClipBox(hDC, &box) == SIMPLEREGION && rect.left >= box.left && rect.top >= box.top
+        && rect.right <= box.right && rect.bottom <= box.bottom;
 }

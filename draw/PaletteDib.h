@@ -56,6 +56,8 @@ public:
 private:
     void Release();
     bool MakeSection(HDC hDC);
+    // Whether what is drawn into rect of this DC can be read back as it was drawn.
+    static bool CanCopyWithin(HDC hDC, const RECT& rect);
     // Brings the section up to date with the block and selects it into the DC; false on failure.
     bool Prepare(HDC hDC);
 
