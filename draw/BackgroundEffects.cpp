@@ -35,34 +35,45 @@ public:
             std::memcpy(table, dib.GetColorTable(), sizeof table);
             if (rixnoise::SplitTable(table, m_planes))
                 m_pColours = dib.ColourRows();
-            m_byteBase.resize(m_base.size());
         }
     }
-    ~NoiseRows() { rixnoise::State() = m_state; }
+    ~NoiseRows() { rixnoise::State() = State(); }
     NoiseRows(const NoiseRows&) = delete;
     NoiseRows& operator=(const NoiseRows&) = delete;
 
     // The row's base values, filled by the caller before Add or AddUnshifted; a caller that changes
-    // them asks for the pointer again.
+    // them (or the keep mask it passes) asks for the pointer again.
     int16_t* Base()
     {
         m_bBaseChanged = true;
         return m_base.data();
     }
-    // Row r (stored order) = base[x] + add + N (+ the extras), modulo 256.
+    // Row r (stored order) = base[x] + add + N (+ the extras), modulo 256. With colours, rows wide
+    // enough are only noted here and run all at once when the state is next asked for or at Finish.
     void Add(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add - m_nAmplitude, extras); }
     // The metal effect adds the scaled value without taking the amplitude off.
     void AddUnshifted(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add, extras); }
-    uint32_t& State() { return m_state; }
+    uint32_t& State()
+    {
+        Flush();
+        return m_state;
+    }
     BYTE* Row(int r) { return m_dib.GetBits() + static_cast<size_t>(r) * m_dib.GetStride(); }
     // Once every row has had its run, the colours written with them are the buffer's.
     void Finish()
     {
+        Flush();
         if (m_pColours && m_nRuns == m_dib.GetHeight())
             m_dib.ColoursWritten();
     }
 
 private:
+    struct Noted {
+        size_t base;
+        size_t keep;
+        int add, firstAdd;
+    };
+
     void Run(int r, int add, const rixnoise::NoiseExtras& extras)
     {
         const int W = static_cast<int>(m_base.size());
@@ -71,13 +82,52 @@ private:
             rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, Row(r), W, extras);
             return;
         }
-        // The combined run adds in bytes.
-        if (m_bBaseChanged) {
-            rixnoise::ToBytes(m_base.data(), m_byteBase.data(), W);
+        // The combined runs add in bytes; each change of the base (and keep mask) is kept for the
+        // rows noted after it.
+        const bool inPlace = extras.bytes != nullptr;
+        if (!m_noted.empty()
+            && (r != m_nFirstNoted + static_cast<int>(m_noted.size()) || extras.second != m_pSecond
+                || inPlace != m_bInPlace))
+            Flush();
+        if (m_bBaseChanged || m_bytes.empty()) {
+            m_bytes.resize(m_bytes.size() + W);
+            rixnoise::ToBytes(m_base.data(), m_bytes.data() + m_bytes.size() - W, W);
+            if (extras.keepFirst)
+                m_keep.insert(m_keep.end(), extras.keepFirst, extras.keepFirst + W);
             m_bBaseChanged = false;
         }
-        rixnoise::AddNoiseColours(m_state, m_divisor, m_byteBase.data(), add, Row(r),
-            m_pColours + static_cast<size_t>(r) * W, W, extras, m_planes);
+        const size_t base = m_bytes.size() - W, keep = extras.keepFirst ? m_keep.size() - W : 0;
+        if (W >= 64 && (!inPlace || extras.bytes == Row(r))) {
+            if (m_noted.empty()) {
+                m_nFirstNoted = r;
+                m_pSecond = extras.second;
+                m_bInPlace = inPlace;
+            }
+            m_noted.push_back(Noted { base, keep, add, extras.firstAdd });
+            return;
+        }
+        rixnoise::NoiseExtras own = extras;
+        own.keepFirst = extras.keepFirst ? m_keep.data() + keep : nullptr;
+        rixnoise::AddNoiseColours(m_state, m_divisor, m_bytes.data() + base, add, Row(r),
+            m_pColours + static_cast<size_t>(r) * W, W, own, m_planes);
+    }
+
+    // Runs the noted rows as one.
+    void Flush()
+    {
+        if (m_noted.empty())
+            return;
+        const int W = static_cast<int>(m_base.size());
+        std::vector<rixnoise::RowTerms> rows(m_noted.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Noted& n = m_noted[i];
+            rows[i] = rixnoise::RowTerms { m_bytes.data() + n.base, m_pSecond ? m_keep.data() + n.keep : nullptr, n.add,
+                n.firstAdd };
+        }
+        rixnoise::AddNoiseColoursRows(m_state, m_pSecond, m_divisor, rows.data(), W, static_cast<int>(rows.size()),
+            Row(m_nFirstNoted), m_dib.GetStride(), m_pColours + static_cast<size_t>(m_nFirstNoted) * W, m_bInPlace,
+            m_planes);
+        m_noted.clear();
     }
 
     PaletteDib& m_dib;
@@ -86,10 +136,16 @@ private:
     uint32_t m_state;
     std::vector<int16_t> m_base;
     bool m_bBaseChanged = true;
-    std::vector<uint8_t> m_byteBase;
     rixnoise::ColourPlanes m_planes;
     uint32_t* m_pColours = nullptr;
     int m_nRuns = 0;
+    // The base values (bytes) and keep masks as they were at each change, and the rows noted so far.
+    std::vector<uint8_t> m_bytes;
+    std::vector<int8_t> m_keep;
+    std::vector<Noted> m_noted;
+    int m_nFirstNoted = 0;
+    uint32_t* m_pSecond = nullptr;
+    bool m_bInPlace = false;
 };
 
 int Channel(COLORREF c, int shift)
@@ -347,7 +403,9 @@ void BuildHardBump(PaletteDib& dib, int G, NoiseRows& noise)
         const int bump = 128 + (Cube(m) * (64 - G) * 2) / 128 - G;
         noise.Add(r, 0, rixnoise::NoiseExtras { nullptr, &second, keepFirst.data(), bump });
     }
-    noise.State() = second;
+    // Asking for the state runs the rows noted above, which moves `second` on.
+    uint32_t& state = noise.State();
+    state = second;
 }
 
 // Division of a generator value (0 .. 32767) by a divisor of at least 1.

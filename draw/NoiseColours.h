@@ -8,6 +8,8 @@
 #include "draw/NoiseSource.h"
 #include "draw/PaletteColours.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <immintrin.h>
 
@@ -103,14 +105,30 @@ struct ColourRegisters {
     __m512i reorder;
 };
 
-// Every sum is taken in bytes, which keeps it modulo 256 as it goes.
-template <bool kBytes, bool kSecond>
-__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColoursOf(uint32_t& state,
-    const Divisor& divisor, const uint8_t* base, int add, uint8_t* out, uint32_t* colours, int count,
-    const NoiseExtras& extras, const ColourPlanes& planes)
+// The colours of 64 indices, as rixcolours::RowBytePermute<false> finds them, those the mask keeps
+// stored from `to` on.
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void StoreColours(
+    const ColourRegisters& t, __m512i indices, uint32_t* to, __mmask64 keep)
 {
-    if (count <= 0)
-        return;
+    const __m512i zero = _mm512_setzero_si512();
+    const __m512i index = _mm512_permutexvar_epi8(t.reorder, indices);
+    const __mmask64 top = _mm512_movepi8_mask(index);
+    __m512i plane[3];
+    for (int c = 0; c < 3; ++c)
+        plane[c] = _mm512_mask_blend_epi8(top, _mm512_permutex2var_epi8(t.low[c], index, t.high[c]),
+            _mm512_permutex2var_epi8(t.low2[c], index, t.high2[c]));
+    const __m512i bgLow = _mm512_unpacklo_epi8(plane[0], plane[1]);
+    const __m512i bgHigh = _mm512_unpackhi_epi8(plane[0], plane[1]);
+    const __m512i rLow = _mm512_unpacklo_epi8(plane[2], zero);
+    const __m512i rHigh = _mm512_unpackhi_epi8(plane[2], zero);
+    _mm512_mask_storeu_epi32(to, static_cast<__mmask16>(keep), _mm512_unpacklo_epi16(bgLow, rLow));
+    _mm512_mask_storeu_epi32(to + 16, static_cast<__mmask16>(keep >> 16), _mm512_unpackhi_epi16(bgLow, rLow));
+    _mm512_mask_storeu_epi32(to + 32, static_cast<__mmask16>(keep >> 32), _mm512_unpacklo_epi16(bgHigh, rHigh));
+    _mm512_mask_storeu_epi32(to + 48, static_cast<__mmask16>(keep >> 48), _mm512_unpackhi_epi16(bgHigh, rHigh));
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline ColourRegisters LoadColours(const ColourPlanes& planes)
+{
     ColourRegisters t;
     for (int c = 0; c < 3; ++c) {
         t.low[c] = _mm512_loadu_si512(planes.plane[c]);
@@ -119,6 +137,18 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
         t.high2[c] = _mm512_loadu_si512(planes.plane[c] + 192);
     }
     t.reorder = _mm512_load_si512(rixcolours::kTransposed.order);
+    return t;
+}
+
+// Every sum is taken in bytes, which keeps it modulo 256 as it goes.
+template <bool kBytes, bool kSecond>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColoursOf(uint32_t& state,
+    const Divisor& divisor, const uint8_t* base, int add, uint8_t* out, uint32_t* colours, int count,
+    const NoiseExtras& extras, const ColourPlanes& planes)
+{
+    if (count <= 0)
+        return;
+    const ColourRegisters t = LoadColours(planes);
     Lanes64 first = StartLanes64(state);
     Lanes64 second = StartLanes64(kSecond ? *extras.second : 0);
     const __m512i highWords = _mm512_load_si512(kHighWords.index);
@@ -126,7 +156,6 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
     const __m128i shift = _mm_cvtsi32_si128(divisor.Shift());
     const __m512i addend = _mm512_set1_epi8(static_cast<char>(add));
     const __m512i firstAdd = _mm512_set1_epi8(static_cast<char>(extras.firstAdd));
-    const __m512i zero = _mm512_setzero_si512();
     for (int i = 0;; i += 64) {
         const int n = count - i < 64 ? count - i : 64;
         // The last block reads and writes only the values it has.
@@ -142,22 +171,7 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
         const __m512i indices = _mm512_add_epi8(_mm512_add_epi8(_mm512_maskz_loadu_epi8(keep, base + i), addend), q);
         _mm512_mask_storeu_epi8(out + i, keep, indices);
 
-        // The colours, as rixcolours::RowBytePermute<false> finds them.
-        const __m512i index = _mm512_permutexvar_epi8(t.reorder, indices);
-        const __mmask64 top = _mm512_movepi8_mask(index);
-        __m512i plane[3];
-        for (int c = 0; c < 3; ++c)
-            plane[c] = _mm512_mask_blend_epi8(top, _mm512_permutex2var_epi8(t.low[c], index, t.high[c]),
-                _mm512_permutex2var_epi8(t.low2[c], index, t.high2[c]));
-        const __m512i bgLow = _mm512_unpacklo_epi8(plane[0], plane[1]);
-        const __m512i bgHigh = _mm512_unpackhi_epi8(plane[0], plane[1]);
-        const __m512i rLow = _mm512_unpacklo_epi8(plane[2], zero);
-        const __m512i rHigh = _mm512_unpackhi_epi8(plane[2], zero);
-        uint32_t* const to = colours + i;
-        _mm512_mask_storeu_epi32(to, static_cast<__mmask16>(keep), _mm512_unpacklo_epi16(bgLow, rLow));
-        _mm512_mask_storeu_epi32(to + 16, static_cast<__mmask16>(keep >> 16), _mm512_unpackhi_epi16(bgLow, rLow));
-        _mm512_mask_storeu_epi32(to + 32, static_cast<__mmask16>(keep >> 32), _mm512_unpacklo_epi16(bgHigh, rHigh));
-        _mm512_mask_storeu_epi32(to + 48, static_cast<__mmask16>(keep >> 48), _mm512_unpackhi_epi16(bgHigh, rHigh));
+        StoreColours(t, indices, colours + i, keep);
         if (n < 64 || i + 64 == count) {
             state = StateOf64(first, n - 1);
             if (kSecond)
@@ -203,6 +217,110 @@ inline void AddNoiseColours(uint32_t& state, const Divisor& divisor, const uint8
         detail::AddNoiseColoursOf<true, false>(state, divisor, base, add, out, colours, count, extras, planes);
     else
         detail::AddNoiseColoursOf<false, false>(state, divisor, base, add, out, colours, count, extras, planes);
+}
+
+// One row of a whole picture's run: its base values (bytes), the first generator's keep mask (with
+// a second generator) and its two added terms.
+struct RowTerms {
+    const uint8_t* base = nullptr;
+    const int8_t* keepFirst = nullptr;
+    int add = 0;
+    int firstAdd = 0;
+};
+
+namespace detail {
+
+// Bytes from two rows: those of `first` from p, the rest from q's start on (q less the first part's
+// length, so that lane j reads q[j - length]).
+__attribute__((target("avx512f,avx512bw"))) inline __m512i LoadAcross(
+    const void* p, const void* q, int length, __mmask64 first, __mmask64 rest)
+{
+    const __m512i a = _mm512_maskz_loadu_epi8(first, p);
+    return rest
+        ? _mm512_mask_loadu_epi8(a, rest, reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(q) - length))
+        : a;
+}
+
+// The whole picture as one run of blocks of 64 values, a block reaching into the next row where a
+// row ends inside it (rows of at least 64 values, so a block touches two rows at most): no block is
+// cut short at each row's end, and the lanes and tables stay in registers throughout.
+template <bool kBytes, bool kSecond>
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColoursRowsOf(uint32_t& state,
+    uint32_t* secondState, const Divisor& divisor, const RowTerms* rows, int width, int height, uint8_t* out,
+    ptrdiff_t stride, uint32_t* colours, const ColourPlanes& planes)
+{
+    const int64_t count = static_cast<int64_t>(width) * height;
+    if (count <= 0)
+        return;
+    const ColourRegisters t = LoadColours(planes);
+    Lanes64 first = StartLanes64(state);
+    Lanes64 second = StartLanes64(kSecond ? *secondState : 0);
+    const __m512i highWords = _mm512_load_si512(kHighWords.index);
+    const __m512i reciprocal = _mm512_set1_epi16(static_cast<short>(divisor.Multiplier()));
+    const __m128i shift = _mm_cvtsi32_si128(divisor.Shift());
+    int r = 0, x = 0;
+    for (int64_t i = 0;; i += 64) {
+        const int n = count - i < 64 ? static_cast<int>(count - i) : 64;
+        const int inRow = std::min(n, width - x);
+        const __mmask64 all = n == 64 ? ~__mmask64 { 0 } : (__mmask64 { 1 } << n) - 1;
+        const __mmask64 own = inRow == 64 ? ~__mmask64 { 0 } : (__mmask64 { 1 } << inRow) - 1;
+        const __mmask64 next = all & ~own;
+        const RowTerms& a = rows[r];
+        const RowTerms& b = next ? rows[r + 1] : a;
+        uint8_t* const rowA = out + r * stride;
+        uint8_t* const rowB = next ? rowA + stride : rowA;
+        __m512i q = Quotients64(first, highWords, reciprocal, shift);
+        if (kSecond) {
+            const __m512i keepFirst = LoadAcross(a.keepFirst + x, b.keepFirst, inRow, own, next);
+            const __m512i firstAdd = _mm512_mask_set1_epi8(
+                _mm512_set1_epi8(static_cast<char>(a.firstAdd)), next, static_cast<char>(b.firstAdd));
+            q = _mm512_add_epi8(_mm512_and_si512(_mm512_add_epi8(q, firstAdd), keepFirst),
+                Quotients64(second, highWords, reciprocal, shift));
+        }
+        if (kBytes)
+            q = _mm512_add_epi8(q, LoadAcross(rowA + x, rowB, inRow, own, next));
+        const __m512i add
+            = _mm512_mask_set1_epi8(_mm512_set1_epi8(static_cast<char>(a.add)), next, static_cast<char>(b.add));
+        const __m512i indices
+            = _mm512_add_epi8(_mm512_add_epi8(LoadAcross(a.base + x, b.base, inRow, own, next), add), q);
+        _mm512_mask_storeu_epi8(rowA + x, own, indices);
+        if (next)
+            _mm512_mask_storeu_epi8(reinterpret_cast<void*>(reinterpret_cast<uintptr_t>(rowB) - inRow), next, indices);
+        StoreColours(t, indices, colours + i, all);
+        if (n < 64 || i + 64 == count) {
+            state = StateOf64(first, n - 1);
+            if (kSecond)
+                *secondState = StateOf64(second, n - 1);
+            return;
+        }
+        x += 64;
+        if (x >= width) {
+            x -= width;
+            ++r;
+        }
+        AdvanceLanes64(first);
+        if (kSecond)
+            AdvanceLanes64(second);
+    }
+}
+
+} // namespace detail
+
+// Runs AddNoiseColours over every row of a picture at once, row r (stored order, `stride` bytes
+// apart in `out`, `width` colours apart in `colours`) with rows[r]'s terms; `inPlace` adds the
+// picture's own bytes as AddNoiseColours adds extras.bytes. Rows of at least 64 values only.
+inline void AddNoiseColoursRows(uint32_t& state, uint32_t* second, const Divisor& divisor, const RowTerms* rows,
+    int width, int height, uint8_t* out, ptrdiff_t stride, uint32_t* colours, bool inPlace, const ColourPlanes& planes)
+{
+    auto run = [&](auto f) { f(state, second, divisor, rows, width, height, out, stride, colours, planes); };
+    if (second && inPlace)
+        run(detail::AddNoiseColoursRowsOf<true, true>);
+    else if (second)
+        run(detail::AddNoiseColoursRowsOf<false, true>);
+    else if (inPlace)
+        run(detail::AddNoiseColoursRowsOf<true, false>);
+    else
+        run(detail::AddNoiseColoursRowsOf<false, false>);
 }
 
 } // namespace rixnoise
