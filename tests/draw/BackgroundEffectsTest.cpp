@@ -564,40 +564,51 @@ TEST(BackgroundEffects, ValuesPastTheRampWrapModulo256)
 
 TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
 {
-    // Amplitude 200 takes the sums past 255 and below 0: they wrap.
-    for (const int g : { 5, 200 }) {
-        const int W = 61, H = 37;
-        rixnoise::Seed(4242);
-        RixEffectPainter painter;
-        painter.BuildPattern(RECT { 0, 0, W, H }, RIXFX_METAL, g, 0, RGB(255, 255, 255), RGB(128, 128, 128), 0);
+    // Amplitude 200 takes the sums past 255 and below 0: they wrap. Rows of 64 and more run as one
+    // (130 also pads its rows), and the colours drawn are those of the indices.
+    const int sizes[][2] = { { 61, 37 }, { 130, 21 }, { 64, 9 } };
+    for (const int g : { 5, 200 })
+        for (const auto& size : sizes) {
+            const int W = size[0], H = size[1];
+            rixnoise::Seed(4242);
+            RixEffectPainter painter;
+            Dib dib(W, H);
+            painter.DrawEffect(
+                dib.dc(), RIXFX_METAL, RECT { 0, 0, W, H }, RGB(255, 255, 255), RGB(128, 128, 128), 0, g, 0);
 
-        ReferenceRand rnd(4242);
-        std::vector<int> top(static_cast<size_t>(W) * H, 0); // top-down
-        for (int i = 0; i < 200; ++i) {
-            const int x0 = rnd() / (32767 / W);
-            const int y0 = rnd() / (32767 / H);
-            const int len = rnd() / (32767 / std::min(W, H)) / 2;
-            const int v = rnd() / 819;
-            for (int k = 0; k < len; ++k) {
-                auto put = [&](int x, int y) {
-                    if (x >= 0 && x < W && y >= 0 && y < H)
-                        top[static_cast<size_t>(y) * W + x] = v;
-                };
-                if (x0 - k > 0 && y0 + k < H)
-                    put(x0 - k, y0 + k);
-                if (x0 + k < W && y0 - k > 0)
-                    put(W - x0 + k, y0 - k);
+            ReferenceRand rnd(4242);
+            std::vector<int> top(static_cast<size_t>(W) * H, 0); // top-down
+            for (int i = 0; i < 200; ++i) {
+                const int x0 = rnd() / (32767 / W);
+                const int y0 = rnd() / (32767 / H);
+                const int len = rnd() / (32767 / std::min(W, H)) / 2;
+                const int v = rnd() / 819;
+                for (int k = 0; k < len; ++k) {
+                    auto put = [&](int x, int y) {
+                        if (x >= 0 && x < W && y >= 0 && y < H)
+                            top[static_cast<size_t>(y) * W + x] = v;
+                    };
+                    if (x0 - k > 0 && y0 + k < H)
+                        put(x0 - k, y0 + k);
+                    if (x0 + k < W && y0 - k > 0)
+                        put(W - x0 + k, y0 - k);
+                }
             }
+            const int n = (255 - 2 * g - 40) / 2;
+            std::vector<int> expected(top.size());
+            for (int r = 0; r < H; ++r)
+                for (int x = 0; x < W; ++x) {
+                    const size_t i = static_cast<size_t>(H - 1 - r) * W + x;
+                    expected[i] = (top[i] + r * n / H + (W - x) * n / W + rnd() / (32767 / (2 * g))) & 0xFF;
+                }
+            ASSERT_EQ(expected, PatternIndices(painter.GetPattern())) << "amplitude " << g << " width " << W;
+            const std::vector<COLORREF> palette = Ramp(RGB(255, 255, 255), RGB(128, 128, 128), 0, 0);
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    ASSERT_EQ(
+                        ColourText(palette[expected[static_cast<size_t>(y) * W + x]]), ColourText(dib.Pixel(x, y)))
+                        << "amplitude " << g << " width " << W << " at " << x << "," << y;
         }
-        const int n = (255 - 2 * g - 40) / 2;
-        std::vector<int> expected(top.size());
-        for (int r = 0; r < H; ++r)
-            for (int x = 0; x < W; ++x) {
-                const size_t i = static_cast<size_t>(H - 1 - r) * W + x;
-                expected[i] = (top[i] + r * n / H + (W - x) * n / W + rnd() / (32767 / (2 * g))) & 0xFF;
-            }
-        EXPECT_EQ(expected, PatternIndices(painter.GetPattern())) << "amplitude " << g;
-    }
 }
 
 TEST(BackgroundEffects, SizesWithoutAnObviousRuleStillDrawAndNeverDivideByZero)
