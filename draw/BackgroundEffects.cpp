@@ -53,6 +53,14 @@ public:
     void Add(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add - m_nAmplitude, extras); }
     // The metal effect adds the scaled value without taking the amplitude off.
     void AddUnshifted(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add, extras); }
+    // Whether the base may be given as bytes (modulo 256) instead: ByteBase, then, for a new one.
+    bool TakesBytes() const { return m_pColours != nullptr; }
+    uint8_t* ByteBase()
+    {
+        m_bBaseChanged = false;
+        m_bytes.resize(m_bytes.size() + m_base.size());
+        return m_bytes.data() + m_bytes.size() - m_base.size();
+    }
     uint32_t& State()
     {
         Flush();
@@ -349,6 +357,28 @@ __attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, 
     SoftBumpRowOf(columnCube + x, rowCube, G, out + x, W - x);
 }
 
+// The same 64 at a time as bytes, for the runs that take their base that way (an amplitude below 128,
+// so every value lies within 0 .. 255).
+__attribute__((target("avx512f,avx512bw"))) void SoftBumpBytes(
+    const int16_t* columnCube, int rowCube, int G, uint8_t* out, int W)
+{
+    const __m512i row = _mm512_set1_epi16(static_cast<short>(rowCube));
+    const __m512i scale = _mm512_set1_epi16(static_cast<short>(128 - G));
+    const __m512i middle = _mm512_set1_epi16(128);
+    const __m512i low = _mm512_set1_epi16(static_cast<short>(G));
+    const __m512i high = _mm512_set1_epi16(static_cast<short>(255 - G));
+    const __m512i roundToZero = _mm512_set1_epi16(127);
+    for (int x = 0; x < W; x += 32) {
+        const __mmask32 keep = W - x >= 32 ? ~__mmask32 { 0 } : (__mmask32 { 1 } << (W - x)) - 1;
+        const __m512i sum = _mm512_add_epi16(_mm512_maskz_loadu_epi16(keep, columnCube + x), row);
+        const __m512i product = _mm512_mullo_epi16(sum, scale);
+        const __m512i bias = _mm512_and_si512(_mm512_srai_epi16(product, 15), roundToZero);
+        __m512i p = _mm512_add_epi16(middle, _mm512_srai_epi16(_mm512_add_epi16(product, bias), 7));
+        p = _mm512_min_epi16(_mm512_max_epi16(p, low), high);
+        _mm512_mask_cvtepi16_storeu_epi8(out + x, keep, p);
+    }
+}
+
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
 void FillSeparable(
     PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart, const std::vector<int>& columnPart)
@@ -614,7 +644,9 @@ void RixEffectPainter::BuildPattern(
         int lastCube = 0;
         for (int r = 0; r < H; ++r) {
             const int rowCube = bumpOfRow(r);
-            if (r == 0 || rowCube != lastCube)
+            if ((r == 0 || rowCube != lastCube) && noise.TakesBytes())
+                SoftBumpBytes(columnCube.data(), rowCube, G, noise.ByteBase(), W);
+            else if (r == 0 || rowCube != lastCube)
                 softRow(columnCube.data(), rowCube, G, noise.Base(), W);
             lastCube = rowCube;
             noise.Add(r, 0);
