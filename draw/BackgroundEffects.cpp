@@ -45,6 +45,7 @@ public:
     // them (or the keep mask it passes) asks for the pointer again.
     int16_t* Base()
     {
+        Trim();
         m_bBaseChanged = true;
         return m_base.data();
     }
@@ -57,6 +58,7 @@ public:
     bool TakesBytes() const { return m_pColours != nullptr; }
     uint8_t* ByteBase()
     {
+        Trim();
         m_bBaseChanged = false;
         m_bytes.resize(m_bytes.size() + m_base.size());
         return m_bytes.data() + m_bytes.size() - m_base.size();
@@ -120,6 +122,17 @@ private:
             m_pColours + static_cast<size_t>(r) * W, W, own, m_planes);
     }
 
+    // The kept bases stay within a bound: past it, the rows noted so far run and the kept bases go
+    // (the next one is kept afresh).
+    void Trim()
+    {
+        if (m_bytes.size() + m_base.size() <= kKeptBytes)
+            return;
+        Flush();
+        m_bytes.clear();
+        m_keep.clear();
+    }
+
     // Runs the noted rows as one.
     void Flush()
     {
@@ -148,6 +161,7 @@ private:
     uint32_t* m_pColours = nullptr;
     int m_nRuns = 0;
     // The base values (bytes) and keep masks as they were at each change, and the rows noted so far.
+    static constexpr size_t kKeptBytes = size_t { 1 } << 20;
     std::vector<uint8_t> m_bytes;
     std::vector<int8_t> m_keep;
     std::vector<Noted> m_noted;

@@ -470,6 +470,18 @@ TEST(BackgroundEffects, PatternedEffectsFollowTheirFormulasPixelByPixel)
     }
 }
 
+TEST(BackgroundEffects, WidePatternsWithManyRowBasesRunInParts)
+{
+    // A soft bump this wide keeps more row bases than the painter holds at once: the rows noted
+    // before the limit run first, and the pattern continues unbroken.
+    const int W = 9001, H = 260;
+    rixnoise::Seed(77);
+    RixEffectPainter painter;
+    painter.BuildPattern(RECT { 0, 0, W, H }, RIXFX_SOFTBUMP, 5, 0, RGB(1, 2, 3), RGB(4, 5, 6), RGB(7, 8, 9));
+    ReferenceRand rnd(77);
+    EXPECT_EQ(ExpectedPattern(RIXFX_SOFTBUMP, W, H, 5, rnd), PatternIndices(painter.GetPattern()));
+}
+
 TEST(BackgroundEffects, MessageBoxBackgroundIsAVerticalBumpAroundWhite)
 {
     const COLORREF edge = 0x0086FDF7, white = 0x00FFFFFF;
