@@ -583,14 +583,16 @@ void RixEffectPainter::BuildPattern(
     if (!dib.Create(W, H, 8, !writesAll))
         return;
 
-    // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255.
+    // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255 (the second ramp's first entry
+    // replaces the first ramp's last), set in one go.
+    RGBQUAD ramp[256];
     for (int i = 0; i <= 128; ++i) {
         int rgb[3];
         for (int k = 0; k < 3; ++k) {
             const int c2 = Channel(clr2, 8 * k), c3 = Channel(clr3, 8 * k);
             rgb[k] = (128 * c3 + i * (c2 - c3)) / 128;
         }
-        dib.SetPaletteEntry(i, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[2]));
+        ramp[i] = RGBQUAD { static_cast<BYTE>(rgb[2]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[0]), 0 };
     }
     for (int j = 1; j <= 128; ++j) {
         int rgb[3];
@@ -598,8 +600,9 @@ void RixEffectPainter::BuildPattern(
             const int c1 = Channel(clr1, 8 * k), c2 = Channel(clr2, 8 * k);
             rgb[k] = (j * c1 + (128 - j) * c2) / 128;
         }
-        dib.SetPaletteEntry(127 + j, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[2]));
+        ramp[127 + j] = RGBQUAD { static_cast<BYTE>(rgb[2]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[0]), 0 };
     }
+    dib.SetColorTable(ramp, 256);
     dib.BlendPalette(clr1, nBlend);
 
     const int G = nNoise & 0xFF;

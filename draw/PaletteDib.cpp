@@ -94,6 +94,14 @@ void PaletteDib::SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue)
     table[index] = RGBQUAD { blue, green, red, 0 };
 }
 
+void PaletteDib::SetColorTable(const RGBQUAD* entries, int count)
+{
+    if (!m_block || count <= 0)
+        return;
+    m_bColoursCurrent = false;
+    std::memcpy(const_cast<RGBQUAD*>(GetColorTable()), entries, sizeof(RGBQUAD) * std::min(count, m_nColors));
+}
+
 void PaletteDib::BlendPalette(COLORREF color, int percent)
 {
     if (!m_block)

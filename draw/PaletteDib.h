@@ -21,6 +21,8 @@ public:
     BYTE* Create(int width, int height, int bitsPerPixel, bool zeroed = true);
     // Ignored for an index at or past the colour count.
     void SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue);
+    // The first `count` entries at once (as many as the table has).
+    void SetColorTable(const RGBQUAD* entries, int count);
     // Mixes every colour-table entry toward `color` by `percent` (low byte, at most 100).
     void BlendPalette(COLORREF color, int percent);
     // Sets every byte of the pixel rows.

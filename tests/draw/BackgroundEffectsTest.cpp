@@ -710,6 +710,11 @@ TEST(BackgroundEffects, ColoursWrittenWithTheRowsReachTheTargetOnlyWhileCurrent)
         std::function<void(PaletteDib&)> apply;
     } const changes[] = {
         { "palette entry", [](PaletteDib& d) { d.SetPaletteEntry(4, 9, 9, 9); } },
+        { "whole table",
+            [](PaletteDib& d) {
+                const RGBQUAD grey[2] = { { 9, 9, 9, 0 }, { 8, 8, 8, 0 } };
+                d.SetColorTable(grey, 2);
+            } },
         { "blend", [](PaletteDib& d) { d.BlendPalette(RGB(0, 0, 0), 50); } },
         { "fill", [](PaletteDib& d) { d.Fill(4); } },
         { "pixel", [](PaletteDib& d) { d.SetPixel(0, 0, 4); } },
