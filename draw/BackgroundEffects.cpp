@@ -1,5 +1,6 @@
 // Background fills: 64-band gradients, and the patterned effects computed one byte per pixel into the
 // pattern buffer, whose palette is a ramp through the three colours.
+#include "draw/NoiseColours.h"
 #include "draw/NoiseSource.h"
 #include "draw/RixEffectPainter.h"
 
@@ -18,36 +19,155 @@ int Cube(int m)
 // The noise term: the generator scaled to 0 .. 2G, less G; a pattern continues this thread's
 // sequence wherever the last one left it. Each row is one run of the lanes over a row of base
 // values, so the values are drawn in row-by-row order as one plain call per pixel would draw them.
+// Where the processor can, each run also writes the row's colours into the buffer's 32-bit rows,
+// which the draw then copies as they are.
 class NoiseRows {
 public:
-    explicit NoiseRows(int amplitude, int width)
-        : m_nAmplitude(amplitude), m_divisor(32767 / std::max(1, 2 * amplitude)), m_state(rixnoise::State()),
-          m_base(static_cast<size_t>(width))
+    NoiseRows(PaletteDib& dib, int amplitude)
+        : m_dib(dib)
+        , m_nAmplitude(amplitude)
+        , m_divisor(32767 / std::max(1, 2 * amplitude))
+        , m_state(rixnoise::State())
+        , m_base(static_cast<size_t>(std::max(0, dib.GetWidth())))
     {
+        uint32_t table[256];
+        if (dib.GetColorCount() == 256 && rixcolours::HasBytePermute() && rixnoise::QuotientsFitBytes(m_divisor)) {
+            std::memcpy(table, dib.GetColorTable(), sizeof table);
+            if (rixnoise::SplitTable(table, m_planes))
+                m_pColours = dib.ColourRows();
+        }
     }
-    ~NoiseRows() { rixnoise::State() = m_state; }
+    ~NoiseRows() { rixnoise::State() = State(); }
     NoiseRows(const NoiseRows&) = delete;
     NoiseRows& operator=(const NoiseRows&) = delete;
 
-    // The row's base values, filled by the caller before Add or AddUnshifted.
-    int16_t* Base() { return m_base.data(); }
-    // out[x] = base[x] + add + N, modulo 256.
-    void Add(uint8_t* out, int add) { Run(out, add - m_nAmplitude); }
-    // The metal effect adds the scaled value without taking the amplitude off.
-    void AddUnshifted(uint8_t* out, int add) { Run(out, add); }
-    uint32_t& State() { return m_state; }
-    const rixnoise::Divisor& Divisor() const { return m_divisor; }
-
-private:
-    void Run(uint8_t* out, int add)
+    // The row's base values, filled by the caller before Add or AddUnshifted; a caller that changes
+    // them (or the keep mask it passes) asks for the pointer again.
+    int16_t* Base()
     {
-        rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, out, static_cast<int>(m_base.size()));
+        Trim();
+        m_bBaseChanged = true;
+        return m_base.data();
+    }
+    // Row r (stored order) = base[x] + add + N (+ the extras), modulo 256. With colours, rows wide
+    // enough are only noted here and run all at once when the state is next asked for or at Finish.
+    void Add(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add - m_nAmplitude, extras); }
+    // The metal effect adds the scaled value without taking the amplitude off.
+    void AddUnshifted(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add, extras); }
+    // Whether the base may be given as bytes (modulo 256) instead: ByteBase, then, for a new one.
+    bool TakesBytes() const { return m_pColours != nullptr; }
+    uint8_t* ByteBase()
+    {
+        Trim();
+        m_bBaseChanged = false;
+        m_bytes.resize(m_bytes.size() + m_base.size());
+        return m_bytes.data() + m_bytes.size() - m_base.size();
+    }
+    uint32_t& State()
+    {
+        Flush();
+        return m_state;
+    }
+    BYTE* Row(int r) { return m_dib.GetBits() + static_cast<size_t>(r) * m_dib.GetStride(); }
+    // Once every row has had its run, the colours written with them are the buffer's.
+    void Finish()
+    {
+        Flush();
+        if (m_pColours && m_nRuns == m_dib.GetHeight())
+            m_dib.ColoursWritten();
     }
 
+private:
+    struct Noted {
+        size_t base;
+        size_t keep;
+        int add, firstAdd;
+    };
+
+    void Run(int r, int add, const rixnoise::NoiseExtras& extras)
+    {
+        const int W = static_cast<int>(m_base.size());
+        ++m_nRuns;
+        if (!m_pColours) {
+            rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, Row(r), W, extras);
+            return;
+        }
+        // The combined runs add in bytes; each change of the base (and keep mask) is kept for the
+        // rows noted after it.
+        const bool inPlace = extras.bytes != nullptr;
+        if (!m_noted.empty()
+            && (r != m_nFirstNoted + static_cast<int>(m_noted.size()) || extras.second != m_pSecond
+                || inPlace != m_bInPlace))
+            Flush();
+        if (m_bBaseChanged || m_bytes.empty()) {
+            m_bytes.resize(m_bytes.size() + W);
+            rixnoise::ToBytes(m_base.data(), m_bytes.data() + m_bytes.size() - W, W);
+            if (extras.keepFirst)
+                m_keep.insert(m_keep.end(), extras.keepFirst, extras.keepFirst + W);
+            m_bBaseChanged = false;
+        }
+        const size_t base = m_bytes.size() - W, keep = extras.keepFirst ? m_keep.size() - W : 0;
+        if (W >= 64 && (!inPlace || extras.bytes == Row(r))) {
+            if (m_noted.empty()) {
+                m_nFirstNoted = r;
+                m_pSecond = extras.second;
+                m_bInPlace = inPlace;
+            }
+            m_noted.push_back(Noted { base, keep, add, extras.firstAdd });
+            return;
+        }
+        rixnoise::NoiseExtras own = extras;
+        own.keepFirst = extras.keepFirst ? m_keep.data() + keep : nullptr;
+        rixnoise::AddNoiseColours(m_state, m_divisor, m_bytes.data() + base, add, Row(r),
+            m_pColours + static_cast<size_t>(r) * W, W, own, m_planes);
+    }
+
+    // The kept bases stay within a bound: past it, the rows noted so far run and the kept bases go
+    // (the next one is kept afresh).
+    void Trim()
+    {
+        if (m_bytes.size() + m_base.size() <= kKeptBytes)
+            return;
+        Flush();
+        m_bytes.clear();
+        m_keep.clear();
+    }
+
+    // Runs the noted rows as one.
+    void Flush()
+    {
+        if (m_noted.empty())
+            return;
+        const int W = static_cast<int>(m_base.size());
+        std::vector<rixnoise::RowTerms> rows(m_noted.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            const Noted& n = m_noted[i];
+            rows[i] = rixnoise::RowTerms { m_bytes.data() + n.base, m_pSecond ? m_keep.data() + n.keep : nullptr, n.add,
+                n.firstAdd };
+        }
+        rixnoise::AddNoiseColoursRows(m_state, m_pSecond, m_divisor, rows.data(), W, static_cast<int>(rows.size()),
+            Row(m_nFirstNoted), m_dib.GetStride(), m_pColours + static_cast<size_t>(m_nFirstNoted) * W, m_bInPlace,
+            m_planes);
+        m_noted.clear();
+    }
+
+    PaletteDib& m_dib;
     int m_nAmplitude;
     rixnoise::Divisor m_divisor;
     uint32_t m_state;
     std::vector<int16_t> m_base;
+    bool m_bBaseChanged = true;
+    rixnoise::ColourPlanes m_planes;
+    uint32_t* m_pColours = nullptr;
+    int m_nRuns = 0;
+    // The base values (bytes) and keep masks as they were at each change, and the rows noted so far.
+    static constexpr size_t kKeptBytes = size_t { 1 } << 20;
+    std::vector<uint8_t> m_bytes;
+    std::vector<int8_t> m_keep;
+    std::vector<Noted> m_noted;
+    int m_nFirstNoted = 0;
+    uint32_t* m_pSecond = nullptr;
+    bool m_bInPlace = false;
 };
 
 int Channel(COLORREF c, int shift)
@@ -75,7 +195,8 @@ public:
             const int64_t last = ((i + 1) * static_cast<int64_t>(extent)) >> 6;
             if (last <= first)
                 continue;
-            const Band band{static_cast<int>(start + first), static_cast<int>(start + last), BandColour(from, to, i)};
+            const Band band { static_cast<int>(start + first), static_cast<int>(start + last),
+                BandColour(from, to, i) };
             // Neighbouring bands of one colour (close colours, short gradients) are one fill.
             if (!m_bands.empty() && m_bands.back().last == band.first && m_bands.back().color == band.color)
                 m_bands.back().last = band.last;
@@ -100,11 +221,11 @@ public:
         for (const Band& band : m_bands) {
             ::SetDCBrushColor(hDC, band.color);
             if (horizontal)
-                ::PatBlt(hDC, rect.left + band.first, rect.top, band.last - band.first, rect.bottom - rect.top,
-                         PATCOPY);
+                ::PatBlt(
+                    hDC, rect.left + band.first, rect.top, band.last - band.first, rect.bottom - rect.top, PATCOPY);
             else
-                ::PatBlt(hDC, rect.left, rect.top + band.first, rect.right - rect.left, band.last - band.first,
-                         PATCOPY);
+                ::PatBlt(
+                    hDC, rect.left, rect.top + band.first, rect.right - rect.left, band.last - band.first, PATCOPY);
         }
         ::SetDCBrushColor(hDC, oldColour);
         ::SelectObject(hDC, old);
@@ -136,7 +257,7 @@ private:
             return false;
         switch (::GetObjectType(hDC)) {
         case OBJ_MEMDC: {
-            BITMAP bm{};
+            BITMAP bm {};
             return ::GetObjectA(::GetCurrentObject(hDC, OBJ_BITMAP), sizeof bm, &bm) && bm.bmBitsPixel >= 24;
         }
         case OBJ_DC:
@@ -151,7 +272,7 @@ private:
     {
         const int length = static_cast<int>(m_pixels.size());
         std::vector<uint32_t> packed(sizeof(BITMAPINFOHEADER) / 4 + m_pixels.size());
-        BITMAPINFOHEADER header{};
+        BITMAPINFOHEADER header {};
         header.biSize = sizeof header;
         header.biWidth = length;
         header.biHeight = 1;
@@ -164,9 +285,9 @@ private:
         if (!brush)
             return false;
         // The brush origin is in device units.
-        POINT origin{rect.left, rect.top};
+        POINT origin { rect.left, rect.top };
         ::LPtoDP(hDC, &origin, 1);
-        POINT old{};
+        POINT old {};
         ::SetBrushOrgEx(hDC, origin.x, origin.y, &old);
         const bool filled = ::FillRect(hDC, &rect, brush.get()) != 0;
         ::SetBrushOrgEx(hDC, old.x, old.y, nullptr);
@@ -207,15 +328,10 @@ private:
     std::vector<Band> m_bands;
 };
 
-BYTE* RowOf(PaletteDib& dib, int r)
-{
-    return dib.GetBits() + static_cast<size_t>(r) * dib.GetStride();
-}
-
 // The soft bump's base of one row: the two bumps summed, scaled as a whole, then raised to G and
 // lowered to 255 - G in that order.
-__attribute__((always_inline)) inline void SoftBumpRowOf(const int16_t* columnCube, int rowCube, int G, int16_t* out,
-                                                         int W)
+__attribute__((always_inline)) inline void SoftBumpRowOf(
+    const int16_t* columnCube, int rowCube, int G, int16_t* out, int W)
 {
     const int scale = 128 - G, low = G, high = 255 - G;
     for (int x = 0; x < W; ++x) {
@@ -233,8 +349,7 @@ void SoftBumpRow(const int16_t* columnCube, int rowCube, int G, int16_t* out, in
 
 // The same sixteen pixels at a time in 16-bit lanes where the processor has AVX2. The products fit:
 // a bump sum lies within -250 .. 253 and the scale within -127 .. 128, so |sum * scale| < 32768.
-__attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, int rowCube, int G, int16_t* out,
-                                                     int W)
+__attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, int rowCube, int G, int16_t* out, int W)
 {
     const __m256i row = _mm256_set1_epi16(static_cast<short>(rowCube));
     const __m256i scale = _mm256_set1_epi16(static_cast<short>(128 - G));
@@ -256,49 +371,101 @@ __attribute__((target("avx2"))) void SoftBumpRowAvx2(const int16_t* columnCube, 
     SoftBumpRowOf(columnCube + x, rowCube, G, out + x, W - x);
 }
 
+// The same 64 at a time as bytes, for the runs that take their base that way (an amplitude below 128,
+// so every value lies within 0 .. 255).
+__attribute__((target("avx512f,avx512bw"))) void SoftBumpBytes(
+    const int16_t* columnCube, int rowCube, int G, uint8_t* out, int W)
+{
+    const __m512i row = _mm512_set1_epi16(static_cast<short>(rowCube));
+    const __m512i scale = _mm512_set1_epi16(static_cast<short>(128 - G));
+    const __m512i middle = _mm512_set1_epi16(128);
+    const __m512i low = _mm512_set1_epi16(static_cast<short>(G));
+    const __m512i high = _mm512_set1_epi16(static_cast<short>(255 - G));
+    const __m512i roundToZero = _mm512_set1_epi16(127);
+    for (int x = 0; x < W; x += 32) {
+        const __mmask32 keep = W - x >= 32 ? ~__mmask32 { 0 } : (__mmask32 { 1 } << (W - x)) - 1;
+        const __m512i sum = _mm512_add_epi16(_mm512_maskz_loadu_epi16(keep, columnCube + x), row);
+        const __m512i product = _mm512_mullo_epi16(sum, scale);
+        const __m512i bias = _mm512_and_si512(_mm512_srai_epi16(product, 15), roundToZero);
+        __m512i p = _mm512_add_epi16(middle, _mm512_srai_epi16(_mm512_add_epi16(product, bias), 7));
+        p = _mm512_min_epi16(_mm512_max_epi16(p, low), high);
+        _mm512_mask_cvtepi16_storeu_epi8(out + x, keep, p);
+    }
+}
+
 // value(x, r) = row part + column part + noise, for every pixel in row-by-row order.
-void FillSeparable(PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart,
-                   const std::vector<int>& columnPart)
+void FillSeparable(
+    PaletteDib& dib, NoiseRows& noise, const std::vector<int>& rowPart, const std::vector<int>& columnPart)
 {
     const int W = dib.GetWidth(), H = dib.GetHeight();
     std::copy(columnPart.begin(), columnPart.begin() + W, noise.Base());
     for (int r = 0; r < H; ++r)
-        noise.Add(RowOf(dib, r), rowPart[r]);
+        noise.Add(r, rowPart[r]);
 }
 
 // Two passes: a horizontal bump of half the depth, then a bevel of width L on the left and right
 // edges whose inner border curves in a parabola from the middle row (full bevel) to the top and
-// bottom rows (none).
+// bottom rows (none). Both passes run in one go: the second pass's generator starts where the first
+// pass's W x H values end, and the first pass's value counts only between the bevels, where the
+// second pass adds to it (the sum kept modulo 256 is the same); over the bevels it is drawn and
+// dropped.
 void BuildHardBump(PaletteDib& dib, int G, NoiseRows& noise)
 {
     const int W = dib.GetWidth(), H = dib.GetHeight();
-    int16_t* const base = noise.Base();
-    std::fill(base, base + W, int16_t{0});
-    for (int r = 0; r < H; ++r) {
-        const int m = 255 * r / H - 127;
-        noise.Add(RowOf(dib, r), 128 + (Cube(m) * (64 - G) * 2) / 128);
-    }
+    uint32_t second = rixnoise::Advance(noise.State(), static_cast<uint64_t>(W) * H);
     const int64_t L = std::min(W / 6, 16);
     // A picture one row high has only its middle row, where the curve term is 0 anyway; the divisor
     // (H * H) / 4 would be 0 there.
     const int64_t q = std::max<int64_t>(1, (static_cast<int64_t>(H) * H) >> 2);
     const int64_t halfH = H / 2, halfW = W / 2;
+    // Between the bevels the base is 0 and the bump comes with the first pass's value; a row's
+    // bevels differ from the last row's by a few columns, which are all that is rewritten.
+    std::fill(noise.Base(), noise.Base() + W, int16_t { 0 });
+    std::vector<int8_t> keepFirst(W, int8_t { -1 });
+    int64_t lastLeftEnd = 0, lastRightStart = W;
     for (int r = 0; r < H; ++r) {
         const int64_t M = ((r * L - halfH * L) * (r - halfH)) / q + halfW - L;
-        BYTE* row = RowOf(dib, r);
         // The bevels hold the columns x with x - W/2 < -M on the left and x - W/2 > M on the right;
         // with L = 0 (narrower than 6 pixels) neither exists.
         const int64_t leftEnd = L > 0 ? std::clamp<int64_t>(halfW - M, 0, W) : 0;
         const int64_t rightStart = L > 0 ? std::clamp<int64_t>(halfW + M + 1, leftEnd, W) : W;
-        for (int64_t x = 0; x < leftEnd; ++x)
-            base[x] = static_cast<int16_t>((255 - G) - (x * 128) / L);
-        for (int64_t x = leftEnd; x < rightStart; ++x)
-            base[x] = row[x];
-        for (int64_t x = rightStart; x < W; ++x)
-            base[x] = static_cast<int16_t>(G + ((W - x) * 128) / L);
-        noise.Add(row, 0);
+        int16_t* const base = leftEnd != lastLeftEnd || rightStart != lastRightStart ? noise.Base() : nullptr;
+        for (int64_t x = std::min(leftEnd, lastLeftEnd); x < std::max(leftEnd, lastLeftEnd); ++x) {
+            const bool bevel = x < leftEnd;
+            base[x] = bevel ? static_cast<int16_t>((255 - G) - (x * 128) / L) : int16_t { 0 };
+            keepFirst[x] = static_cast<int8_t>(bevel ? 0 : -1);
+        }
+        for (int64_t x = std::min(rightStart, lastRightStart); x < std::max(rightStart, lastRightStart); ++x) {
+            const bool bevel = x >= rightStart;
+            base[x] = bevel ? static_cast<int16_t>(G + ((W - x) * 128) / L) : int16_t { 0 };
+            keepFirst[x] = static_cast<int8_t>(bevel ? 0 : -1);
+        }
+        lastLeftEnd = leftEnd;
+        lastRightStart = rightStart;
+        // The first pass's value, less its noise term's G; the second pass takes off its own.
+        const int m = 255 * r / H - 127;
+        const int bump = 128 + (Cube(m) * (64 - G) * 2) / 128 - G;
+        noise.Add(r, 0, rixnoise::NoiseExtras { nullptr, &second, keepFirst.data(), bump });
     }
+    // Asking for the state runs the rows noted above, which moves `second` on.
+    uint32_t& state = noise.State();
+    state = second;
 }
+
+// Division of a generator value (0 .. 32767) by a divisor of at least 1.
+class Scale {
+public:
+    explicit Scale(int divisor)
+        : m_nDivisor(divisor)
+        , m_reciprocal(std::max(2, divisor))
+    {
+    }
+    int Divide(int value) const { return m_nDivisor == 1 ? value : m_reciprocal.Divide(value); }
+
+private:
+    int m_nDivisor;
+    rixnoise::Divisor m_reciprocal;
+};
 
 // 200 diagonal scratches over a black ground (the buffer comes zeroed), then a diagonal shade and the
 // noise.
@@ -308,37 +475,43 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
     const int D = 255 - 2 * G;
     // Beyond 32767 pixels the scale 32767 / size would be 0: scratches then start anywhere in the
     // first 32768 columns or rows instead of dividing by zero.
-    const int xScale = std::max(1, 32767 / W);
-    const int yScale = std::max(1, 32767 / H);
-    const int lengthScale = std::max(1, 32767 / std::min(W, H));
+    // The scales divide generator values, which the reciprocals divide exactly (see Divisor) and
+    // several times faster than a division instruction.
+    const Scale xScale(std::max(1, 32767 / W));
+    const Scale yScale(std::max(1, 32767 / H));
+    const Scale lengthScale(std::max(1, 32767 / std::min(W, H)));
     uint32_t& state = noise.State();
     BYTE* const bits = dib.GetBits();
     const size_t stride = static_cast<size_t>(dib.GetStride());
     for (int i = 0; i < 200; ++i) {
-        const int x0 = rixnoise::Step(state) / xScale;
-        const int y0 = rixnoise::Step(state) / yScale;
-        const int length = (rixnoise::Step(state) / lengthScale) / 2;
+        const int x0 = xScale.Divide(rixnoise::Step(state));
+        const int y0 = yScale.Divide(rixnoise::Step(state));
+        const int length = lengthScale.Divide(rixnoise::Step(state)) / 2;
         const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
         // Two diagonals of one value (so the order of their points does not matter): (x0 - k, y0 + k)
         // while x0 - k > 0 and y0 + k < H, and (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0,
         // top-down, each cut to the picture. (x, y) top-down lives in stored row H - 1 - y.
-        const int64_t down = std::min<int64_t>({length, x0, H - y0});
-        for (int64_t k = std::max<int64_t>(0, x0 - W + 1); k < down; ++k)
-            bits[static_cast<size_t>(H - 1 - y0 - k) * stride + static_cast<size_t>(x0 - k)] = value;
-        const int64_t up = std::min<int64_t>({length, W - x0, y0, x0});
-        for (int64_t k = std::max<int64_t>({0, x0 - W, y0 - H + 1}); k < up; ++k)
-            bits[static_cast<size_t>(H - 1 - y0 + k) * stride + static_cast<size_t>(W - x0 + k)] = value;
+        // One pointer steps along each diagonal (a row and a column at a time).
+        const ptrdiff_t diagonal = static_cast<ptrdiff_t>(stride) + 1;
+        const int64_t down = std::min<int64_t>({ length, x0, H - y0 });
+        int64_t k = std::max<int64_t>(0, x0 - W + 1);
+        for (BYTE* p = bits + (H - 1 - y0 - k) * static_cast<ptrdiff_t>(stride) + (x0 - k); k < down;
+             ++k, p -= diagonal)
+            *p = value;
+        const int64_t up = std::min<int64_t>({ length, W - x0, y0, x0 });
+        k = std::max<int64_t>({ 0, x0 - W, y0 - H + 1 });
+        for (BYTE* p = bits + (H - 1 - y0 + k) * static_cast<ptrdiff_t>(stride) + (W - x0 + k); k < up;
+             ++k, p += diagonal)
+            *p = value;
     }
+    // Each row's scratches are added as the noise runs over it.
     const int n = (D - 40) / 2;
-    std::vector<int16_t> columnPart(W);
-    for (int x = 0; x < W; ++x)
-        columnPart[x] = static_cast<int16_t>(((W - x) * n) / W);
     int16_t* const base = noise.Base();
+    for (int x = 0; x < W; ++x)
+        base[x] = static_cast<int16_t>(((W - x) * n) / W);
     for (int r = 0; r < H; ++r) {
-        BYTE* row = RowOf(dib, r);
-        for (int x = 0; x < W; ++x)
-            base[x] = static_cast<int16_t>(row[x] + columnPart[x]);
-        noise.AddUnshifted(row, (r * n) / H);
+        BYTE* row = noise.Row(r);
+        noise.AddUnshifted(r, (r * n) / H, rixnoise::NoiseExtras { row, nullptr, nullptr, 0 });
     }
 }
 
@@ -351,8 +524,8 @@ void RixEffectPainter::DrawGradient(HDC hDC, const RECT& rect, COLORREF clrFrom,
     line.Fill(hDC, rect, bHorizontal != FALSE, m_ColumnDib);
 }
 
-void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2,
-                                  COLORREF clr3, int nNoise, int nBlend)
+void RixEffectPainter::DrawEffect(
+    HDC hDC, int nEffect, const RECT& rect, COLORREF clr1, COLORREF clr2, COLORREF clr3, int nNoise, int nBlend)
 {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
@@ -388,7 +561,7 @@ void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORR
     case RIXFX_SOFTBUMP:
     case RIXFX_HARDBUMP:
     case RIXFX_METAL:
-        BuildPattern(RECT{0, 0, width, height}, nEffect, nNoise, nBlend, clr1, clr2, clr3);
+        BuildPattern(RECT { 0, 0, width, height }, nEffect, nNoise, nBlend, clr1, clr2, clr3);
         m_PatternDib.Draw(hDC, rect.left, rect.top);
         break;
     default:
@@ -399,8 +572,8 @@ void RixEffectPainter::DrawEffect(HDC hDC, int nEffect, const RECT& rect, COLORR
     }
 }
 
-void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, int nBlend, COLORREF clr1,
-                                    COLORREF clr2, COLORREF clr3)
+void RixEffectPainter::BuildPattern(
+    const RECT& rect, int nEffect, int nNoise, int nBlend, COLORREF clr1, COLORREF clr2, COLORREF clr3)
 {
     const int W = rect.right - rect.left;
     const int H = rect.bottom - rect.top;
@@ -410,14 +583,16 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     if (!dib.Create(W, H, 8, !writesAll))
         return;
 
-    // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255.
+    // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255 (the second ramp's first entry
+    // replaces the first ramp's last), set in one go.
+    RGBQUAD ramp[256];
     for (int i = 0; i <= 128; ++i) {
         int rgb[3];
         for (int k = 0; k < 3; ++k) {
             const int c2 = Channel(clr2, 8 * k), c3 = Channel(clr3, 8 * k);
             rgb[k] = (128 * c3 + i * (c2 - c3)) / 128;
         }
-        dib.SetPaletteEntry(i, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[2]));
+        ramp[i] = RGBQUAD { static_cast<BYTE>(rgb[2]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[0]), 0 };
     }
     for (int j = 1; j <= 128; ++j) {
         int rgb[3];
@@ -425,14 +600,14 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
             const int c1 = Channel(clr1, 8 * k), c2 = Channel(clr2, 8 * k);
             rgb[k] = (j * c1 + (128 - j) * c2) / 128;
         }
-        dib.SetPaletteEntry(127 + j, static_cast<BYTE>(rgb[0]), static_cast<BYTE>(rgb[1]),
-                            static_cast<BYTE>(rgb[2]));
+        ramp[127 + j] = RGBQUAD { static_cast<BYTE>(rgb[2]), static_cast<BYTE>(rgb[1]), static_cast<BYTE>(rgb[0]), 0 };
     }
+    dib.SetColorTable(ramp, 256);
     dib.BlendPalette(clr1, nBlend);
 
     const int G = nNoise & 0xFF;
     const int D = 255 - 2 * G;
-    NoiseRows noise(G, W);
+    NoiseRows noise(dib, G);
     // Rows in stored order: r = 0 is the bottom row of the picture. Most effects are a row part plus
     // a column part plus the noise, each part worked out once.
     std::vector<int> rowPart(H, 0), columnPart(W, 0);
@@ -482,9 +657,16 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
         eachColumn(bumpOfColumn);
         const std::vector<int16_t> columnCube(columnPart.begin(), columnPart.end());
         const auto softRow = rixnoise::HasAvx2() ? SoftBumpRowAvx2 : SoftBumpRow;
+        // Rows near the middle share their bump (the cube is 0 for |m| < 26): their base is kept.
+        int lastCube = 0;
         for (int r = 0; r < H; ++r) {
-            softRow(columnCube.data(), bumpOfRow(r), G, noise.Base(), W);
-            noise.Add(RowOf(dib, r), 0);
+            const int rowCube = bumpOfRow(r);
+            if ((r == 0 || rowCube != lastCube) && noise.TakesBytes())
+                SoftBumpBytes(columnCube.data(), rowCube, G, noise.ByteBase(), W);
+            else if (r == 0 || rowCube != lastCube)
+                softRow(columnCube.data(), rowCube, G, noise.Base(), W);
+            lastCube = rowCube;
+            noise.Add(r, 0);
         }
         break;
     }
@@ -497,4 +679,5 @@ void RixEffectPainter::BuildPattern(const RECT& rect, int nEffect, int nNoise, i
     default:
         break;
     }
+    noise.Finish();
 }

@@ -162,79 +162,199 @@ inline void AddNoiseSse2(uint32_t& state, const Divisor& divisor, const int16_t*
         out[i] = static_cast<uint8_t>(base[i] + add + divisor.Divide(Step(state)));
 }
 
-// The same with 32 lanes in AVX2 registers, whose 32-bit multiply does eight lanes in one go. The
-// 256-bit packs work within each 128-bit half, so lane k of register j holds value 4j + k (k < 4)
-// or 16 + 4j + (k - 4), which the packs put back in order; the base values are arranged to match.
-__attribute__((target("avx2"))) inline void AddNoiseAvx2(
-    uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out, int count)
+// Moves a state on by any number of steps, squaring the one-step jump along the way.
+constexpr uint32_t Advance(uint32_t state, uint64_t steps)
 {
-    if (count <= 0)
-        return;
+    uint32_t multiplier = kMultiplier, increment = kIncrement;
+    for (; steps; steps >>= 1) {
+        if (steps & 1)
+            state = state * multiplier + increment;
+        increment = increment * multiplier + increment;
+        multiplier *= multiplier;
+    }
+    return state;
+}
+
+// What a run adds besides the noise of its own generator: optional bytes of the caller's, and
+// optionally the noise of a second generator whose values the first one's keep mask may drop.
+struct NoiseExtras {
+    const uint8_t* bytes = nullptr;
+    uint32_t* second = nullptr;
+    // 0 or -1 per value: whether the first generator's value, with firstAdd added, counts (the
+    // second's always does).
+    const int8_t* keepFirst = nullptr;
+    int firstAdd = 0;
+};
+
+// The same as AddNoiseSse2, plus the extras, one value at a time.
+inline void AddNoisePlain(uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out,
+    int count, const NoiseExtras& extras)
+{
+    for (int i = 0; i < count; ++i) {
+        int value = base[i] + add + (extras.bytes ? extras.bytes[i] : 0);
+        const int first = divisor.Divide(Step(state));
+        if (extras.second) {
+            value += divisor.Divide(Step(*extras.second)) + (extras.keepFirst[i] & (first + extras.firstAdd));
+        } else {
+            value += first;
+        }
+        out[i] = static_cast<uint8_t>(value);
+    }
+}
+
+namespace detail {
+
+// Thirty-two generator lanes in four AVX2 registers. The 256-bit packs work within each 128-bit half,
+// so lane k of register j holds value 4j + k (k < 4) or 16 + 4j + (k - 4), which the packs put back
+// in order.
+struct Lanes32 {
+    __m256i s0, s1, s2, s3;
+};
+
+__attribute__((target("avx2"))) inline Lanes32 StartLanes(uint32_t state)
+{
     static constexpr auto start
         = LaneStart<32, 8, int (*)(int, int)>([](int j, int k) { return k < 4 ? 4 * j + k : 16 + 4 * j + (k - 4); });
     const __m256i from = _mm256_set1_epi32(static_cast<int>(state));
     const __m256i* m = reinterpret_cast<const __m256i*>(start.multiplier);
     const __m256i* a = reinterpret_cast<const __m256i*>(start.increment);
-    __m256i s0 = _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m)), _mm256_loadu_si256(a));
-    __m256i s1 = _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 1)), _mm256_loadu_si256(a + 1));
-    __m256i s2 = _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 2)), _mm256_loadu_si256(a + 2));
-    __m256i s3 = _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 3)), _mm256_loadu_si256(a + 3));
+    return Lanes32 { _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m)), _mm256_loadu_si256(a)),
+        _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 1)), _mm256_loadu_si256(a + 1)),
+        _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 2)), _mm256_loadu_si256(a + 2)),
+        _mm256_add_epi32(_mm256_mullo_epi32(from, _mm256_loadu_si256(m + 3)), _mm256_loadu_si256(a + 3)) };
+}
+
+__attribute__((target("avx2"))) inline void AdvanceLanes(Lanes32& lanes)
+{
     constexpr Jump jump = JumpOf(32);
     const __m256i multiplier = _mm256_set1_epi32(static_cast<int>(jump.multiplier));
     const __m256i increment = _mm256_set1_epi32(static_cast<int>(jump.increment));
+    lanes.s0 = _mm256_add_epi32(_mm256_mullo_epi32(lanes.s0, multiplier), increment);
+    lanes.s1 = _mm256_add_epi32(_mm256_mullo_epi32(lanes.s1, multiplier), increment);
+    lanes.s2 = _mm256_add_epi32(_mm256_mullo_epi32(lanes.s2, multiplier), increment);
+    lanes.s3 = _mm256_add_epi32(_mm256_mullo_epi32(lanes.s3, multiplier), increment);
+}
+
+// The quotients in 16-bit lanes: q0 of values 0..7 and 16..23, q1 of 8..15 and 24..31.
+__attribute__((target("avx2"))) inline void Quotients(
+    const Lanes32& lanes, __m256i reciprocal, __m128i shift, __m256i& q0, __m256i& q1)
+{
     const __m256i mask = _mm256_set1_epi32(kMax);
-    const __m256i reciprocal = _mm256_set1_epi16(static_cast<short>(divisor.Multiplier()));
-    const __m128i shift = _mm_cvtsi32_si128(divisor.Shift());
-    const __m256i addend = _mm256_set1_epi16(static_cast<short>(add));
-    const __m256i lowByte = _mm256_set1_epi16(0xFF);
-    for (int i = 0; i < count; i += 32) {
-        // A last, shorter block runs through buffers of its own, so nothing is read or written past
-        // the count.
-        const int n = count - i < 32 ? count - i : 32;
-        alignas(32) int16_t baseTail[32] = {};
-        alignas(32) uint8_t outTail[32];
-        const int16_t* b = base + i;
-        uint8_t* o = out + i;
-        if (n < 32) {
-            __builtin_memcpy(baseTail, b, sizeof(int16_t) * n);
-            b = baseTail;
-            o = outTail;
-        }
-        // 16-bit lanes: v0 holds values 0..7 and 16..23, v1 values 8..15 and 24..31.
-        const __m256i v0 = _mm256_packs_epi32(
-            _mm256_and_si256(_mm256_srli_epi32(s0, 16), mask), _mm256_and_si256(_mm256_srli_epi32(s1, 16), mask));
-        const __m256i v1 = _mm256_packs_epi32(
-            _mm256_and_si256(_mm256_srli_epi32(s2, 16), mask), _mm256_and_si256(_mm256_srli_epi32(s3, 16), mask));
-        const __m256i q0 = _mm256_srl_epi16(_mm256_mulhi_epu16(v0, reciprocal), shift);
-        const __m256i q1 = _mm256_srl_epi16(_mm256_mulhi_epu16(v1, reciprocal), shift);
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b));
-        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b + 16));
-        const __m256i b0 = _mm256_permute2x128_si256(low, high, 0x20);
-        const __m256i b1 = _mm256_permute2x128_si256(low, high, 0x31);
-        const __m256i r0 = _mm256_and_si256(_mm256_add_epi16(_mm256_add_epi16(b0, addend), q0), lowByte);
-        const __m256i r1 = _mm256_and_si256(_mm256_add_epi16(_mm256_add_epi16(b1, addend), q1), lowByte);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_packus_epi16(r0, r1));
-        if (n < 32) {
-            __builtin_memcpy(out + i, outTail, n);
-            alignas(32) uint32_t lanes[4][8];
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[0]), s0);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[1]), s1);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[2]), s2);
-            _mm256_store_si256(reinterpret_cast<__m256i*>(lanes[3]), s3);
-            const int t = n - 1;
-            state = lanes[(t % 16) / 4][t < 16 ? t % 4 : 4 + t % 4];
-            return;
-        }
-        if (i + 32 == count) {
-            // Value 31 sits in lane 7 of the fourth register.
-            state = static_cast<uint32_t>(_mm256_extract_epi32(s3, 7));
-            return;
-        }
-        s0 = _mm256_add_epi32(_mm256_mullo_epi32(s0, multiplier), increment);
-        s1 = _mm256_add_epi32(_mm256_mullo_epi32(s1, multiplier), increment);
-        s2 = _mm256_add_epi32(_mm256_mullo_epi32(s2, multiplier), increment);
-        s3 = _mm256_add_epi32(_mm256_mullo_epi32(s3, multiplier), increment);
+    const __m256i v0 = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(lanes.s0, 16), mask),
+        _mm256_and_si256(_mm256_srli_epi32(lanes.s1, 16), mask));
+    const __m256i v1 = _mm256_packs_epi32(_mm256_and_si256(_mm256_srli_epi32(lanes.s2, 16), mask),
+        _mm256_and_si256(_mm256_srli_epi32(lanes.s3, 16), mask));
+    q0 = _mm256_srl_epi16(_mm256_mulhi_epu16(v0, reciprocal), shift);
+    q1 = _mm256_srl_epi16(_mm256_mulhi_epu16(v1, reciprocal), shift);
+}
+
+// The state that gave value t (0 .. 31) of the block.
+__attribute__((target("avx2"))) inline uint32_t StateOf(const Lanes32& lanes, int t)
+{
+    alignas(32) uint32_t all[4][8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(all[0]), lanes.s0);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(all[1]), lanes.s1);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(all[2]), lanes.s2);
+    _mm256_store_si256(reinterpret_cast<__m256i*>(all[3]), lanes.s3);
+    return all[(t % 16) / 4][t < 16 ? t % 4 : 4 + t % 4];
+}
+
+// 32 16-bit values in the lanes' order: low holds values 0..7 and 16..23, high 8..15 and 24..31.
+__attribute__((target("avx2"))) inline void LoadInLaneOrder(const int16_t* p, __m256i& low, __m256i& high)
+{
+    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 16));
+    low = _mm256_permute2x128_si256(a, b, 0x20);
+    high = _mm256_permute2x128_si256(a, b, 0x31);
+}
+
+struct BlockConstants {
+    __m256i reciprocal;
+    __m128i shift;
+    __m256i addend;
+    __m256i firstAdd;
+};
+
+// One block of 32 values into `out`.
+template <bool kBytes, bool kSecond>
+__attribute__((target("avx2"))) inline void Block(const Lanes32& first, const Lanes32& second, const BlockConstants& c,
+    const int16_t* base, const int8_t* keep, const uint8_t* bytes, uint8_t* out)
+{
+    __m256i q0, q1;
+    Quotients(first, c.reciprocal, c.shift, q0, q1);
+    if (kSecond) {
+        // Unpacking a byte with itself makes the word 0 or -1, in the lanes' order (see below).
+        const __m256i k = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(keep));
+        const __m256i keep0 = _mm256_unpacklo_epi8(k, k), keep1 = _mm256_unpackhi_epi8(k, k);
+        __m256i p0, p1;
+        Quotients(second, c.reciprocal, c.shift, p0, p1);
+        q0 = _mm256_add_epi16(_mm256_and_si256(_mm256_add_epi16(q0, c.firstAdd), keep0), p0);
+        q1 = _mm256_add_epi16(_mm256_and_si256(_mm256_add_epi16(q1, c.firstAdd), keep1), p1);
     }
+    if (kBytes) {
+        // Unpacking within each half puts bytes 0..7 and 16..23 in the low word lanes already.
+        const __m256i e = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes));
+        q0 = _mm256_add_epi16(q0, _mm256_unpacklo_epi8(e, _mm256_setzero_si256()));
+        q1 = _mm256_add_epi16(q1, _mm256_unpackhi_epi8(e, _mm256_setzero_si256()));
+    }
+    __m256i b0, b1;
+    LoadInLaneOrder(base, b0, b1);
+    const __m256i lowByte = _mm256_set1_epi16(0xFF);
+    const __m256i r0 = _mm256_and_si256(_mm256_add_epi16(_mm256_add_epi16(b0, c.addend), q0), lowByte);
+    const __m256i r1 = _mm256_and_si256(_mm256_add_epi16(_mm256_add_epi16(b1, c.addend), q1), lowByte);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_packus_epi16(r0, r1));
+}
+
+template <bool kBytes, bool kSecond>
+__attribute__((target("avx2"))) inline void AddNoiseAvx2Of(uint32_t& state, const Divisor& divisor, const int16_t* base,
+    int add, uint8_t* out, int count, const NoiseExtras& extras)
+{
+    if (count <= 0)
+        return;
+    Lanes32 first = StartLanes(state);
+    Lanes32 second = StartLanes(kSecond ? *extras.second : 0);
+    const BlockConstants c { _mm256_set1_epi16(static_cast<short>(divisor.Multiplier())),
+        _mm_cvtsi32_si128(divisor.Shift()), _mm256_set1_epi16(static_cast<short>(add)),
+        _mm256_set1_epi16(static_cast<short>(extras.firstAdd)) };
+    // Pointers to what a run without the extra reads stand in for them (never read there).
+    const int8_t* keep = kSecond ? extras.keepFirst : reinterpret_cast<const int8_t*>(out);
+    const uint8_t* bytes = kBytes ? extras.bytes : out;
+    int i = 0;
+    for (; count - i > 32; i += 32) {
+        Block<kBytes, kSecond>(first, second, c, base + i, keep + i, bytes + i, out + i);
+        AdvanceLanes(first);
+        if (kSecond)
+            AdvanceLanes(second);
+    }
+    const int n = count - i;
+    if (n == 32) {
+        Block<kBytes, kSecond>(first, second, c, base + i, keep + i, bytes + i, out + i);
+    } else {
+        // The last, shorter block runs through buffers of its own, so nothing is read or written past
+        // the count.
+        alignas(32) int16_t baseTail[32] = {};
+        alignas(32) int8_t keepTail[32] = {};
+        alignas(32) uint8_t bytesTail[32] = {}, outTail[32];
+        __builtin_memcpy(baseTail, base + i, sizeof(int16_t) * n);
+        if (kSecond)
+            __builtin_memcpy(keepTail, keep + i, n);
+        if (kBytes)
+            __builtin_memcpy(bytesTail, bytes + i, n);
+        Block<kBytes, kSecond>(first, second, c, baseTail, keepTail, bytesTail, outTail);
+        __builtin_memcpy(out + i, outTail, n);
+    }
+    state = StateOf(first, n - 1);
+    if (kSecond)
+        *extras.second = StateOf(second, n - 1);
+}
+
+} // namespace detail
+
+// The same with 32 lanes in AVX2 registers, whose 32-bit multiply does eight lanes in one go.
+__attribute__((target("avx2"))) inline void AddNoiseAvx2(
+    uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out, int count)
+{
+    detail::AddNoiseAvx2Of<false, false>(state, divisor, base, add, out, count, NoiseExtras {});
 }
 
 inline bool HasAvx2()
@@ -253,6 +373,24 @@ inline void AddNoise(uint32_t& state, const Divisor& divisor, const int16_t* bas
         AddNoiseAvx2(state, divisor, base, add, out, count);
     else
         AddNoiseSse2(state, divisor, base, add, out, count);
+}
+
+// out[i] = base[i] + add + next() / divisor [+ bytes[i]] [+ the second generator's value], kept modulo
+// 256, in one pass: each generator moves on by count steps. `out` may be `extras.bytes`. Without
+// AVX2, one value at a time.
+inline void AddNoise(uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out, int count,
+    const NoiseExtras& extras)
+{
+    if (!HasAvx2())
+        AddNoisePlain(state, divisor, base, add, out, count, extras);
+    else if (extras.second && extras.bytes)
+        detail::AddNoiseAvx2Of<true, true>(state, divisor, base, add, out, count, extras);
+    else if (extras.second)
+        detail::AddNoiseAvx2Of<false, true>(state, divisor, base, add, out, count, extras);
+    else if (extras.bytes)
+        detail::AddNoiseAvx2Of<true, false>(state, divisor, base, add, out, count, extras);
+    else
+        AddNoiseAvx2(state, divisor, base, add, out, count);
 }
 
 } // namespace rixnoise

@@ -29,18 +29,20 @@ constexpr uint64_t kMaxBlock = 0x7FFFFFFF;
 
 void PaletteDib::Release()
 {
+    m_bColoursCurrent = false;
     m_dc.reset();
     m_section.reset();
     m_pSectionBits = nullptr;
     m_block.reset();
     m_nBlockSize = 0;
-    m_header = BITMAPINFOHEADER{};
+    m_header = BITMAPINFOHEADER {};
     m_nColors = 0;
     m_nStride = 0;
 }
 
 BYTE* PaletteDib::Create(int width, int height, int bitsPerPixel, bool zeroed)
 {
+    m_bColoursCurrent = false;
     // The same size again keeps the block, the section and the DC: only the content is discarded.
     // (A window repainted at one size would otherwise pay for fresh pages and platform objects on
     // every fill.)
@@ -87,8 +89,17 @@ void PaletteDib::SetPaletteEntry(int index, BYTE red, BYTE green, BYTE blue)
 {
     if (!m_block || index < 0 || index >= m_nColors)
         return;
+    m_bColoursCurrent = false;
     RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
-    table[index] = RGBQUAD{blue, green, red, 0};
+    table[index] = RGBQUAD { blue, green, red, 0 };
+}
+
+void PaletteDib::SetColorTable(const RGBQUAD* entries, int count)
+{
+    if (!m_block || count <= 0)
+        return;
+    m_bColoursCurrent = false;
+    std::memcpy(const_cast<RGBQUAD*>(GetColorTable()), entries, sizeof(RGBQUAD) * std::min(count, m_nColors));
 }
 
 void PaletteDib::BlendPalette(COLORREF color, int percent)
@@ -101,6 +112,7 @@ void PaletteDib::BlendPalette(COLORREF color, int percent)
     // (c1 * 0 + channel * 100) / 100 is the channel itself.
     if (p == 0)
         return;
+    m_bColoursCurrent = false;
     const int r = GetRValue(color), g = GetGValue(color), b = GetBValue(color);
     RGBQUAD* table = const_cast<RGBQUAD*>(GetColorTable());
     for (int i = 0; i < m_nColors; ++i) {
@@ -113,7 +125,7 @@ void PaletteDib::BlendPalette(COLORREF color, int percent)
 void PaletteDib::Fill(BYTE value)
 {
     if (m_block)
-        std::memset(GetBits(), value, m_header.biSizeImage);
+        std::memset(GetBits(), value, m_header.biSizeImage); // (GetBits marks the colours stale)
 }
 
 void PaletteDib::SetPixel(int x, int y, BYTE value)
@@ -133,14 +145,14 @@ bool PaletteDib::MakeSection(HDC hDC)
         // 8 bits per pixel travel as their colours: a 32-bit section filled through the colour table
         // copies to the target as fast as any copy, where the platform's own palette conversion
         // costs several times that.
-        BITMAPINFO info{};
+        BITMAPINFO info {};
         info.bmiHeader = m_header;
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biSizeImage = 0;
         section.reset(::CreateDIBSection(hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     } else {
-        section.reset(::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS, &bits,
-                                         nullptr, 0));
+        section.reset(
+            ::CreateDIBSection(hDC, reinterpret_cast<BITMAPINFO*>(m_block.get()), DIB_RGB_COLORS, &bits, nullptr, 0));
     }
     if (!section || !bits)
         return false;
@@ -155,11 +167,13 @@ bool PaletteDib::Prepare(HDC hDC)
         return false;
     ::GdiFlush();
     const int W = m_header.biWidth, H = m_header.biHeight;
-    if (m_header.biBitCount == 8) {
+    if (m_header.biBitCount == 8 && m_bColoursCurrent) {
+        // Written with the rows.
+    } else if (m_header.biBitCount == 8) {
         uint32_t table[256];
         std::memcpy(table, GetColorTable(), sizeof table);
-        rixcolours::Convert(GetBits(), m_nStride, static_cast<uint32_t*>(m_pSectionBits), W, H, table,
-                            rixcolours::Best());
+        rixcolours::Convert(
+            GetBits(), m_nStride, static_cast<uint32_t*>(m_pSectionBits), W, H, table, rixcolours::Best());
     } else {
         std::memcpy(m_pSectionBits, GetBits(), m_header.biSizeImage);
     }
@@ -177,6 +191,21 @@ bool PaletteDib::Prepare(HDC hDC)
     return true;
 }
 
+uint32_t* PaletteDib::ColourRows()
+{
+    m_bColoursCurrent = false;
+    // The section's colours need no DC: one is only asked for palette-relative colours.
+    if (!m_block || m_header.biBitCount != 8 || !MakeSection(nullptr))
+        return nullptr;
+    ::GdiFlush();
+    return static_cast<uint32_t*>(m_pSectionBits);
+}
+
+void PaletteDib::ColoursWritten()
+{
+    m_bColoursCurrent = m_block && m_header.biBitCount == 8 && m_pSectionBits;
+}
+
 void PaletteDib::Draw(HDC hDC, int x, int y)
 {
     if (Prepare(hDC))
@@ -188,8 +217,32 @@ bool PaletteDib::DrawAcross(HDC hDC, int x, int y, int width)
     if (width <= 0 || !Prepare(hDC))
         return false;
     const int W = m_header.biWidth, H = m_header.biHeight;
-    for (int done = 0; done < width; done += W)
-        if (!::BitBlt(hDC, x + done, y, std::min(W, width - done), H, m_dc, 0, 0, SRCCOPY))
+    if (!::BitBlt(hDC, x, y, std::min(W, width), H, m_dc, 0, 0, SRCCOPY))
+        return false;
+    // Where every pixel of that copy is sure to have landed unchanged, the rest is copied from what
+    // is already there, twice as wide each time: fewer calls than one per bitmap width.
+    const bool again = width > W && CanCopyWithin(hDC, RECT { x, y, x + width, y + H });
+    for (int done = W; done < width;) {
+        const int n = std::min(again ? done : W, width - done);
+        if (!(again ? ::BitBlt(hDC, x + done, y, n, H, hDC, x, y, SRCCOPY)
+                    : ::BitBlt(hDC, x + done, y, n, H, m_dc, 0, 0, SRCCOPY)))
             return false;
+        done += n;
+    }
     return true;
+}
+
+bool PaletteDib::CanCopyWithin(HDC hDC, const RECT& rect)
+{
+    // A memory DC of plain true colour, co-ordinates only moved, and the whole rectangle inside one
+    // rectangular drawable area (the bitmap, less any clipping).
+    if (::GetObjectType(hDC) != OBJ_MEMDC || ::GetMapMode(hDC) != MM_TEXT || ::GetGraphicsMode(hDC) != GM_COMPATIBLE
+        || ::GetLayout(hDC) != 0)
+        return false;
+    BITMAP bm {};
+    if (!::GetObjectA(::GetCurrentObject(hDC, OBJ_BITMAP), sizeof bm, &bm) || bm.bmBitsPixel < 24)
+        return false;
+    RECT box {};
+    return ::GetClipBox(hDC, &box) == SIMPLEREGION && rect.left >= box.left && rect.top >= box.top
+        && rect.right <= box.right && rect.bottom <= box.bottom;
 }

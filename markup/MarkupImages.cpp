@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -37,37 +36,6 @@ bool FitsPixelLimit(long long width, long long height)
     return width > 0 && height > 0 && width * height <= kMaxImagePixels;
 }
 
-uint32_t ReadLittleEndian(const unsigned char* bytes, int count)
-{
-    uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-// The platform believes the size a bitmap file states and allocates for it before reading the pixels;
-// a file that claims more than any picture here may hold is not handed to it.
-bool BitmapFileSizeAcceptable(const std::string& path)
-{
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
-    unsigned char header[26] = {};
-    const size_t read = std::fread(header, 1, sizeof header, file);
-    std::fclose(file);
-    if (read < 18 || header[0] != 'B' || header[1] != 'M')
-        return true; // not ours to judge: the loader refuses what it cannot read
-    long long width = 0, height = 0;
-    if (ReadLittleEndian(header + 14, 4) == sizeof(BITMAPCOREHEADER) && read >= 22) {
-        width = ReadLittleEndian(header + 18, 2);
-        height = ReadLittleEndian(header + 20, 2);
-    } else if (read >= 26) {
-        width = static_cast<int32_t>(ReadLittleEndian(header + 18, 4));
-        height = static_cast<int32_t>(ReadLittleEndian(header + 22, 4));
-    }
-    return FitsPixelLimit(std::llabs(width), std::llabs(height));
-}
-
 bool LoadFromModule(HMODULE hModule, int id, bool bIcon, SIZE load, RixImagePlacement& placement)
 {
     if (!hModule || id <= 0 || id > 0xFFFF)
@@ -78,8 +46,7 @@ bool LoadFromModule(HMODULE hModule, int id, bool bIcon, SIZE load, RixImagePlac
         placement.hIcon = placement.ownedIcon.get();
         return placement.hIcon != nullptr;
     }
-    placement.ownedBitmap.reset(
-        static_cast<HBITMAP>(::LoadImageA(hModule, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    placement.ownedBitmap = LoadBitmapResource(hModule, id);
     placement.hBitmap = placement.ownedBitmap.get();
     return placement.hBitmap != nullptr;
 }
@@ -92,10 +59,7 @@ bool LoadFromFile(const std::string& path, bool bIcon, SIZE load, RixImagePlacem
         placement.hIcon = placement.ownedIcon.get();
         return placement.hIcon != nullptr;
     }
-    if (!BitmapFileSizeAcceptable(path))
-        return false;
-    placement.ownedBitmap.reset(static_cast<HBITMAP>(
-        ::LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    placement.ownedBitmap = LoadBitmapFile(path);
     placement.hBitmap = placement.ownedBitmap.get();
     return placement.hBitmap != nullptr;
 }

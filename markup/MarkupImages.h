@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/Gdi.h"
+#include "markup/BitmapFiles.h"
 
 // One per "ilst" tag with a speed, in text order: the measure pass records the frame, the draw pass
 // reads it back, so that something advancing the frames between passes would be seen by the draw.
@@ -12,10 +13,6 @@ struct StripFrameRecord {
     int nReserved = 0;
     int nSpeed = 0;
 };
-
-// A picture larger than this many pixels (drawn, loaded or stored in a file) is left out: every effect
-// makes several 32-bit copies of it, and no message needs a picture the size of a wall.
-constexpr long long kMaxImagePixels = 4LL * 1024 * 1024;
 
 // The module "iddll" reads from when a tag names none: borrowed, or owned and freed with the holder.
 class RixResourceModule {

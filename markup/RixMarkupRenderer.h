@@ -282,5 +282,4 @@ private:
     SIZE m_ImageListIconSize {};
     COLORREF m_crShadow = 0x007F7F7F;
     std::vector<StripFrameRecord> m_StripRecords;
-    friend struct MarkupImageTestAccess;
 };

@@ -1,9 +1,11 @@
 // Shows a sample text that uses every tag the markup renderer draws, for the screenshots and for a
-// look by eye: markup_gallery.exe, or markup_gallery.exe tables for the tables
+// look by eye: markup_gallery.exe, or markup_gallery.exe tables for the tables and pictures, with its
+// last link shown under the mouse
 #include "markup/RixMarkupRenderer.h"
 #include "res/resource.h"
 
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -74,13 +76,22 @@ const char kTablesSample[]
       "<table align=center background=idres:152 cellspacing=6 border=1>"
       "<tr><td bgcolor=white>centred, over a tiled picture</td><td bgcolor=white width=60 height=30 "
       "valign=middle align=center>44</td></tr></table>"
-      "</td></tr></table><br>"
+      "</td></tr>"
+      "<tr><td colspan=3 bgcolor=white valign=middle>Pictures with shadows: <bmp idres=147 style=s> "
+      "<icon idres=128 style=s> <ilst idres=130 cx=34 cy=35 mask=#000000 style=s> and a link under the mouse: "
+      "<a href=\"http://www.example.com/\">the hovered link <bmp idres=147 hotstyle=sl></a></td></tr>"
+      "</table><br>"
       "Text after the table.";
+
+// The renderer asks for a redraw with this when the link under the mouse changes.
+constexpr UINT kRedraw = WM_APP + 1;
 
 struct Gallery {
     RixMarkupRenderer renderer;
     const char* pszSample = kSample;
     SIZE size {};
+    // The tables page shows its last link as if the mouse were on it.
+    bool bHoverLastLink = false;
 };
 
 void Paint(Gallery& gallery, HWND hWnd)
@@ -93,6 +104,12 @@ void Paint(Gallery& gallery, HWND hWnd)
     SIZE size {};
     gallery.renderer.MeasureMarkup(paint, gallery.pszSample, size);
     gallery.renderer.DrawMeasuredMarkup(paint, RECT { kMargin, kMargin, kMargin + size.cx, kMargin + size.cy });
+    const std::vector<HotArea>& areas = gallery.renderer.GetHotAreas();
+    if (gallery.bHoverLastLink && !areas.empty()) {
+        gallery.bHoverLastLink = false;
+        const RECT& last = areas.back().rect;
+        gallery.renderer.OnLinkHover(POINT { (last.left + last.right) / 2, (last.top + last.bottom) / 2 });
+    }
 }
 
 LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -111,6 +128,23 @@ LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
             return 0;
         }
         break;
+    case kRedraw:
+        ::InvalidateRect(hWnd, nullptr, FALSE);
+        return 0;
+    case WM_SETCURSOR:
+        if (gallery && LOWORD(lParam) == HTCLIENT) {
+            POINT point;
+            ::GetCursorPos(&point);
+            ::ScreenToClient(hWnd, &point);
+            if (gallery->renderer.OnLinkHover(point))
+                return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        if (gallery)
+            gallery->renderer.OnLinkClick(
+                POINT { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) });
+        return 0;
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;
@@ -126,8 +160,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdSho
 {
     Gallery gallery;
     // "tables" shows the tables; anything else the text sample.
-    if (pszCmdLine && std::strcmp(pszCmdLine, "tables") == 0)
+    if (pszCmdLine && std::strcmp(pszCmdLine, "tables") == 0) {
         gallery.pszSample = kTablesSample;
+        gallery.bHoverLastLink = true;
+    }
     gallery.renderer.SetWrapWidth(kWrapWidth);
     {
         // The window is as large as the text it shows.
@@ -153,6 +189,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdSho
         frame.bottom - frame.top, nullptr, nullptr, hInstance, &gallery);
     if (!hWnd)
         return 1;
+    gallery.renderer.SetHoverTarget(hWnd, kRedraw, 0);
     ::ShowWindow(hWnd, nCmdShow);
     ::UpdateWindow(hWnd);
     MSG msg;

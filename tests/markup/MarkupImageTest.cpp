@@ -9,11 +9,6 @@
 #include <cstdio>
 #include <memory>
 
-// The one way a test moves the mouse onto a link without the host window.
-struct MarkupImageTestAccess {
-    static void Hover(RixMarkupRenderer& renderer, int nLink) { renderer.m_nHoverLink = nLink; }
-};
-
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kMagenta = RGB(255, 0, 255);
@@ -225,7 +220,8 @@ TEST_F(ImageFixture, HotStyleUnderTheMouseAndSilhouetteWithoutColours)
     EXPECT_EQ(dib.Pixel(30, 5), kRed);
     ASSERT_EQ(renderer.GetHotAreas().size(), 1u);
     EXPECT_EQ(renderer.GetHotAreas()[0].rect.right, 40);
-    MarkupImageTestAccess::Hover(renderer, 0);
+    renderer.OnLinkHover(POINT { 40, 19 });
+    EXPECT_EQ(renderer.GetHoverLink(), 0);
     Render(markup);
     EXPECT_EQ(dib.Pixel(30, 5), RGB(76, 76, 76));
 
@@ -243,14 +239,17 @@ TEST_F(ImageFixture, WhatDoesNotLoadTakesNoRoom)
     header.replace(18, 8, std::string("\xA0\x86\x01\0\xA0\x86\x01\0", 8));
     const std::string huge = folder.WriteFile("huge.bmp", header);
     const std::string junk = folder.WriteFile("junk.bmp", "not a picture");
+    // A sound header whose pixels stop half way.
+    const std::string whole = ReadWholeFile(red);
+    const std::string cut = folder.WriteFile("cut.bmp", whole.substr(0, whole.size() / 2));
     const gdi::Brush brush(::CreateSolidBrush(kRed));
     const gdi::Bitmap bitmap(::CreateCompatibleBitmap(dib.dc(), 8, 8));
     const std::string file = " file=\"" + red + "\"";
     const std::string cases[] = { "<bmp>", "<bmp file=\"" + folder.File("missing.bmp") + "\">",
         "<bmp file=\"" + junk + "\">", "<bmp file=\"" + huge + "\">", "<bmp file=\"" + zeroWide + "\">",
-        "<bmp idres=999>", "<bmp iddll=147>", "<bmp iddll=147 srcdll=\"" + folder.File("none.dll") + "\">",
-        "<bmp iddll=999 srcdll=\"" + ExePath() + "\">", "<bmp handle=0x1234>",
-        "<bmp handle=" + std::to_string(reinterpret_cast<UINT_PTR>(brush.get())) + ">",
+        "<bmp file=\"" + cut + "\">", "<bmp idres=999>", "<bmp iddll=147>",
+        "<bmp iddll=147 srcdll=\"" + folder.File("none.dll") + "\">", "<bmp iddll=999 srcdll=\"" + ExePath() + "\">",
+        "<bmp handle=0x1234>", "<bmp handle=" + std::to_string(reinterpret_cast<UINT_PTR>(brush.get())) + ">",
         "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(bitmap.get())) + ">",
         "<icon file=\"" + junk + "\">", "<bmp" + file + " width=0>", "<bmp" + file + " width=100000 height=100000>",
         "<ilst file=\"" + strip + "\" index=4>", "<ilst file=\"" + strip + "\" cx=32>", "<ilst index=0>",
