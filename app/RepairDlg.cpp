@@ -176,7 +176,7 @@ void CRepairDlg::SetUpLists()
     m_btnBack.ShowWindow(SW_HIDE);
 }
 
-RixBoxParams CRepairDlg::MessageParams(const char* lpszMoreText) const
+RixBoxParams CRepairDlg::MessageParams(const char* lpszMoreText)
 {
     RixBoxParams params;
     params.bkBox.nEffect = RIX_EFFECT_VBUMP;

@@ -41,7 +41,7 @@ public:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // The block every message of the main window passes to the message box.
-    RixBoxParams MessageParams(const char* lpszMoreText = nullptr) const;
+    static RixBoxParams MessageParams(const char* lpszMoreText = nullptr);
     int ShowMessage(const char* lpszText, DWORD dwStyle, const char* lpszMoreText = nullptr) const;
 
     // Commands of step 1

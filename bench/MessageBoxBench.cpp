@@ -2,6 +2,7 @@
 // every control in it painted), for the formatted box with the main window's parameter block and
 // for the platform's MessageBoxA with the same text; the two take turns over the rounds. Figures only.
 #include "Seconds.h"
+#include "app/RepairDlg.h"
 #include "msgbox/RixMessageBox.h"
 #include "msgbox/RixMessageBoxDialog.h"
 
@@ -83,13 +84,7 @@ double Median(std::vector<double> values)
 int main()
 {
     g_hHook = ::SetWindowsHookExA(WH_GETMESSAGE, &OnGetMessage, nullptr, ::GetCurrentThreadId());
-    RixBoxParams params;
-    params.bkBox.nEffect = RIX_EFFECT_VBUMP;
-    params.bkBox.crColor1 = 0x0086FDF7;
-    params.bkBox.crColor2 = 0x00FFFFFF;
-    params.bkBox.crColor3 = 0x0086FDF7;
-    params.nButtonAlign = 2;
-    params.lpszMoreText = kMore;
+    const RixBoxParams params = CRepairDlg::MessageParams(kMore);
     const DWORD dwStyle = MB_ICONINFORMATION;
     const std::string platformText = std::string(kText) + "\r\n\r\n" + kMore;
 

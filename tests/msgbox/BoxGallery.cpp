@@ -1,5 +1,6 @@
 // Shows one formatted message box for the screenshots and for a look by eye:
 // msgbox_gallery.exe showcase | notice | question
+#include "app/RepairDlg.h"
 #include "app/Texts.h"
 #include "msgbox/RixMessageBox.h"
 #include "repair/RepairTexts.h"
@@ -22,17 +23,6 @@ void CALLBACK OpenMore(HWND, UINT, UINT_PTR id, DWORD)
     ::KillTimer(nullptr, id);
     if (HWND hBox = ::GetActiveWindow())
         ::SendMessageA(::GetDlgItem(hBox, RIXID_MORE), BM_CLICK, 0, 0);
-}
-
-RixBoxParams MainWindowBlock()
-{
-    RixBoxParams params;
-    params.bkBox.nEffect = RIX_EFFECT_VBUMP;
-    params.bkBox.crColor1 = 0x0086FDF7;
-    params.bkBox.crColor2 = 0x00FFFFFF;
-    params.bkBox.crColor3 = 0x0086FDF7;
-    params.nButtonAlign = 2;
-    return params;
 }
 
 int Showcase()
@@ -63,13 +53,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR lpCmdLine, int)
     ::InitCommonControlsEx(&icc);
     ::SetTimer(nullptr, 0, 8000, &EndGallery);
     if (std::strcmp(lpCmdLine, "notice") == 0) {
-        RixBoxParams params = MainWindowBlock();
-        params.lpszMoreText = texts::kInstructionMore;
+        RixBoxParams params = CRepairDlg::MessageParams(texts::kInstructionMore);
         ::SetTimer(nullptr, 0, 300, &OpenMore);
         return RixMessageBox(nullptr, texts::kNoFileSelected, texts::kAppTitle, MB_ICONINFORMATION, &params);
     }
     if (std::strcmp(lpCmdLine, "question") == 0) {
-        RixBoxParams params = MainWindowBlock();
+        RixBoxParams params = CRepairDlg::MessageParams();
         return RixMessageBox(nullptr, texts::kExitQuestion, texts::kAppTitle, MB_YESNO | MB_ICONQUESTION, &params);
     }
     return Showcase();

@@ -1,6 +1,7 @@
 #include "BoxRun.h"
 
 #include "ModalAnswerer.h"
+#include "app/RepairDlg.h"
 
 #include <cstddef>
 
@@ -119,13 +120,7 @@ SIZE TextExtentWithMessageFont(const std::string& text)
 
 RixBoxParams MainWindowParams(const char* more)
 {
-    RixBoxParams params;
-    params.bkBox.nEffect = RIX_EFFECT_VBUMP;
-    params.bkBox.crColor1 = 0x0086FDF7;
-    params.bkBox.crColor2 = 0x00FFFFFF;
-    params.bkBox.crColor3 = 0x0086FDF7;
-    params.nButtonAlign = 2;
-    params.lpszMoreText = more;
+    RixBoxParams params = CRepairDlg::MessageParams(more);
     params.dwStyle = MB_ICONINFORMATION | RIXMB_SILENT;
     params.lpszCaption = "Calvera Tessel for Excel";
     return params;
