@@ -58,11 +58,11 @@ void RixMarkupRenderer::DrawTableFill(const RECT& rect, const TextStyle& style)
         m_hDC, style.nFillEffect, area, style.crBackground, style.crFillMiddle, style.crFillEnd, 5, 0);
 }
 
-void RixMarkupRenderer::DrawTableBackground(const RECT& rect, std::string_view spec)
+void RixMarkupRenderer::DrawTableBackground(const RECT& rect, std::string_view picture)
 {
     if (!m_bNormalColours)
         return;
-    const gdi::Bitmap bitmap = LoadTableBitmap(spec);
+    const gdi::Bitmap bitmap = LoadTableBitmap(picture);
     const SIZE size = RixEffectPainter::GetBitmapSize(bitmap.get());
     if (size.cx <= 0 || size.cy <= 0)
         return;

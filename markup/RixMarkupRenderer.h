@@ -176,7 +176,7 @@ private:
     void ApplyTableAttributes(std::string_view params, TablePart part, CellLayout* cell);
     void DrawTableDecoration(const RECT& rect, const TextStyle& style);
     void DrawTableFill(const RECT& rect, const TextStyle& style);
-    void DrawTableBackground(const RECT& rect, std::string_view source);
+    void DrawTableBackground(const RECT& rect, std::string_view picture);
     gdi::Bitmap LoadTableBitmap(std::string_view source) const;
     std::vector<TableLayout> m_Tables;
     int m_nTableDepth = 0;
