@@ -36,6 +36,11 @@ public:
             if (rixnoise::SplitTable(table, m_planes))
                 m_pColours = dib.ColourRows();
         }
+        // Each row is noted once, and the noted rows run in one go: no row has to move them.
+        if (m_pColours) {
+            m_noted.reserve(static_cast<size_t>(std::max(0, dib.GetHeight())));
+            m_rows.reserve(m_noted.capacity());
+        }
     }
     ~NoiseRows() { rixnoise::State() = State(); }
     NoiseRows(const NoiseRows&) = delete;
@@ -52,8 +57,9 @@ public:
     // Row r (stored order) = base[x] + add + N (+ the extras), modulo 256. With colours, rows wide
     // enough are only noted here and run all at once when the state is next asked for or at Finish.
     void Add(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add - m_nAmplitude, extras); }
-    // The metal effect adds the scaled value without taking the amplitude off.
-    void AddUnshifted(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add, extras); }
+    // The metal effect adds the scaled value without taking the amplitude off, and the bytes' row r.
+    // Rows noted with the bytes are run before the bytes' source goes: at RunNoted at the latest.
+    void AddUnshifted(int r, int add, rixnoise::RowBytes& bytes) { Run(r, add, {}, &bytes); }
     // Whether the base may be given as bytes (modulo 256) instead: ByteBase, then, for a new one.
     bool TakesBytes() const { return m_pColours != nullptr; }
     uint8_t* ByteBase()
@@ -69,6 +75,8 @@ public:
         return m_state;
     }
     BYTE* Row(int r) { return m_dib.GetBits() + static_cast<size_t>(r) * m_dib.GetStride(); }
+    // Runs the rows noted so far.
+    void RunNoted() { Flush(); }
     // Once every row has had its run, the colours written with them are the buffer's.
     void Finish()
     {
@@ -84,20 +92,21 @@ private:
         int add, firstAdd;
     };
 
-    void Run(int r, int add, const rixnoise::NoiseExtras& extras)
+    void Run(int r, int add, const rixnoise::NoiseExtras& extras, rixnoise::RowBytes* bytes = nullptr)
     {
         const int W = static_cast<int>(m_base.size());
         ++m_nRuns;
         if (!m_pColours) {
-            rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, Row(r), W, extras);
+            rixnoise::NoiseExtras own = extras;
+            own.bytes = bytes ? bytes->Row(r) : nullptr;
+            rixnoise::AddNoise(m_state, m_divisor, m_base.data(), add, Row(r), W, own);
             return;
         }
         // The combined runs add in bytes; each change of the base (and keep mask) is kept for the
         // rows noted after it.
-        const bool inPlace = extras.bytes != nullptr;
         if (!m_noted.empty()
             && (r != m_nFirstNoted + static_cast<int>(m_noted.size()) || extras.second != m_pSecond
-                || inPlace != m_bInPlace))
+                || bytes != m_pBytes))
             Flush();
         if (m_bBaseChanged || m_bytes.empty()) {
             m_bytes.resize(m_bytes.size() + W);
@@ -107,17 +116,18 @@ private:
             m_bBaseChanged = false;
         }
         const size_t base = m_bytes.size() - W, keep = extras.keepFirst ? m_keep.size() - W : 0;
-        if (W >= 64 && (!inPlace || extras.bytes == Row(r))) {
+        if (W >= 64) {
             if (m_noted.empty()) {
                 m_nFirstNoted = r;
                 m_pSecond = extras.second;
-                m_bInPlace = inPlace;
+                m_pBytes = bytes;
             }
             m_noted.push_back(Noted { base, keep, add, extras.firstAdd });
             return;
         }
         rixnoise::NoiseExtras own = extras;
         own.keepFirst = extras.keepFirst ? m_keep.data() + keep : nullptr;
+        own.bytes = bytes ? bytes->Row(r) : nullptr;
         rixnoise::AddNoiseColours(m_state, m_divisor, m_bytes.data() + base, add, Row(r),
             m_pColours + static_cast<size_t>(r) * W, W, own, m_planes);
     }
@@ -139,15 +149,13 @@ private:
         if (m_noted.empty())
             return;
         const int W = static_cast<int>(m_base.size());
-        std::vector<rixnoise::RowTerms> rows(m_noted.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            const Noted& n = m_noted[i];
-            rows[i] = rixnoise::RowTerms { m_bytes.data() + n.base, m_pSecond ? m_keep.data() + n.keep : nullptr, n.add,
-                n.firstAdd };
-        }
-        rixnoise::AddNoiseColoursRows(m_state, m_pSecond, m_divisor, rows.data(), W, static_cast<int>(rows.size()),
-            Row(m_nFirstNoted), m_dib.GetStride(), m_pColours + static_cast<size_t>(m_nFirstNoted) * W, m_bInPlace,
-            m_planes);
+        m_rows.clear();
+        for (const Noted& n : m_noted)
+            m_rows.push_back(rixnoise::RowTerms {
+                m_bytes.data() + n.base, m_pSecond ? m_keep.data() + n.keep : nullptr, n.add, n.firstAdd });
+        rixnoise::AddNoiseColoursRows(m_state, m_pSecond, m_divisor, m_rows.data(), W, static_cast<int>(m_rows.size()),
+            Row(m_nFirstNoted), m_dib.GetStride(), m_pColours + static_cast<size_t>(m_nFirstNoted) * W, m_pBytes,
+            m_nFirstNoted, m_planes);
         m_noted.clear();
     }
 
@@ -165,9 +173,10 @@ private:
     std::vector<uint8_t> m_bytes;
     std::vector<int8_t> m_keep;
     std::vector<Noted> m_noted;
+    std::vector<rixnoise::RowTerms> m_rows;
     int m_nFirstNoted = 0;
     uint32_t* m_pSecond = nullptr;
-    bool m_bInPlace = false;
+    rixnoise::RowBytes* m_pBytes = nullptr;
 };
 
 int Channel(COLORREF c, int shift)
@@ -467,8 +476,121 @@ private:
     rixnoise::Divisor m_reciprocal;
 };
 
-// 200 diagonal scratches over a black ground (the buffer comes zeroed), then a diagonal shade and the
-// noise.
+// The scratches all lie on anti-diagonals (x + y constant, top-down), each one a run of rows on one of
+// them, and a pixel shows the last scratch over it, or black. Drawn point by point they would be one
+// store to another cache line each, and the noise run would read them back; instead they are swept
+// along the picture as the run asks for its rows: line[u] is what the anti-diagonal u = x + y shows at
+// the current row, which changes only where a scratch starts or ends, and row y is line[y .. y + W).
+class ScratchSweep final : public rixnoise::RowBytes {
+public:
+    // Each scratch is two pieces.
+    static constexpr int kMostScratches = 200;
+
+    ScratchSweep(int W, int H)
+        : m_nHeight(H)
+        , m_line(static_cast<size_t>(W) + H - 1, BYTE { 0 })
+        , m_diagonals(m_line.size(), Diagonal {})
+        , m_from(2 * static_cast<size_t>(H) + 3, 0)
+    {
+    }
+
+    // The rows first .. end - 1 (top-down) of anti-diagonal u, within the picture, over every
+    // earlier piece. Before the first row is asked for.
+    void Add(int64_t u, int64_t first, int64_t end, BYTE value)
+    {
+        if (first >= end)
+            return;
+        Diagonal& d = m_diagonals[static_cast<size_t>(u)];
+        // Kept in stored rows, which the run asks for in order: bottom-up.
+        m_u[m_nPieces] = static_cast<int>(u);
+        m_first[m_nPieces] = m_nHeight - static_cast<int>(end);
+        m_end[m_nPieces] = m_nHeight - static_cast<int>(first);
+        m_value[m_nPieces] = value;
+        m_before[m_nPieces] = d.latest;
+        d.latest = static_cast<int16_t>(m_nPieces++);
+    }
+
+    // Stored row r (rows asked for in order, from 0 on), valid until the next is asked for.
+    const uint8_t* Row(int r) override
+    {
+        if (!m_bSorted)
+            Sort();
+        for (const int last = m_from[2 * static_cast<size_t>(r) + 1]; m_nDone < last; ++m_nDone)
+            Change(m_changes[m_nDone], r);
+        return m_line.data() + (m_nHeight - 1 - r);
+    }
+
+private:
+    static constexpr int kMostPieces = 2 * kMostScratches;
+
+    // What an anti-diagonal shows is its latest piece there: the one with the highest number, as
+    // pieces are numbered in the order drawn.
+    // (Piece numbers and counts fit 16 bits: there are at most kMostPieces.)
+    struct Diagonal {
+        int16_t latest = -1; // the last piece added to it (each piece names the one before)
+        int16_t showing = -1;
+        int16_t pieces = 0; // there at this row
+    };
+
+    // Each piece comes at its first row and goes at its end; within a row, what goes goes before
+    // what comes (keys 2 r and 2 r + 1). The changes, a piece's number times two plus one where it
+    // comes, are put in order by key in a counting sort: from[k + 1] counts key k's changes first,
+    // then from[k] is where they start, then (once they are in) where they end.
+    void Sort()
+    {
+        m_bSorted = true;
+        std::vector<int>& from = m_from;
+        for (int i = 0; i < m_nPieces; ++i) {
+            ++from[2 * static_cast<size_t>(m_end[i]) + 1];
+            ++from[2 * static_cast<size_t>(m_first[i]) + 2];
+        }
+        for (size_t k = 1; k < from.size(); ++k)
+            from[k] += from[k - 1];
+        for (int i = 0; i < m_nPieces; ++i) {
+            m_changes[from[2 * static_cast<size_t>(m_end[i])]++] = 2 * i;
+            m_changes[from[2 * static_cast<size_t>(m_first[i]) + 1]++] = 2 * i + 1;
+        }
+    }
+
+    // A piece that comes shows if it is later than the one showing; a piece that goes leaves black
+    // behind it, or (rarely) the latest earlier piece still there.
+    void Change(int change, int r)
+    {
+        const int i = change >> 1;
+        const size_t u = static_cast<size_t>(m_u[i]);
+        Diagonal& d = m_diagonals[u];
+        if (change & 1) {
+            const bool later = i > d.showing;
+            d.showing = later ? static_cast<int16_t>(i) : d.showing;
+            m_line[u] = later ? m_value[i] : m_line[u];
+            ++d.pieces;
+            return;
+        }
+        --d.pieces;
+        if (d.showing != i)
+            return;
+        int shown = -1;
+        if (d.pieces > 0)
+            for (int p = d.latest; p >= 0 && shown < 0; p = m_before[p])
+                shown = m_first[p] <= r && r < m_end[p] ? p : -1;
+        d.showing = static_cast<int16_t>(shown);
+        m_line[u] = shown >= 0 ? m_value[shown] : BYTE { 0 };
+    }
+
+    int m_nHeight;
+    std::vector<BYTE> m_line;
+    std::vector<Diagonal> m_diagonals;
+    std::vector<int> m_from;
+    bool m_bSorted = false;
+    int m_nDone = 0;
+    // The pieces, field by field, each with the one before it on its anti-diagonal (or -1).
+    int m_nPieces = 0;
+    int m_u[kMostPieces], m_first[kMostPieces], m_end[kMostPieces], m_before[kMostPieces];
+    BYTE m_value[kMostPieces];
+    int m_changes[2 * kMostPieces];
+};
+
+// 200 diagonal scratches over a black ground, then a diagonal shade and the noise.
 void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
 {
     const int W = dib.GetWidth(), H = dib.GetHeight();
@@ -481,38 +603,41 @@ void BuildMetal(PaletteDib& dib, int G, NoiseRows& noise)
     const Scale yScale(std::max(1, 32767 / H));
     const Scale lengthScale(std::max(1, 32767 / std::min(W, H)));
     uint32_t& state = noise.State();
-    BYTE* const bits = dib.GetBits();
-    const size_t stride = static_cast<size_t>(dib.GetStride());
-    for (int i = 0; i < 200; ++i) {
-        const int x0 = xScale.Divide(rixnoise::Step(state));
-        const int y0 = yScale.Divide(rixnoise::Step(state));
-        const int length = lengthScale.Divide(rixnoise::Step(state)) / 2;
-        const BYTE value = static_cast<BYTE>(rixnoise::Step(state) / 819);
-        // Two diagonals of one value (so the order of their points does not matter): (x0 - k, y0 + k)
-        // while x0 - k > 0 and y0 + k < H, and (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0,
-        // top-down, each cut to the picture. (x, y) top-down lives in stored row H - 1 - y.
-        // One pointer steps along each diagonal (a row and a column at a time).
-        const ptrdiff_t diagonal = static_cast<ptrdiff_t>(stride) + 1;
+    // A scratch takes four values in a row. Value k of each comes from a chain of its own that
+    // jumps four steps at a time, so that the four chains' multiplies overlap.
+    static constexpr rixnoise::Jump kFour = rixnoise::JumpOf(4);
+    uint32_t chain[4];
+    for (uint32_t k = 0, s = state; k < 4; ++k)
+        chain[k] = s = s * rixnoise::kMultiplier + rixnoise::kIncrement;
+    auto next = [&chain](int k) {
+        const int v = static_cast<int>((chain[k] >> 16) & rixnoise::kMax);
+        chain[k] = chain[k] * kFour.multiplier + kFour.increment;
+        return v;
+    };
+    ScratchSweep scratches(W, H);
+    for (int i = 0; i < ScratchSweep::kMostScratches; ++i) {
+        const int64_t x0 = xScale.Divide(next(0));
+        const int64_t y0 = yScale.Divide(next(1));
+        const int64_t length = lengthScale.Divide(next(2)) / 2;
+        const BYTE value = static_cast<BYTE>(next(3) / 819);
+        // Two diagonals of one value: (x0 - k, y0 + k) while x0 - k > 0 and y0 + k < H, and
+        // (W - x0 + k, y0 - k) while x0 + k < W and y0 - k > 0, top-down, each cut to the picture.
         const int64_t down = std::min<int64_t>({ length, x0, H - y0 });
-        int64_t k = std::max<int64_t>(0, x0 - W + 1);
-        for (BYTE* p = bits + (H - 1 - y0 - k) * static_cast<ptrdiff_t>(stride) + (x0 - k); k < down;
-             ++k, p -= diagonal)
-            *p = value;
+        const int64_t downFrom = std::max<int64_t>(0, x0 - W + 1);
+        scratches.Add(x0 + y0, y0 + downFrom, y0 + down, value);
         const int64_t up = std::min<int64_t>({ length, W - x0, y0, x0 });
-        k = std::max<int64_t>({ 0, x0 - W, y0 - H + 1 });
-        for (BYTE* p = bits + (H - 1 - y0 + k) * static_cast<ptrdiff_t>(stride) + (W - x0 + k); k < up;
-             ++k, p += diagonal)
-            *p = value;
+        const int64_t upFrom = std::max<int64_t>({ 0, x0 - W, y0 - H + 1 });
+        scratches.Add(W - x0 + y0, y0 - up + 1, y0 - upFrom + 1, value);
     }
+    state = rixnoise::Advance(state, 4 * ScratchSweep::kMostScratches);
     // Each row's scratches are added as the noise runs over it.
     const int n = (D - 40) / 2;
     int16_t* const base = noise.Base();
     for (int x = 0; x < W; ++x)
         base[x] = static_cast<int16_t>(((W - x) * n) / W);
-    for (int r = 0; r < H; ++r) {
-        BYTE* row = noise.Row(r);
-        noise.AddUnshifted(r, (r * n) / H, rixnoise::NoiseExtras { row, nullptr, nullptr, 0 });
-    }
+    for (int r = 0; r < H; ++r)
+        noise.AddUnshifted(r, (r * n) / H, scratches);
+    noise.RunNoted();
 }
 
 } // namespace
@@ -578,9 +703,8 @@ void RixEffectPainter::BuildPattern(
     const int W = rect.right - rect.left;
     const int H = rect.bottom - rect.top;
     PaletteDib& dib = m_PatternDib;
-    // Every effect but metal (which starts from black itself) writes every pixel.
-    const bool writesAll = nEffect >= RIXFX_NOISE && nEffect < RIXFX_METAL;
-    if (!dib.Create(W, H, 8, !writesAll))
+    // Every effect writes every pixel.
+    if (!dib.Create(W, H, 8, false))
         return;
 
     // Colour 3 at entry 0, colour 2 around 128, colour 1 at 255 (the second ramp's first entry

@@ -247,7 +247,7 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i LoadAcross(
 template <bool kBytes, bool kSecond>
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColoursRowsOf(uint32_t& state,
     uint32_t* secondState, const Divisor& divisor, const RowTerms* rows, int width, int height, uint8_t* out,
-    ptrdiff_t stride, uint32_t* colours, const ColourPlanes& planes)
+    ptrdiff_t stride, uint32_t* colours, RowBytes* bytes, int firstRow, const ColourPlanes& planes)
 {
     const int64_t count = static_cast<int64_t>(width) * height;
     if (count <= 0)
@@ -259,6 +259,9 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
     const __m512i reciprocal = _mm512_set1_epi16(static_cast<short>(divisor.Multiplier()));
     const __m128i shift = _mm_cvtsi32_si128(divisor.Shift());
     int r = 0, x = 0;
+    // The bytes of the block's first row; those of the next, once asked for where a block reaches it.
+    const uint8_t* bytesA = kBytes ? bytes->Row(firstRow) : nullptr;
+    const uint8_t* bytesB = nullptr;
     for (int64_t i = 0;; i += 64) {
         const int n = count - i < 64 ? static_cast<int>(count - i) : 64;
         const int inRow = std::min(n, width - x);
@@ -277,8 +280,15 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
             q = _mm512_add_epi8(_mm512_and_si512(_mm512_add_epi8(q, firstAdd), keepFirst),
                 Quotients64(second, highWords, reciprocal, shift));
         }
-        if (kBytes)
-            q = _mm512_add_epi8(q, LoadAcross(rowA + x, rowB, inRow, own, next));
+        if (kBytes) {
+            __m512i b = _mm512_maskz_loadu_epi8(own, bytesA + x);
+            if (next) {
+                bytesB = bytes->Row(firstRow + r + 1);
+                b = _mm512_mask_loadu_epi8(
+                    b, next, reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bytesB) - inRow));
+            }
+            q = _mm512_add_epi8(q, b);
+        }
         const __m512i add
             = _mm512_mask_set1_epi8(_mm512_set1_epi8(static_cast<char>(a.add)), next, static_cast<char>(b.add));
         const __m512i indices
@@ -297,6 +307,8 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
         if (x >= width) {
             x -= width;
             ++r;
+            if (kBytes)
+                bytesA = next ? bytesB : bytes->Row(firstRow + r);
         }
         AdvanceLanes64(first);
         if (kSecond)
@@ -307,17 +319,21 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
 } // namespace detail
 
 // Runs AddNoiseColours over every row of a picture at once, row r (stored order, `stride` bytes
-// apart in `out`, `width` colours apart in `colours`) with rows[r]'s terms; `inPlace` adds the
-// picture's own bytes as AddNoiseColours adds extras.bytes. Rows of at least 64 values only.
+// apart in `out`, `width` colours apart in `colours`) with rows[r]'s terms; `bytes`, where given, adds
+// its row firstRow + r as AddNoiseColours adds extras.bytes (and may be the picture's own rows). Rows
+// of at least 64 values only.
 inline void AddNoiseColoursRows(uint32_t& state, uint32_t* second, const Divisor& divisor, const RowTerms* rows,
-    int width, int height, uint8_t* out, ptrdiff_t stride, uint32_t* colours, bool inPlace, const ColourPlanes& planes)
+    int width, int height, uint8_t* out, ptrdiff_t stride, uint32_t* colours, RowBytes* bytes, int firstRow,
+    const ColourPlanes& planes)
 {
-    auto run = [&](auto f) { f(state, second, divisor, rows, width, height, out, stride, colours, planes); };
-    if (second && inPlace)
+    auto run = [&](auto f) {
+        f(state, second, divisor, rows, width, height, out, stride, colours, bytes, firstRow, planes);
+    };
+    if (second && bytes)
         run(detail::AddNoiseColoursRowsOf<true, true>);
     else if (second)
         run(detail::AddNoiseColoursRowsOf<false, true>);
-    else if (inPlace)
+    else if (bytes)
         run(detail::AddNoiseColoursRowsOf<true, false>);
     else
         run(detail::AddNoiseColoursRowsOf<false, false>);

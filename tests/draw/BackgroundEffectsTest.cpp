@@ -577,8 +577,10 @@ TEST(BackgroundEffects, ValuesPastTheRampWrapModulo256)
 TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
 {
     // Amplitude 200 takes the sums past 255 and below 0: they wrap. Rows of 64 and more run as one
-    // (130 also pads its rows), and the colours drawn are those of the indices.
-    const int sizes[][2] = { { 61, 37 }, { 130, 21 }, { 64, 9 } };
+    // (130 also pads its rows), and the colours drawn are those of the indices. Scratches crowd
+    // three rows (and so cover each other on every diagonal), and start anywhere in the first
+    // 32768 columns of a wider picture.
+    const int sizes[][2] = { { 61, 37 }, { 130, 21 }, { 64, 9 }, { 700, 3 }, { 5, 300 }, { 40000, 2 } };
     for (const int g : { 5, 200 })
         for (const auto& size : sizes) {
             const int W = size[0], H = size[1];
@@ -591,9 +593,9 @@ TEST(BackgroundEffects, MetalScratchesThenShadeThenNoise)
             ReferenceRand rnd(4242);
             std::vector<int> top(static_cast<size_t>(W) * H, 0); // top-down
             for (int i = 0; i < 200; ++i) {
-                const int x0 = rnd() / (32767 / W);
-                const int y0 = rnd() / (32767 / H);
-                const int len = rnd() / (32767 / std::min(W, H)) / 2;
+                const int x0 = rnd() / std::max(1, 32767 / W);
+                const int y0 = rnd() / std::max(1, 32767 / H);
+                const int len = rnd() / std::max(1, 32767 / std::min(W, H)) / 2;
                 const int v = rnd() / 819;
                 for (int k = 0; k < len; ++k) {
                     auto put = [&](int x, int y) {
