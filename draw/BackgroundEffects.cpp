@@ -16,6 +16,121 @@ int Cube(int m)
     return m * m * m / 16384;
 }
 
+// The metal effect's scratches. They all lie on anti-diagonals (x + y constant, top-down), each one a
+// run of rows on one of them, and a pixel shows the last scratch over it, or black. Drawn point by
+// point they would be one store to another cache line each, and the noise run would read them back;
+// instead they are swept along the picture as the run asks for its rows: line[u] is what the
+// anti-diagonal u = x + y shows at the current row, which changes only where a scratch starts or
+// ends, and row y is line[y .. y + W).
+class ScratchSweep {
+public:
+    // Each scratch is two pieces.
+    static constexpr int kMostScratches = 200;
+
+    ScratchSweep(int W, int H)
+        : m_nHeight(H)
+        , m_line(static_cast<size_t>(W) + H - 1, BYTE { 0 })
+        , m_diagonals(m_line.size(), Diagonal {})
+        , m_from(2 * static_cast<size_t>(H) + 3, 0)
+    {
+    }
+
+    // The rows first .. end - 1 (top-down) of anti-diagonal u, within the picture, over every
+    // earlier piece. Before the first row is asked for.
+    void Add(int64_t u, int64_t first, int64_t end, BYTE value)
+    {
+        if (first >= end)
+            return;
+        Diagonal& d = m_diagonals[static_cast<size_t>(u)];
+        // Kept in stored rows, which the run asks for in order: bottom-up.
+        m_u[m_nPieces] = static_cast<int>(u);
+        m_first[m_nPieces] = m_nHeight - static_cast<int>(end);
+        m_end[m_nPieces] = m_nHeight - static_cast<int>(first);
+        m_value[m_nPieces] = value;
+        m_before[m_nPieces] = d.latest;
+        d.latest = static_cast<int16_t>(m_nPieces++);
+    }
+
+    // Stored row r (rows asked for in order, from 0 on), valid until the next is asked for.
+    const uint8_t* Row(int r)
+    {
+        if (!m_bSorted)
+            Sort();
+        for (const int last = m_from[2 * static_cast<size_t>(r) + 1]; m_nDone < last; ++m_nDone)
+            Change(m_changes[m_nDone], r);
+        return m_line.data() + (m_nHeight - 1 - r);
+    }
+
+private:
+    static constexpr int kMostPieces = 2 * kMostScratches;
+
+    // What an anti-diagonal shows is its latest piece there: the one with the highest number, as
+    // pieces are numbered in the order drawn.
+    // (Piece numbers and counts fit 16 bits: there are at most kMostPieces.)
+    struct Diagonal {
+        int16_t latest = -1; // the last piece added to it (each piece names the one before)
+        int16_t showing = -1;
+        int16_t pieces = 0; // there at this row
+    };
+
+    // Each piece comes at its first row and goes at its end; within a row, what goes goes before
+    // what comes (keys 2 r and 2 r + 1). The changes, a piece's number times two plus one where it
+    // comes, are put in order by key in a counting sort: from[k + 1] counts key k's changes first,
+    // then from[k] is where they start, then (once they are in) where they end.
+    void Sort()
+    {
+        m_bSorted = true;
+        std::vector<int>& from = m_from;
+        for (int i = 0; i < m_nPieces; ++i) {
+            ++from[2 * static_cast<size_t>(m_end[i]) + 1];
+            ++from[2 * static_cast<size_t>(m_first[i]) + 2];
+        }
+        for (size_t k = 1; k < from.size(); ++k)
+            from[k] += from[k - 1];
+        for (int i = 0; i < m_nPieces; ++i) {
+            m_changes[from[2 * static_cast<size_t>(m_end[i])]++] = 2 * i;
+            m_changes[from[2 * static_cast<size_t>(m_first[i]) + 1]++] = 2 * i + 1;
+        }
+    }
+
+    // A piece that comes shows if it is later than the one showing; a piece that goes leaves black
+    // behind it, or (rarely) the latest earlier piece still there.
+    void Change(int change, int r)
+    {
+        const int i = change >> 1;
+        const size_t u = static_cast<size_t>(m_u[i]);
+        Diagonal& d = m_diagonals[u];
+        if (change & 1) {
+            const bool later = i > d.showing;
+            d.showing = later ? static_cast<int16_t>(i) : d.showing;
+            m_line[u] = later ? m_value[i] : m_line[u];
+            ++d.pieces;
+            return;
+        }
+        --d.pieces;
+        if (d.showing != i)
+            return;
+        int shown = -1;
+        if (d.pieces > 0)
+            for (int p = d.latest; p >= 0 && shown < 0; p = m_before[p])
+                shown = m_first[p] <= r && r < m_end[p] ? p : -1;
+        d.showing = static_cast<int16_t>(shown);
+        m_line[u] = shown >= 0 ? m_value[shown] : BYTE { 0 };
+    }
+
+    int m_nHeight;
+    std::vector<BYTE> m_line;
+    std::vector<Diagonal> m_diagonals;
+    std::vector<int> m_from;
+    bool m_bSorted = false;
+    int m_nDone = 0;
+    // The pieces, field by field, each with the one before it on its anti-diagonal (or -1).
+    int m_nPieces = 0;
+    int m_u[kMostPieces], m_first[kMostPieces], m_end[kMostPieces], m_before[kMostPieces];
+    BYTE m_value[kMostPieces];
+    int m_changes[2 * kMostPieces];
+};
+
 // The noise term: the generator scaled to 0 .. 2G, less G; a pattern continues this thread's
 // sequence wherever the last one left it. Each row is one run of the lanes over a row of base
 // values, so the values are drawn in row-by-row order as one plain call per pixel would draw them.
@@ -59,7 +174,7 @@ public:
     void Add(int r, int add, const rixnoise::NoiseExtras& extras = {}) { Run(r, add - m_nAmplitude, extras); }
     // The metal effect adds the scaled value without taking the amplitude off, and the bytes' row r.
     // Rows noted with the bytes are run before the bytes' source goes: at RunNoted at the latest.
-    void AddUnshifted(int r, int add, rixnoise::RowBytes& bytes) { Run(r, add, {}, &bytes); }
+    void AddUnshifted(int r, int add, ScratchSweep& bytes) { Run(r, add, {}, &bytes); }
     // Whether the base may be given as bytes (modulo 256) instead: ByteBase, then, for a new one.
     bool TakesBytes() const { return m_pColours != nullptr; }
     uint8_t* ByteBase()
@@ -92,7 +207,7 @@ private:
         int add, firstAdd;
     };
 
-    void Run(int r, int add, const rixnoise::NoiseExtras& extras, rixnoise::RowBytes* bytes = nullptr)
+    void Run(int r, int add, const rixnoise::NoiseExtras& extras, ScratchSweep* bytes = nullptr)
     {
         const int W = static_cast<int>(m_base.size());
         ++m_nRuns;
@@ -176,7 +291,7 @@ private:
     std::vector<rixnoise::RowTerms> m_rows;
     int m_nFirstNoted = 0;
     uint32_t* m_pSecond = nullptr;
-    rixnoise::RowBytes* m_pBytes = nullptr;
+    ScratchSweep* m_pBytes = nullptr;
 };
 
 int Channel(COLORREF c, int shift)
@@ -474,120 +589,6 @@ public:
 private:
     int m_nDivisor;
     rixnoise::Divisor m_reciprocal;
-};
-
-// The scratches all lie on anti-diagonals (x + y constant, top-down), each one a run of rows on one of
-// them, and a pixel shows the last scratch over it, or black. Drawn point by point they would be one
-// store to another cache line each, and the noise run would read them back; instead they are swept
-// along the picture as the run asks for its rows: line[u] is what the anti-diagonal u = x + y shows at
-// the current row, which changes only where a scratch starts or ends, and row y is line[y .. y + W).
-class ScratchSweep final : public rixnoise::RowBytes {
-public:
-    // Each scratch is two pieces.
-    static constexpr int kMostScratches = 200;
-
-    ScratchSweep(int W, int H)
-        : m_nHeight(H)
-        , m_line(static_cast<size_t>(W) + H - 1, BYTE { 0 })
-        , m_diagonals(m_line.size(), Diagonal {})
-        , m_from(2 * static_cast<size_t>(H) + 3, 0)
-    {
-    }
-
-    // The rows first .. end - 1 (top-down) of anti-diagonal u, within the picture, over every
-    // earlier piece. Before the first row is asked for.
-    void Add(int64_t u, int64_t first, int64_t end, BYTE value)
-    {
-        if (first >= end)
-            return;
-        Diagonal& d = m_diagonals[static_cast<size_t>(u)];
-        // Kept in stored rows, which the run asks for in order: bottom-up.
-        m_u[m_nPieces] = static_cast<int>(u);
-        m_first[m_nPieces] = m_nHeight - static_cast<int>(end);
-        m_end[m_nPieces] = m_nHeight - static_cast<int>(first);
-        m_value[m_nPieces] = value;
-        m_before[m_nPieces] = d.latest;
-        d.latest = static_cast<int16_t>(m_nPieces++);
-    }
-
-    // Stored row r (rows asked for in order, from 0 on), valid until the next is asked for.
-    const uint8_t* Row(int r) override
-    {
-        if (!m_bSorted)
-            Sort();
-        for (const int last = m_from[2 * static_cast<size_t>(r) + 1]; m_nDone < last; ++m_nDone)
-            Change(m_changes[m_nDone], r);
-        return m_line.data() + (m_nHeight - 1 - r);
-    }
-
-private:
-    static constexpr int kMostPieces = 2 * kMostScratches;
-
-    // What an anti-diagonal shows is its latest piece there: the one with the highest number, as
-    // pieces are numbered in the order drawn.
-    // (Piece numbers and counts fit 16 bits: there are at most kMostPieces.)
-    struct Diagonal {
-        int16_t latest = -1; // the last piece added to it (each piece names the one before)
-        int16_t showing = -1;
-        int16_t pieces = 0; // there at this row
-    };
-
-    // Each piece comes at its first row and goes at its end; within a row, what goes goes before
-    // what comes (keys 2 r and 2 r + 1). The changes, a piece's number times two plus one where it
-    // comes, are put in order by key in a counting sort: from[k + 1] counts key k's changes first,
-    // then from[k] is where they start, then (once they are in) where they end.
-    void Sort()
-    {
-        m_bSorted = true;
-        std::vector<int>& from = m_from;
-        for (int i = 0; i < m_nPieces; ++i) {
-            ++from[2 * static_cast<size_t>(m_end[i]) + 1];
-            ++from[2 * static_cast<size_t>(m_first[i]) + 2];
-        }
-        for (size_t k = 1; k < from.size(); ++k)
-            from[k] += from[k - 1];
-        for (int i = 0; i < m_nPieces; ++i) {
-            m_changes[from[2 * static_cast<size_t>(m_end[i])]++] = 2 * i;
-            m_changes[from[2 * static_cast<size_t>(m_first[i]) + 1]++] = 2 * i + 1;
-        }
-    }
-
-    // A piece that comes shows if it is later than the one showing; a piece that goes leaves black
-    // behind it, or (rarely) the latest earlier piece still there.
-    void Change(int change, int r)
-    {
-        const int i = change >> 1;
-        const size_t u = static_cast<size_t>(m_u[i]);
-        Diagonal& d = m_diagonals[u];
-        if (change & 1) {
-            const bool later = i > d.showing;
-            d.showing = later ? static_cast<int16_t>(i) : d.showing;
-            m_line[u] = later ? m_value[i] : m_line[u];
-            ++d.pieces;
-            return;
-        }
-        --d.pieces;
-        if (d.showing != i)
-            return;
-        int shown = -1;
-        if (d.pieces > 0)
-            for (int p = d.latest; p >= 0 && shown < 0; p = m_before[p])
-                shown = m_first[p] <= r && r < m_end[p] ? p : -1;
-        d.showing = static_cast<int16_t>(shown);
-        m_line[u] = shown >= 0 ? m_value[shown] : BYTE { 0 };
-    }
-
-    int m_nHeight;
-    std::vector<BYTE> m_line;
-    std::vector<Diagonal> m_diagonals;
-    std::vector<int> m_from;
-    bool m_bSorted = false;
-    int m_nDone = 0;
-    // The pieces, field by field, each with the one before it on its anti-diagonal (or -1).
-    int m_nPieces = 0;
-    int m_u[kMostPieces], m_first[kMostPieces], m_end[kMostPieces], m_before[kMostPieces];
-    BYTE m_value[kMostPieces];
-    int m_changes[2 * kMostPieces];
 };
 
 // 200 diagonal scratches over a black ground, then a diagonal shade and the noise.

@@ -244,10 +244,10 @@ __attribute__((target("avx512f,avx512bw"))) inline __m512i LoadAcross(
 // The whole picture as one run of blocks of 64 values, a block reaching into the next row where a
 // row ends inside it (rows of at least 64 values, so a block touches two rows at most): no block is
 // cut short at each row's end, and the lanes and tables stay in registers throughout.
-template <bool kBytes, bool kSecond>
+template <bool kBytes, bool kSecond, typename Bytes>
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColoursRowsOf(uint32_t& state,
     uint32_t* secondState, const Divisor& divisor, const RowTerms* rows, int width, int height, uint8_t* out,
-    ptrdiff_t stride, uint32_t* colours, RowBytes* bytes, int firstRow, const ColourPlanes& planes)
+    ptrdiff_t stride, uint32_t* colours, Bytes* bytes, int firstRow, const ColourPlanes& planes)
 {
     const int64_t count = static_cast<int64_t>(width) * height;
     if (count <= 0)
@@ -319,24 +319,27 @@ __attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline void AddNoiseColou
 } // namespace detail
 
 // Runs AddNoiseColours over every row of a picture at once, row r (stored order, `stride` bytes
-// apart in `out`, `width` colours apart in `colours`) with rows[r]'s terms; `bytes`, where given, adds
-// its row firstRow + r as AddNoiseColours adds extras.bytes (and may be the picture's own rows). Rows
-// of at least 64 values only.
+// apart in `out`, `width` colours apart in `colours`) with rows[r]'s terms. `bytes`, where given, adds
+// its row firstRow + r, bytes->Row(firstRow + r), as AddNoiseColours adds extras.bytes: rows are asked
+// for in order, and row r's bytes have all been read before row r + 1 is asked for, so a source may
+// reuse one buffer for them (it is a type of the caller's so that the call can be inlined: a call the
+// compiler cannot see into would cost the loop its registers). Rows of at least 64 values only.
+template <typename Bytes>
 inline void AddNoiseColoursRows(uint32_t& state, uint32_t* second, const Divisor& divisor, const RowTerms* rows,
-    int width, int height, uint8_t* out, ptrdiff_t stride, uint32_t* colours, RowBytes* bytes, int firstRow,
+    int width, int height, uint8_t* out, ptrdiff_t stride, uint32_t* colours, Bytes* bytes, int firstRow,
     const ColourPlanes& planes)
 {
     auto run = [&](auto f) {
         f(state, second, divisor, rows, width, height, out, stride, colours, bytes, firstRow, planes);
     };
     if (second && bytes)
-        run(detail::AddNoiseColoursRowsOf<true, true>);
+        run(detail::AddNoiseColoursRowsOf<true, true, Bytes>);
     else if (second)
-        run(detail::AddNoiseColoursRowsOf<false, true>);
+        run(detail::AddNoiseColoursRowsOf<false, true, Bytes>);
     else if (bytes)
-        run(detail::AddNoiseColoursRowsOf<true, false>);
+        run(detail::AddNoiseColoursRowsOf<true, false, Bytes>);
     else
-        run(detail::AddNoiseColoursRowsOf<false, false>);
+        run(detail::AddNoiseColoursRowsOf<false, false, Bytes>);
 }
 
 } // namespace rixnoise

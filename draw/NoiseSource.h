@@ -186,16 +186,6 @@ struct NoiseExtras {
     int firstAdd = 0;
 };
 
-// Rows of bytes for a whole picture's run to add, asked for in the order of the rows: row r's bytes
-// have all been read before row r + 1 is asked for, so a source may reuse one buffer for them.
-class RowBytes {
-public:
-    virtual const uint8_t* Row(int r) = 0;
-
-protected:
-    ~RowBytes() = default;
-};
-
 // The same as AddNoiseSse2, plus the extras, one value at a time.
 inline void AddNoisePlain(uint32_t& state, const Divisor& divisor, const int16_t* base, int add, uint8_t* out,
     int count, const NoiseExtras& extras)
