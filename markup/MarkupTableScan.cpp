@@ -50,41 +50,41 @@ size_t FindTagAtLevel(std::string_view text, size_t pos, std::string_view name)
     return std::string_view::npos;
 }
 
-size_t FindTableEnd(std::string_view text, size_t pos)
+namespace {
+
+// Where the element opened just before pos closes: its closing tag at the nesting it opened at, or the
+// end of the text. Tables inside it are passed over whole unless it is a table itself.
+size_t FindClose(std::string_view text, size_t pos, std::string_view open, std::string_view close)
 {
+    const bool bTable = open == kTable;
     size_t level = 1;
     while (pos < text.size()) {
         const size_t lt = NextTagStart(text, pos);
         if (lt == std::string_view::npos)
             break;
-        if (TagNameAt(text, lt, kTable)) {
-            ++level;
-        } else if (TagNameAt(text, lt, kTableClose) && --level == 0) {
-            return lt;
+        if (!bTable && TagNameAt(text, lt, kTable)) {
+            pos = SkipNestedTable(text, lt);
+            continue;
         }
+        if (TagNameAt(text, lt, open))
+            ++level;
+        else if (TagNameAt(text, lt, close) && --level == 0)
+            return lt;
         pos = lt + 1;
     }
     return text.size();
 }
 
+} // namespace
+
+size_t FindTableEnd(std::string_view text, size_t pos)
+{
+    return FindClose(text, pos, kTable, kTableClose);
+}
+
 size_t FindRowEnd(std::string_view text, size_t pos)
 {
-    size_t level = 1;
-    while (pos < text.size()) {
-        const size_t lt = NextTagStart(text, pos);
-        if (lt == std::string_view::npos)
-            break;
-        if (TagNameAt(text, lt, kTable)) {
-            pos = SkipNestedTable(text, lt);
-            continue;
-        }
-        if (TagNameAt(text, lt, "tr"))
-            ++level;
-        else if (TagNameAt(text, lt, "/tr") && --level == 0)
-            return lt;
-        pos = lt + 1;
-    }
-    return text.size();
+    return FindClose(text, pos, "tr", "/tr");
 }
 
 size_t FindCellEnd(std::string_view text, size_t pos)
