@@ -1,6 +1,7 @@
 // Shows what the drawing effects look like, one window per page, for the screenshots and for a look
 // by eye: effect_gallery.exe effects   - the sixteen background effects side by side;
 //           effect_gallery.exe images    - the program's icon with each image effect.
+#include "GalleryWindow.h"
 #include "draw/DibSection.h"
 #include "draw/RixEffectPainter.h"
 #include "res/resource.h"
@@ -69,12 +70,14 @@ constexpr int kShadowOffset = 4;
 
 enum class Page { Effects, Images };
 
-struct Gallery {
+struct Gallery final : GalleryPage {
     Page page = Page::Effects;
     RixEffectPainter painter;
     gdi::Icon icon;
     gdi::Font font;
     gdi::Font headerFont;
+
+    void Paint(HWND hWnd) override;
 };
 
 SIZE ContentSize(Page page)
@@ -200,7 +203,7 @@ void PaintImages(Gallery& gallery, HDC hDC)
     }
 }
 
-void Paint(Gallery& gallery, HWND hWnd)
+void PaintPage(Gallery& gallery, HWND hWnd)
 {
     gdi::PaintDC paint(hWnd);
     RECT client;
@@ -230,29 +233,9 @@ void Paint(Gallery& gallery, HWND hWnd)
     ::BitBlt(paint, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
 }
 
-LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+void Gallery::Paint(HWND hWnd)
 {
-    auto* gallery = reinterpret_cast<Gallery*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    switch (message) {
-    case WM_NCCREATE:
-        ::SetWindowLongPtrA(hWnd, GWLP_USERDATA,
-                            reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        break;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        if (gallery) {
-            Paint(*gallery, hWnd);
-            return 0;
-        }
-        break;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        break;
-    }
-    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    PaintPage(*this, hWnd);
 }
 
 gdi::Font MakeFont(int height, int weight)
@@ -281,35 +264,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR lpCmdLine, int nCmdShow
     if (!gallery.icon || !gallery.font || !gallery.headerFont)
         return 1;
 
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = hInstance;
-    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.hIcon = gallery.icon.get();
-    wc.lpszClassName = kClassName;
-    if (!::RegisterClassExA(&wc))
-        return 1;
-
-    const DWORD style = WS_OVERLAPPEDWINDOW;
-    const SIZE content = ContentSize(gallery.page);
-    RECT frame{0, 0, content.cx, content.cy};
-    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
     const char* title = gallery.page == Page::Effects ? "Effect gallery - background effects"
                                                       : "Effect gallery - image effects";
-    HWND hWnd = ::CreateWindowExA(0, kClassName, title, style, 0, 0, frame.right - frame.left,
-                                  frame.bottom - frame.top, nullptr, nullptr, hInstance, &gallery);
-    if (!hWnd)
-        return 1;
-    ::ShowWindow(hWnd, nCmdShow);
-    ::UpdateWindow(hWnd);
-
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    ::UnregisterClassA(kClassName, hInstance);
-    return static_cast<int>(msg.wParam);
+    return RunGalleryWindow(hInstance, GalleryWindow{kClassName, title, ContentSize(gallery.page), gallery.icon.get()},
+                            gallery, nCmdShow);
 }

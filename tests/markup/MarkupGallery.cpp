@@ -1,6 +1,7 @@
 // Shows a sample text that uses every tag the markup renderer draws, for the screenshots and for a
 // look by eye: markup_gallery.exe, or markup_gallery.exe tables for the tables and pictures, with its
 // last link shown under the mouse
+#include "GalleryWindow.h"
 #include "markup/RixMarkupRenderer.h"
 #include "res/resource.h"
 
@@ -86,73 +87,56 @@ const char kTablesSample[]
 // The renderer asks for a redraw with this when the link under the mouse changes.
 constexpr UINT kRedraw = WM_APP + 1;
 
-struct Gallery {
+struct Gallery final : GalleryPage {
     RixMarkupRenderer renderer;
     const char* pszSample = kSample;
     SIZE size {};
     // The tables page shows its last link as if the mouse were on it.
     bool bHoverLastLink = false;
+
+    void Paint(HWND hWnd) override
+    {
+        gdi::PaintDC paint(hWnd);
+        RECT client;
+        ::GetClientRect(hWnd, &client);
+        gdi::Brush page(::CreateSolidBrush(kPageColour));
+        ::FillRect(paint, &client, page.get());
+        SIZE drawn {};
+        renderer.MeasureMarkup(paint, pszSample, drawn);
+        renderer.DrawMeasuredMarkup(paint, RECT { kMargin, kMargin, kMargin + drawn.cx, kMargin + drawn.cy });
+        const std::vector<HotArea>& areas = renderer.GetHotAreas();
+        if (bHoverLastLink && !areas.empty()) {
+            bHoverLastLink = false;
+            const RECT& last = areas.back().rect;
+            renderer.OnLinkHover(POINT { (last.left + last.right) / 2, (last.top + last.bottom) / 2 });
+        }
+    }
+
+    bool OnMessage(HWND hWnd, UINT message, WPARAM, LPARAM lParam, LRESULT& result) override
+    {
+        switch (message) {
+        case kRedraw:
+            ::InvalidateRect(hWnd, nullptr, FALSE);
+            return true;
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT) {
+                POINT point;
+                ::GetCursorPos(&point);
+                ::ScreenToClient(hWnd, &point);
+                result = TRUE;
+                return renderer.OnLinkHover(point);
+            }
+            return false;
+        case WM_LBUTTONDOWN:
+            renderer.OnLinkClick(POINT { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) });
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    void OnCreated(HWND hWnd) override { renderer.SetHoverTarget(hWnd, kRedraw, 0); }
 };
-
-void Paint(Gallery& gallery, HWND hWnd)
-{
-    gdi::PaintDC paint(hWnd);
-    RECT client;
-    ::GetClientRect(hWnd, &client);
-    gdi::Brush page(::CreateSolidBrush(kPageColour));
-    ::FillRect(paint, &client, page.get());
-    SIZE size {};
-    gallery.renderer.MeasureMarkup(paint, gallery.pszSample, size);
-    gallery.renderer.DrawMeasuredMarkup(paint, RECT { kMargin, kMargin, kMargin + size.cx, kMargin + size.cy });
-    const std::vector<HotArea>& areas = gallery.renderer.GetHotAreas();
-    if (gallery.bHoverLastLink && !areas.empty()) {
-        gallery.bHoverLastLink = false;
-        const RECT& last = areas.back().rect;
-        gallery.renderer.OnLinkHover(POINT { (last.left + last.right) / 2, (last.top + last.bottom) / 2 });
-    }
-}
-
-LRESULT CALLBACK WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* gallery = reinterpret_cast<Gallery*>(::GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-    switch (message) {
-    case WM_NCCREATE:
-        ::SetWindowLongPtrA(
-            hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
-        break;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT:
-        if (gallery) {
-            Paint(*gallery, hWnd);
-            return 0;
-        }
-        break;
-    case kRedraw:
-        ::InvalidateRect(hWnd, nullptr, FALSE);
-        return 0;
-    case WM_SETCURSOR:
-        if (gallery && LOWORD(lParam) == HTCLIENT) {
-            POINT point;
-            ::GetCursorPos(&point);
-            ::ScreenToClient(hWnd, &point);
-            if (gallery->renderer.OnLinkHover(point))
-                return TRUE;
-        }
-        break;
-    case WM_LBUTTONDOWN:
-        if (gallery)
-            gallery->renderer.OnLinkClick(
-                POINT { static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)) });
-        return 0;
-    case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
-    default:
-        break;
-    }
-    return ::DefWindowProcA(hWnd, message, wParam, lParam);
-}
 
 } // namespace
 
@@ -172,31 +156,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdSho
         ::ReleaseDC(nullptr, hScreen);
     }
 
-    WNDCLASSEXA wc {};
-    wc.cbSize = sizeof wc;
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WindowProc;
-    wc.hInstance = hInstance;
-    wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    wc.hIcon = ::LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME));
-    wc.lpszClassName = kClassName;
-    if (!::RegisterClassExA(&wc))
-        return 1;
-    const DWORD style = WS_OVERLAPPEDWINDOW;
-    RECT frame { 0, 0, gallery.size.cx + 2 * kMargin, gallery.size.cy + 2 * kMargin };
-    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-    HWND hWnd = ::CreateWindowExA(0, kClassName, "Markup gallery", style, 0, 0, frame.right - frame.left,
-        frame.bottom - frame.top, nullptr, nullptr, hInstance, &gallery);
-    if (!hWnd)
-        return 1;
-    gallery.renderer.SetHoverTarget(hWnd, kRedraw, 0);
-    ::ShowWindow(hWnd, nCmdShow);
-    ::UpdateWindow(hWnd);
-    MSG msg;
-    while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageA(&msg);
-    }
-    ::UnregisterClassA(kClassName, hInstance);
-    return static_cast<int>(msg.wParam);
+    const SIZE content { gallery.size.cx + 2 * kMargin, gallery.size.cy + 2 * kMargin };
+    return RunGalleryWindow(hInstance,
+        GalleryWindow { kClassName, "Markup gallery", content, ::LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME)) },
+        gallery, nCmdShow);
 }
