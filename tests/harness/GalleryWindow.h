@@ -10,7 +10,7 @@ public:
     // Any other message the page takes: true, with its result, where it took it.
     virtual bool OnMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) { return false; }
     // The window is made, not yet shown.
-    virtual void OnCreated(HWND) {}
+    virtual void OnCreated(HWND) { }
 
 protected:
     ~GalleryPage() = default;

@@ -158,6 +158,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR pszCmdLine, int nCmdSho
 
     const SIZE content { gallery.size.cx + 2 * kMargin, gallery.size.cy + 2 * kMargin };
     return RunGalleryWindow(hInstance,
-        GalleryWindow { kClassName, "Markup gallery", content, ::LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME)) },
+        GalleryWindow {
+            kClassName, "Markup gallery", content, ::LoadIconA(hInstance, MAKEINTRESOURCEA(IDR_MAINFRAME)) },
         gallery, nCmdShow);
 }
