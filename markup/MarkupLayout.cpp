@@ -115,9 +115,9 @@ SIZE RixMarkupRenderer::LayoutParagraph(std::string_view text, const RECT& rect)
     // here rather than added to the text, so that a "<" at the very end of the text stays the literal
     // bracket it is there instead of opening a tag with the added "</body>".
     ActOnTag("body");
-    size_t pos = 0;
-    while (pos < text.size()) {
-        MarkupToken token = NextMarkupToken(text, pos);
+    RixMarkupTokenizer tokenizer(text);
+    while (!tokenizer.AtEnd()) {
+        MarkupToken token = tokenizer.Next();
         if (!token.strRun.empty())
             LayoutRun(std::move(token.strRun));
         if (token.bHasTag)

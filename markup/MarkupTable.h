@@ -76,7 +76,9 @@ struct OpeningTag {
     std::string_view params;
     size_t contentStart = 0;
 };
-OpeningTag ReadOpeningTag(std::string_view text, size_t lt);
+class RixCloseFinder;
+// With a close finder, tags read one after another through a text cost one search together.
+OpeningTag ReadOpeningTag(std::string_view text, size_t lt, RixCloseFinder* pCloseFinder = nullptr);
 
 // A span read from a "colspan" or "rowspan" value: at least 1, at most kMaxTableColumns.
 int ReadSpan(const RixValueContext& context, std::string_view value);

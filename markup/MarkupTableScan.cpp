@@ -92,10 +92,10 @@ size_t FindCellEnd(std::string_view text, size_t pos)
     return std::min(FindTagAtLevel(text, pos, "/td"), text.size());
 }
 
-OpeningTag ReadOpeningTag(std::string_view text, size_t lt)
+OpeningTag ReadOpeningTag(std::string_view text, size_t lt, RixCloseFinder* pCloseFinder)
 {
     OpeningTag tag;
-    const size_t gt = text.find('>', lt + 1);
+    const size_t gt = pCloseFinder ? pCloseFinder->After(lt) : text.find('>', lt + 1);
     if (gt == std::string_view::npos) {
         // The tokenizer reads no tag here either: nothing follows that belongs to it.
         tag.contentStart = text.size();
@@ -124,6 +124,8 @@ TableGrid CountTableGrid(std::string_view body, const RixValueContext& context)
         bInRow = false;
         sum = 0;
     };
+    // Cells whose tags never close each ask where the next ">" is; one search answers them all.
+    RixCloseFinder closeFinder(body);
     size_t pos = 0;
     while (pos < body.size()) {
         const size_t lt = NextTagStart(body, pos);
@@ -141,7 +143,7 @@ TableGrid CountTableGrid(std::string_view body, const RixValueContext& context)
         } else if (TagNameAt(body, lt, "/tr")) {
             endRow();
         } else if (bInRow && TagNameAt(body, lt, "td")) {
-            const OpeningTag tag = ReadOpeningTag(body, lt);
+            const OpeningTag tag = ReadOpeningTag(body, lt, &closeFinder);
             int span = 1;
             size_t at = 0;
             std::string_view name, value;
@@ -158,3 +160,4 @@ TableGrid CountTableGrid(std::string_view body, const RixValueContext& context)
         grid.nRows = std::min(grid.nRows, kMaxTableCells / grid.nColumns);
     return grid;
 }
+

@@ -70,7 +70,21 @@ std::string PrepareMarkupText(std::string_view source, const RixEntityTable& ent
     return result;
 }
 
-MarkupToken NextMarkupToken(std::string_view text, size_t& pos)
+size_t RixCloseFinder::After(size_t pos)
+{
+    const size_t from = pos + 1;
+    const bool bKnown = m_nFrom != std::string_view::npos && from >= m_nFrom
+        && (m_nFound == std::string_view::npos || m_nFound >= from);
+    if (!bKnown) {
+        m_nFrom = from;
+        m_nFound = from < m_text.size() ? m_text.find('>', from) : std::string_view::npos;
+    }
+    return m_nFound;
+}
+
+namespace {
+
+MarkupToken NextToken(std::string_view text, size_t& pos, RixCloseFinder& closeFinder)
 {
     MarkupToken token;
     for (;;) {
@@ -85,7 +99,7 @@ MarkupToken NextMarkupToken(std::string_view text, size_t& pos)
             continue;
         }
         token.bHasTag = true;
-        const size_t close = text.find('>', pos + 1);
+        const size_t close = closeFinder.After(pos);
         if (close == std::string_view::npos) {
             // No end: the bracket is dropped and the rest is text.
             pos += 1;
@@ -98,6 +112,19 @@ MarkupToken NextMarkupToken(std::string_view text, size_t& pos)
         }
         return token;
     }
+}
+
+} // namespace
+
+MarkupToken NextMarkupToken(std::string_view text, size_t& pos)
+{
+    RixCloseFinder closeFinder(text);
+    return NextToken(text, pos, closeFinder);
+}
+
+MarkupToken RixMarkupTokenizer::Next()
+{
+    return NextToken(m_text, m_nPos, m_close);
 }
 
 MarkupTagText SplitTagText(std::string_view tagText)

@@ -24,6 +24,42 @@ struct MarkupToken {
 };
 MarkupToken NextMarkupToken(std::string_view text, size_t& pos);
 
+// Where the first ">" after a position is, for positions that only move forward: a text of many "<"
+// without a ">" is searched through once, not once per "<".
+class RixCloseFinder {
+public:
+    explicit RixCloseFinder(std::string_view text)
+        : m_text(text)
+    {
+    }
+    // The first ">" after pos, or npos.
+    size_t After(size_t pos);
+
+private:
+    std::string_view m_text;
+    // The search from m_nFrom found m_nFound, which answers every later search up to it.
+    size_t m_nFrom = std::string_view::npos;
+    size_t m_nFound = std::string_view::npos;
+};
+
+// The tokenizer over one text, its steps together taking time in proportion to the text.
+class RixMarkupTokenizer {
+public:
+    explicit RixMarkupTokenizer(std::string_view text)
+        : m_text(text)
+        , m_close(text)
+    {
+    }
+    bool AtEnd() const { return m_nPos >= m_text.size(); }
+    size_t Position() const { return m_nPos; }
+    MarkupToken Next();
+
+private:
+    std::string_view m_text;
+    size_t m_nPos = 0;
+    RixCloseFinder m_close;
+};
+
 // A tag text split into its name and parameter text; a leading "/" marks a closing tag.
 struct MarkupTagText {
     std::string_view name;

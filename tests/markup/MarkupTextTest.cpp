@@ -83,16 +83,27 @@ TEST(MarkupTextTest, Tokenizer)
         { "a<b c", { { "a", "", true }, { "b c", "", false } } },
         { "<font color=red>x</font>", { { "", "font color=red", true }, { "x", "/font", true } } },
         { "a<<<i>b", { { "a<", "i", true }, { "b", "", false } } },
+        // A tag runs to the next ">", over other brackets; after the last ">" no "<" opens a tag.
+        { "<a<b>c", { { "", "a<b", true }, { "c", "", false } } },
+        { "<p<q<r>s<t", { { "", "p<q<r", true }, { "s", "", true }, { "t", "", false } } },
+        { "<a<a<a>x<a<a", { { "", "a<a<a", true }, { "x", "", true }, { "a", "", true }, { "a", "", false } } },
     };
     for (const auto& c : cases) {
-        std::vector<Token> tokens;
+        // Step by step, and with the tokenizer that remembers where the next ">" is: the same tokens.
+        std::vector<Token> tokens, remembered;
         size_t pos = 0;
         const std::string_view text = c.text;
         while (pos < text.size() && tokens.size() < 10) {
             const MarkupToken token = NextMarkupToken(text, pos);
             tokens.push_back(Token { token.strRun, std::string(token.tagText), token.bHasTag });
         }
+        RixMarkupTokenizer tokenizer(text);
+        while (!tokenizer.AtEnd() && remembered.size() < 10) {
+            const MarkupToken token = tokenizer.Next();
+            remembered.push_back(Token { token.strRun, std::string(token.tagText), token.bHasTag });
+        }
         EXPECT_EQ(tokens, c.tokens) << c.text;
+        EXPECT_EQ(remembered, c.tokens) << c.text;
     }
 }
 
