@@ -2,13 +2,31 @@
 
 #include <algorithm>
 
-RixEntityTable MakeEntityTable()
+namespace {
+
+std::string EuroSign(UINT nCodePage)
+{
+    const wchar_t euro = 0x20AC;
+    char bytes[8] = {};
+    BOOL bDefaultUsed = FALSE;
+    // UTF-7 and UTF-8 take no default-character flag; they always have a euro.
+    const bool bUnicode = nCodePage == CP_UTF7 || nCodePage == CP_UTF8;
+    const int length = ::WideCharToMultiByte(
+        nCodePage, 0, &euro, 1, bytes, sizeof bytes, nullptr, bUnicode ? nullptr : &bDefaultUsed);
+    if (length <= 0 || bDefaultUsed)
+        return "EUR";
+    return std::string(bytes, static_cast<size_t>(length));
+}
+
+} // namespace
+
+RixEntityTable MakeEntityTable(UINT nCodePage)
 {
     return RixEntityTable {
         { "&amp;", "&" },
         { "&bull;", "\x95" },
         { "&copy;", "\xA9" },
-        { "&euro;", "\x88" },
+        { "&euro;", EuroSign(nCodePage) },
         { "&gt;", ">" },
         { "&iquest;", "\xBF" },
         // Doubled: the tokenizer reads "<<" as one literal bracket.

@@ -2,14 +2,18 @@
 // runs and tags, and the attribute reader of a tag's parameter text.
 #pragma once
 
+#include "framework/Platform.h"
+
 #include <map>
 #include <string>
 #include <string_view>
 
 using RixEntityTable = std::map<std::string, std::string, std::less<>>;
 
-// The 13 entities, in byte-wise order of their names.
-RixEntityTable MakeEntityTable();
+// The 13 entities, in byte-wise order of their names. The euro sign is the code page's own: the byte
+// (or bytes) the text is drawn with are read as that code page, and the euro has no one byte that
+// means it in every code page. Where the code page has no euro at all, the entity reads "EUR".
+RixEntityTable MakeEntityTable(UINT nCodePage = CP_ACP);
 
 // Replaces every entity throughout the text, one entity after the other in the table's order; drops
 // carriage returns; turns line feeds and tabs into "<br>" and "<t>", or drops them.

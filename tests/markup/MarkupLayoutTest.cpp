@@ -165,6 +165,19 @@ TEST_F(LayoutFixture, BracketsEntitiesAndIgnoredTags)
     ExpectPicture("a<b", { { "a", 0, 0 }, { "b", Width("a"), 0 } });
 }
 
+TEST_F(LayoutFixture, TheEuroEntityDrawsTheEuroSign)
+{
+    Render("a&euro;b");
+    expected.Fill(kWhite);
+    gdi::Font font = MakeFont(expected.dc(), {});
+    gdi::SelectGuard select(expected.dc(), font.get());
+    ::SetBkMode(expected.dc(), TRANSPARENT);
+    ::SetTextColor(expected.dc(), kBlack);
+    const wchar_t text[] = { L'a', 0x20AC, L'b' };
+    ::TextOutW(expected.dc(), 0, 0, text, 3);
+    EXPECT_EQ(Differences(actual, expected), "");
+}
+
 TEST_F(LayoutFixture, StyleTagsAndTheirCloseRule)
 {
     const Look bold { 800 }, bolder { 900 }, boldItalic { 800, true }, italic { 400, true },

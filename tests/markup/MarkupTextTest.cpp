@@ -21,7 +21,7 @@ TEST(MarkupTextTest, EveryEntityIsReplaced)
         { "&amp;", "&" },
         { "&bull;", "\x95" },
         { "&copy;", "\xA9" },
-        { "&euro;", "\x88" },
+        { "&euro;", nullptr }, // the code page's own, below
         { "&gt;", ">" },
         { "&iquest;", "\xBF" },
         { "&lt;", "<<" },
@@ -33,10 +33,35 @@ TEST(MarkupTextTest, EveryEntityIsReplaced)
         { "&trade;", "\x99" },
     };
     EXPECT_EQ(entities.size(), 13u);
-    for (const auto& c : cases)
+    // The euro sign as the text's code page writes it.
+    char euro[8] = {};
+    const wchar_t wide = 0x20AC;
+    ASSERT_GT(::WideCharToMultiByte(CP_ACP, 0, &wide, 1, euro, sizeof euro, nullptr, nullptr), 0);
+    for (const auto& c : cases) {
+        const std::string replacement = c.replacement ? c.replacement : euro;
         EXPECT_EQ(PrepareMarkupText(std::string("a") + c.entity + c.entity + "b", entities, true),
-            std::string("a") + c.replacement + c.replacement + "b")
+            "a" + replacement + replacement + "b")
             << c.entity;
+    }
+}
+
+TEST(MarkupTextTest, TheEuroSignIsTheCodePagesOwn)
+{
+    const struct {
+        UINT codePage;
+        const char* euro;
+    } cases[] = {
+        { 1252, "\x80" }, // Western: 0x88 would be a circumflex there
+        { 1250, "\x80" },
+        { 1251, "\x88" },
+        { 1253, "\x80" },
+        { 874, "\x80" },
+        { 65001, "\xE2\x82\xAC" },
+        // A code page without a euro sign.
+        { 437, "EUR" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MakeEntityTable(c.codePage).at("&euro;"), c.euro) << c.codePage;
 }
 
 TEST(MarkupTextTest, PreparationOrderAndLineEnds)
