@@ -15,7 +15,9 @@ constexpr DWORD kShadowBits = EFFECT_SHADOW | EFFECT_SOFTSHADOW;
 class DataModule {
 public:
     explicit DataModule(const std::string& path)
-        : m_hModule(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE))
+        : m_hModule(PictureSourceIsLocal(path)
+                  ? ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)
+                  : nullptr)
     {
     }
     ~DataModule()
@@ -54,8 +56,7 @@ bool LoadFromModule(HMODULE hModule, int id, bool bIcon, SIZE load, RixImagePlac
 bool LoadFromFile(const std::string& path, bool bIcon, SIZE load, RixImagePlacement& placement)
 {
     if (bIcon) {
-        placement.ownedIcon.reset(
-            static_cast<HICON>(::LoadImageA(nullptr, path.c_str(), IMAGE_ICON, load.cx, load.cy, LR_LOADFROMFILE)));
+        placement.ownedIcon = LoadIconFile(path, load);
         placement.hIcon = placement.ownedIcon.get();
         return placement.hIcon != nullptr;
     }

@@ -81,6 +81,25 @@ std::string ExePath()
     return path;
 }
 
+// A module of its own pictures under the program's ids: bitmap 147 is 24 x 6 and blue, icon 128 is
+// blue, unlike the program's.
+std::string PicturesPath()
+{
+    const std::string exe = ExePath();
+    return exe.substr(0, exe.find_last_of('\\') + 1) + "markup_pictures.dll";
+}
+constexpr SIZE kModuleBitmap { 24, 6 };
+constexpr COLORREF kModuleBlue = RGB(0, 0, 200);
+
+struct PictureModule {
+    HMODULE hModule = ::LoadLibraryExA(PicturesPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ~PictureModule()
+    {
+        if (hModule)
+            ::FreeLibrary(hModule);
+    }
+};
+
 TEST_F(ImageFixture, BitmapsTakeTheirDrawnSize)
 {
     const struct {
@@ -112,15 +131,30 @@ TEST_F(ImageFixture, ResourcesModulesAndHandlesInTheirOrder)
     const gdi::Bitmap menu(static_cast<HBITMAP>(::LoadImageA(self, MAKEINTRESOURCEA(147), IMAGE_BITMAP, 0, 0, 0)));
     const SIZE natural = RixEffectPainter::GetBitmapSize(menu.get());
     ASSERT_GT(natural.cx, 0);
-    renderer.SetResourceModule(self);
+    ASSERT_NE(natural.cx, kModuleBitmap.cx) << "the two modules' pictures must differ";
+    const PictureModule pictures;
+    ASSERT_NE(pictures.hModule, nullptr) << PicturesPath();
+    renderer.SetResourceModule(pictures.hModule);
     const std::string handle = std::to_string(reinterpret_cast<UINT_PTR>(menu.get()));
-    for (const std::string& tag :
-        std::vector<std::string> { "<bmp idres=147>", "<bmp iddll=147>", "<bmp iddll=147 srcdll=\"" + ExePath() + "\">",
-            "<bmp idres=147 file=\"" + red + "\">", "<bmp iddll=999 handle=" + handle + ">" }) {
-        const SIZE drawn = Render(tag);
-        EXPECT_EQ(drawn.cx, natural.cx) << tag;
-        EXPECT_EQ(drawn.cy, natural.cy) << tag;
+    const struct {
+        std::string tag;
+        SIZE drawn;
+    } cases[] = {
+        { "<bmp idres=147>", natural },
+        { "<bmp iddll=147>", kModuleBitmap },
+        // A module named in the tag wins over the renderer's.
+        { "<bmp iddll=147 srcdll=\"" + ExePath() + "\">", natural },
+        { "<bmp iddll=147 srcdll=\"" + PicturesPath() + "\">", kModuleBitmap },
+        { "<bmp idres=147 file=\"" + red + "\">", natural },
+        { "<bmp iddll=999 handle=" + handle + ">", natural },
+    };
+    for (const auto& c : cases) {
+        const SIZE drawn = Render(c.tag);
+        EXPECT_EQ(drawn.cx, c.drawn.cx) << c.tag;
+        EXPECT_EQ(drawn.cy, c.drawn.cy) << c.tag;
     }
+    Render("<bmp iddll=147>");
+    EXPECT_EQ(Differences(RECT { 0, 0, kModuleBitmap.cx, kModuleBitmap.cy }, kModuleBlue, kModuleBlue), "");
     // A borrowed handle is left alive; an owned module goes with its renderer.
     EXPECT_EQ(::GetObjectType(menu.get()), static_cast<DWORD>(OBJ_BITMAP));
     ASSERT_EQ(::GetModuleHandleA("hid.dll"), nullptr);
@@ -160,7 +194,13 @@ TEST_F(ImageFixture, IconsLoadAtTheSystemSizeOrAsGiven)
     EXPECT_NE(RixEffectPainter::GetIconSize(own.get()).cx, 0);
     EXPECT_EQ(Render("<icon idres=128>").cx, cx);
     EXPECT_EQ(size.cy - 1, cy);
-    EXPECT_EQ(Render("<icon iddll=128 srcdll=\"" + ExePath() + "\" width=50% height=50%>").cx, cx / 2);
+    EXPECT_EQ(Render("<icon iddll=128 srcdll=\"" + PicturesPath() + "\" width=50% height=50%>").cx, cx / 2);
+    EXPECT_EQ(Differences(RECT { 0, 0, cx / 2, cy / 2 }, kModuleBlue, kModuleBlue), "") << "the module's icon";
+    // Without "srcdll", "iddll" reads the renderer's module, never the program.
+    const PictureModule pictures;
+    renderer.SetResourceModule(pictures.hModule);
+    Render("<icon iddll=128>");
+    EXPECT_EQ(Differences(RECT { 0, 0, cx, cy }, kModuleBlue, kModuleBlue), "");
 }
 
 TEST_F(ImageFixture, StripFramesAndTheImageList)
@@ -262,6 +302,181 @@ TEST_F(ImageFixture, WhatDoesNotLoadTakesNoRoom)
         EXPECT_EQ(Differences(RECT {}, kWhite, kWhite), "") << markup;
     }
     EXPECT_EQ(gdi::LiveObjects(), live);
+}
+
+// A bitmap file with a palette: every header field the loader believes, given here.
+struct BitmapHeader {
+    int width = 4, height = 2, bits = 8, planes = 1;
+    uint32_t infoSize = 40, compression = BI_RGB, used = 0, imageSize = 0;
+    long long offset = -1; // -1: just after the palette
+    long long cut = 0; // bytes left off the end
+    int paletteEntries = 256;
+};
+
+std::string BitmapBytes(const BitmapHeader& h)
+{
+    const size_t palette = static_cast<size_t>(h.paletteEntries) * 4;
+    const size_t stride = static_cast<size_t>((h.width * h.bits + 31) / 32 * 4);
+    const size_t pixels = h.compression == BI_RGB ? stride * static_cast<size_t>(h.height) : h.imageSize;
+    std::string bytes(14 + 40 + palette + pixels, '\0');
+    const uint32_t offset = h.offset < 0 ? static_cast<uint32_t>(14 + 40 + palette) : static_cast<uint32_t>(h.offset);
+    bytes[0] = 'B', bytes[1] = 'M';
+    Put(bytes, 2, static_cast<uint32_t>(bytes.size()), 4), Put(bytes, 10, offset, 4), Put(bytes, 14, h.infoSize, 4);
+    Put(bytes, 18, static_cast<uint32_t>(h.width), 4), Put(bytes, 22, static_cast<uint32_t>(h.height), 4);
+    Put(bytes, 26, static_cast<uint32_t>(h.planes), 2), Put(bytes, 28, static_cast<uint32_t>(h.bits), 2);
+    Put(bytes, 30, h.compression, 4), Put(bytes, 34, h.imageSize, 4), Put(bytes, 46, h.used, 4);
+    // Palette entry 1 is red; the pixels use it.
+    Put(bytes, 54 + 4, Rgb(kRed), 4);
+    for (size_t i = 54 + palette; i < bytes.size(); ++i)
+        bytes[i] = h.bits == 8 ? 1 : 0;
+    // Compressed: each row four pixels of colour 1, then the row's end; the last row ends the picture.
+    if (h.compression == BI_RLE8 && h.imageSize == 8)
+        bytes.replace(54 + palette, 8, std::string("\x04\x01\x00\x00\x04\x01\x00\x01", 8));
+    bytes.resize(bytes.size() - static_cast<size_t>(h.cut));
+    return bytes;
+}
+
+// A record with one change made to its defaults.
+template <class Record, class Change> Record With(Change change)
+{
+    Record record;
+    change(record);
+    return record;
+}
+
+TEST_F(ImageFixture, BitmapHeadersPalettesAndPixelOffsetsAreCheckedAgainstTheFile)
+{
+    const auto with = [](auto change) { return With<BitmapHeader>(change); };
+    const struct {
+        const char* what;
+        BitmapHeader header;
+        bool loads;
+    } cases[] = {
+        { "sound, 256 colours", BitmapHeader {}, true },
+        { "sound, 2 colours named", with([](BitmapHeader& h) { h.used = 2, h.paletteEntries = 2; }), true },
+        { "header longer than the file", with([](BitmapHeader& h) { h.cut = 14 + 40 + 256 * 4 + 8 - 30; }), false },
+        { "unknown header size", with([](BitmapHeader& h) { h.infoSize = 1000; }), false },
+        { "more colours than 8 bits have", with([](BitmapHeader& h) { h.used = 300; }), false },
+        { "palette cut short", with([](BitmapHeader& h) { h.cut = 8 + 600; }), false },
+        { "pixels inside the palette", with([](BitmapHeader& h) { h.offset = 14 + 40 + 16; }), false },
+        { "pixels inside the header", with([](BitmapHeader& h) { h.offset = 20; }), false },
+        { "pixels past the end", with([](BitmapHeader& h) { h.offset = 0x7FFFFFF0; }), false },
+        { "pixels cut short", with([](BitmapHeader& h) { h.cut = 4; }), false },
+        { "no planes", with([](BitmapHeader& h) { h.planes = 0; }), false },
+        { "7 bits", with([](BitmapHeader& h) { h.bits = 7; }), false },
+        { "compressed", with([](BitmapHeader& h) { h.compression = BI_RLE8, h.imageSize = 8; }), true },
+        { "compressed past the end", with([](BitmapHeader& h) { h.compression = BI_RLE8, h.imageSize = 8, h.cut = 1; }),
+            false },
+        { "compression of another kind", with([](BitmapHeader& h) { h.compression = BI_JPEG, h.imageSize = 8; }),
+            false },
+    };
+    for (const auto& c : cases) {
+        const std::string path = folder.WriteFile("header.bmp", BitmapBytes(c.header));
+        EXPECT_EQ(BitmapFileIsSound(path), c.loads) << c.what;
+        const SIZE drawn = Render("<bmp file=\"" + path + "\">");
+        EXPECT_EQ(drawn.cx, c.loads ? c.header.width : 0) << c.what;
+        if (c.loads) {
+            EXPECT_EQ(dib.Pixel(1, 1), kRed) << c.what;
+        }
+    }
+}
+
+// An icon file of one 32 x 32 image (or none), every directory and header field given here.
+struct IconHeader {
+    int reserved = 0, type = 1, count = 1;
+    uint32_t bytes = 40 + 32 * 32 * 4 + 32 * 4, offset = 22;
+    int width = 32, height = 64, bits = 32;
+    bool png = false;
+    size_t cut = 0;
+};
+
+std::string IconBytes(const IconHeader& h)
+{
+    std::string bytes(22 + 40 + 32 * 32 * 4 + 32 * 4, '\0');
+    Put(bytes, 0, static_cast<uint32_t>(h.reserved), 2), Put(bytes, 2, static_cast<uint32_t>(h.type), 2);
+    Put(bytes, 4, static_cast<uint32_t>(h.count), 2);
+    Put(bytes, 6, 32, 1), Put(bytes, 7, 32, 1), Put(bytes, 10, 1, 2), Put(bytes, 12, 32, 2);
+    Put(bytes, 14, h.bytes, 4), Put(bytes, 18, h.offset, 4);
+    Put(bytes, 22, 40, 4), Put(bytes, 26, static_cast<uint32_t>(h.width), 4);
+    Put(bytes, 30, static_cast<uint32_t>(h.height), 4), Put(bytes, 34, 1, 2);
+    Put(bytes, 36, static_cast<uint32_t>(h.bits), 2);
+    for (int i = 0; i < 32 * 32; ++i)
+        Put(bytes, 62 + 4 * static_cast<size_t>(i), 0xFF000000 | Rgb(kRed), 4);
+    if (h.png) {
+        // A PNG signature and header chunk claiming 60000 x 60000 pixels.
+        const char png[] = "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR\0\0\xea\x60\0\0\xea\x60\x08\x06\0\0\0";
+        bytes.replace(22, sizeof png - 1, png, sizeof png - 1);
+    }
+    bytes.resize(bytes.size() - h.cut);
+    return bytes;
+}
+
+TEST_F(ImageFixture, IconDirectoriesAndImagesAreCheckedAgainstTheFile)
+{
+    const auto with = [](auto change) { return With<IconHeader>(change); };
+    const struct {
+        const char* what;
+        IconHeader header;
+        bool loads;
+    } cases[] = {
+        { "sound", IconHeader {}, true },
+        { "a cursor's directory", with([](IconHeader& h) { h.type = 2; }), false },
+        { "no images", with([](IconHeader& h) { h.count = 0; }), false },
+        { "a directory longer than the file", with([](IconHeader& h) { h.count = 5000; }), false },
+        { "an image past the end", with([](IconHeader& h) { h.offset = 0x7FFFFF00; }), false },
+        { "an image over the directory", with([](IconHeader& h) { h.offset = 6; }), false },
+        { "an image cut short", with([](IconHeader& h) { h.cut = 64; }), false },
+        { "an image larger than its entry", with([](IconHeader& h) { h.width = 64; }), false },
+        { "an image of 30000 x 30000", with([](IconHeader& h) { h.width = 30000, h.height = 60000; }), false },
+        { "a PNG image of 60000 x 60000", with([](IconHeader& h) { h.png = true; }), false },
+        { "13 bits", with([](IconHeader& h) { h.bits = 13; }), false },
+    };
+    const int cx = ::GetSystemMetrics(SM_CXICON);
+    for (const auto& c : cases) {
+        const std::string path = folder.WriteFile("header.ico", IconBytes(c.header));
+        EXPECT_EQ(IconFileIsSound(path), c.loads) << c.what;
+        EXPECT_EQ(Render("<icon file=\"" + path + "\">").cx, c.loads ? cx : 0) << c.what;
+    }
+}
+
+TEST_F(ImageFixture, DevicesAndSharesAreNoPictureSources)
+{
+    const struct {
+        std::string path;
+        bool local;
+    } cases[] = {
+        { red, true },
+        { "red.bmp", true },
+        { "C:\\folder\\console.bmp", true },
+        { "\\\\server\\share\\red.bmp", false },
+        { "//server/share/red.bmp", false },
+        { "\\/server\\share\\red.bmp", false },
+        { "\\\\.\\PhysicalDrive0", false },
+        { "\\\\?\\C:\\red.bmp", false },
+        { "con", false },
+        { "CON", false },
+        { "nul.bmp", false },
+        { "C:\\folder\\aux", false },
+        { "C:\\folder\\Com1.ico", false },
+        { "lpt9 .bmp", false },
+        { "conin$", false },
+        { "prn.", false },
+        { "C:con", false },
+        { "com0.bmp", true },
+        { "lpt10", true },
+        { "", false },
+        { std::string(40000, 'a'), false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PictureSourceIsLocal(c.path), c.local) << c.path.substr(0, 40);
+    // Through the tags: nothing is opened, nothing drawn.
+    for (const std::string& markup : { std::string("<bmp file=\"\\\\server\\share\\red.bmp\">"),
+             std::string("<icon file=\"con\">"), std::string("<bmp iddll=147 srcdll=\"\\\\server\\m.dll\">"),
+             std::string("<table background=\"file:\\\\server\\share\\red.bmp\"><tr><td width=20 height=20>"
+                         "</td></tr></table>") }) {
+        Render(markup);
+        EXPECT_EQ(Differences(RECT {}, kWhite, kWhite), "") << markup;
+    }
 }
 
 } // namespace
