@@ -46,6 +46,11 @@ void RixMarkupRenderer::ActOnTag(std::string_view tagText)
 
 void RixMarkupRenderer::OpenStyleTag(const RixTagInfo& info, std::string_view name, std::string_view params)
 {
+    // Past the deepest level kept a tag changes nothing; it is only counted, for its closing tag.
+    if (m_StyleStack.size() >= kMaxStyleDepth) {
+        ++m_nStyleOverflow;
+        return;
+    }
     m_Style.strName = info.level;
     m_StyleStack.push_back(m_Style);
     const RixValueContext context = ValueContext();
@@ -114,6 +119,10 @@ void RixMarkupRenderer::OpenStyleTag(const RixTagInfo& info, std::string_view na
 
 void RixMarkupRenderer::CloseStyleTag(const RixTagInfo& info)
 {
+    if (m_nStyleOverflow > 0) {
+        --m_nStyleOverflow;
+        return;
+    }
     m_Style.strName = info.level;
     // Only the innermost open level closes; any other closing tag is ignored.
     if (!m_StyleStack.empty() && m_StyleStack.back().strName == info.level) {
@@ -131,8 +140,9 @@ void RixMarkupRenderer::ApplyFontAttributes(std::string_view params)
     std::string_view name, value;
     while (NextMarkupAttribute(params, pos, name, value)) {
         if (name == "face") {
+            // Only so much of a face name reaches the font; the rest would be saved with every level.
             if (!value.empty())
-                m_Style.strFontFace = value;
+                m_Style.strFontFace = value.substr(0, LF_FACESIZE - 1);
         } else if (name == "size") {
             m_Style.nFontHeight = ParseSize(context, value, m_Style.nFontHeight, true);
         } else if (name == "color") {

@@ -16,6 +16,12 @@ constexpr int kMaxTableCells = 1 << 16;
 constexpr int kMaxTableDepth = 32;
 // A column width or row height never grows past this.
 constexpr int kMaxTableExtent = 1 << 24;
+// What the records of all the tables of one text may hold, in cells: each table's cells, and its rows,
+// columns and the record itself counted as cells too. Without it a text of many small tables with wide
+// rows would keep records of many times its own size.
+constexpr long long kMaxTextTableCells = 4LL * kMaxTableCells;
+// The record of a table, in cells, besides its cells, rows and columns.
+constexpr long long kTableRecordCells = 4;
 
 struct CellLayout {
     // -1: the position is covered by another cell's span; 0: no cell there.
@@ -90,3 +96,6 @@ struct TableGrid {
     int nColumns = 0;
 };
 TableGrid CountTableGrid(std::string_view body, const RixValueContext& context);
+// Fits a table's grid into what the text's earlier tables left (fewer rows, or none) and takes its
+// share; false when not even a record without rows fits.
+bool FitTableGrid(TableGrid& grid, long long& cellsLeft);

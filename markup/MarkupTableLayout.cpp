@@ -146,16 +146,18 @@ SIZE RixMarkupRenderer::LayoutTable(std::string_view text, const RECT& rect)
     const OpeningTag tag = ReadOpeningTag(text, 0);
     const std::string_view body = text.substr(tag.contentStart);
     const int index = ++m_nTableCounter;
-    if (m_bMeasuring) {
-        const TableGrid grid = CountTableGrid(body, ValueContext());
-        m_Tables.emplace_back(grid.nRows, grid.nColumns);
+    // Records pair up with tables in text order: once one table keeps none, no later one does.
+    if (m_bMeasuring && index == static_cast<int>(m_Tables.size())) {
+        TableGrid grid = CountTableGrid(body, ValueContext());
+        if (FitTableGrid(grid, m_nTableCellsLeft))
+            m_Tables.emplace_back(grid.nRows, grid.nColumns);
     }
     // Nested tables add records while this one is worked on.
     TableLayout table;
     if (index < static_cast<int>(m_Tables.size()))
         table = std::move(m_Tables[index]);
 
-    const size_t level = OpenTableLevel("table", tag.params, TablePart::Table, nullptr);
+    const TableLevel level = OpenTableLevel("table", tag.params, TablePart::Table, nullptr);
     const TextStyle style = m_Style;
     const int frame = style.nBorderStyle == RIXLINE_DOUBLE ? 3 : style.nBorderWidth;
     const int spacing = style.nPadding;
@@ -226,7 +228,7 @@ void RixMarkupRenderer::LayoutTableRow(
     std::string_view text, TableLayout& table, int row, const TableGeometry& geometry)
 {
     const OpeningTag tag = ReadOpeningTag(text, 0);
-    const size_t level = OpenTableLevel("tr", tag.params, TablePart::Row, nullptr);
+    const TableLevel level = OpenTableLevel("tr", tag.params, TablePart::Row, nullptr);
     const int columns = table.nColumns;
     int column = 0;
     size_t pos = tag.contentStart;
@@ -275,7 +277,7 @@ void RixMarkupRenderer::LayoutTableCell(std::string_view text, const RECT& rect,
         cell.nContentWidth = cell.nContentHeight = 0;
         cell.nColSpan = cell.nRowSpan = 1;
     }
-    const size_t level = OpenTableLevel("td", tag.params, TablePart::Cell, m_bMeasuring ? &cell : nullptr);
+    const TableLevel level = OpenTableLevel("td", tag.params, TablePart::Cell, m_bMeasuring ? &cell : nullptr);
     const std::string_view content = text.substr(tag.contentStart);
     const int width = m_Style.nWidth, height = m_Style.nHeight;
     const long long inset = static_cast<long long>(m_Style.nMargin) + m_Style.nBorderWidth;
@@ -313,9 +315,10 @@ void RixMarkupRenderer::LayoutTableCell(std::string_view text, const RECT& rect,
     CloseTableLevel(level);
 }
 
-size_t RixMarkupRenderer::OpenTableLevel(const char* name, std::string_view params, TablePart part, CellLayout* cell)
+RixMarkupRenderer::TableLevel RixMarkupRenderer::OpenTableLevel(
+    const char* name, std::string_view params, TablePart part, CellLayout* cell)
 {
-    const size_t level = m_StyleStack.size();
+    const TableLevel level { m_StyleStack.size(), m_nStyleOverflow };
     m_Style.strName = name;
     m_StyleStack.push_back(m_Style);
     m_StyleSheet.Apply(name, m_Style, ValueContext());
@@ -326,13 +329,14 @@ size_t RixMarkupRenderer::OpenTableLevel(const char* name, std::string_view para
     return level;
 }
 
-void RixMarkupRenderer::CloseTableLevel(size_t level)
+void RixMarkupRenderer::CloseTableLevel(const TableLevel& level)
 {
     // Whatever the content left open closes with it.
-    if (level < m_StyleStack.size()) {
-        m_Style = std::move(m_StyleStack[level]);
-        m_StyleStack.resize(level);
+    if (level.nDepth < m_StyleStack.size()) {
+        m_Style = std::move(m_StyleStack[level.nDepth]);
+        m_StyleStack.resize(level.nDepth);
     }
+    m_nStyleOverflow = level.nOverflow;
     m_Style.strName.clear();
     SelectStyleFont();
 }
@@ -352,8 +356,10 @@ void RixMarkupRenderer::ApplyTableAttributes(std::string_view params, TablePart 
             if (bTable)
                 style.nPadding = ParseSize(context, value, style.nPadding, false);
         } else if (name == "background") {
+            // A value longer than any path names no picture; saved with every level inside the
+            // table, it would only take room.
             if (bTable)
-                style.strBackgroundImage = value;
+                style.strBackgroundImage = value.size() <= kMaxPicturePath + 8 ? value : std::string_view();
         } else if (name == "colspan" || name == "rowspan") {
             if (cell)
                 (name == "colspan" ? cell->nColSpan : cell->nRowSpan) = ReadSpan(context, value);

@@ -161,3 +161,13 @@ TableGrid CountTableGrid(std::string_view body, const RixValueContext& context)
     return grid;
 }
 
+bool FitTableGrid(TableGrid& grid, long long& cellsLeft)
+{
+    const long long fixed = kTableRecordCells + grid.nColumns;
+    if (cellsLeft < fixed)
+        return false;
+    const long long perRow = static_cast<long long>(grid.nColumns) + 1;
+    grid.nRows = static_cast<int>(std::min<long long>(grid.nRows, (cellsLeft - fixed) / perRow));
+    cellsLeft -= fixed + perRow * grid.nRows;
+    return true;
+}

@@ -62,6 +62,7 @@ void RixMarkupRenderer::MeasureMarkup(HDC hDC, const char* pszText, SIZE& size)
     if (m_strText.empty())
         return;
     m_Tables.clear();
+    m_nTableCellsLeft = kMaxTextTableCells;
     size = RunPass(RECT { 0, 0, m_nWrapWidth, 0 }, true);
     // Nothing visible: a later draw pass has nothing to do.
     if (size.cx == 0 && size.cy == 0)
@@ -167,6 +168,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
         m_StripRecords.clear();
     }
     m_nTableDepth = 0;
+    m_nStyleOverflow = 0;
     m_nLineCounter = 0;
     m_nLinkCounter = m_nTableCounter = m_nStripCounter = -1;
     m_StyleStack.clear();
@@ -209,6 +211,7 @@ SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
         ::SelectObject(m_hDC, m_hOldFont);
     m_bLocalWidths = false;
     m_StyleStack.clear();
+    m_nStyleOverflow = 0;
     m_nWantedFont = m_nSelectedFont = -1;
     return size;
 }

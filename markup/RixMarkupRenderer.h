@@ -41,7 +41,7 @@ struct HotArea {
     RECT rect {};
     int nLinkKind = RIXLINK_NONE;
     int nLinkIndex = -1;
-    std::string strLinkText;
+    RixLinkText strLinkText;
 };
 
 class RixMarkupRenderer {
@@ -52,6 +52,8 @@ public:
     static constexpr int kMaxFontHeight = 1000;
     // Rules likewise: the platform's cost of a wide pen grows with its width.
     static constexpr int kMaxRuleThickness = 1000;
+    // Style tags nested deeper than this change nothing: each open level keeps a saved style.
+    static constexpr size_t kMaxStyleDepth = 1000;
 
     RixMarkupRenderer();
     virtual ~RixMarkupRenderer();
@@ -169,16 +171,22 @@ private:
     SIZE LayoutTable(std::string_view text, const RECT& rect);
     void LayoutTableRow(std::string_view text, TableLayout& table, int row, const TableGeometry& geometry);
     void LayoutTableCell(std::string_view text, const RECT& rect, CellLayout& cell);
-    // Saves the style for a table, row or cell and applies its rule and attributes; returns the depth
-    // of the style stack that closing goes back to.
-    size_t OpenTableLevel(const char* name, std::string_view params, TablePart part, CellLayout* cell);
-    void CloseTableLevel(size_t level);
+    // The style levels a table, row or cell closes back to.
+    struct TableLevel {
+        size_t nDepth;
+        int nOverflow;
+    };
+    // Saves the style for a table, row or cell and applies its rule and attributes.
+    TableLevel OpenTableLevel(const char* name, std::string_view params, TablePart part, CellLayout* cell);
+    void CloseTableLevel(const TableLevel& level);
     void ApplyTableAttributes(std::string_view params, TablePart part, CellLayout* cell);
     void DrawTableDecoration(const RECT& rect, const TextStyle& style);
     void DrawTableFill(const RECT& rect, const TextStyle& style);
     void DrawTableBackground(const RECT& rect, std::string_view picture);
     gdi::Bitmap LoadTableBitmap(std::string_view source) const;
     std::vector<TableLayout> m_Tables;
+    // What the text's tables may still keep (kMaxTextTableCells at the start of a measure pass).
+    long long m_nTableCellsLeft = 0;
     int m_nTableDepth = 0;
 
     // Tables, built once.
@@ -210,6 +218,8 @@ private:
     bool m_bMeasuring = false;
     TextStyle m_Style;
     std::vector<TextStyle> m_StyleStack;
+    // Style tags opened past the deepest level kept: each is closed by the next closing style tag.
+    int m_nStyleOverflow = 0;
     // The fonts asked for so far with their metrics: a style that comes back (every closing tag, every
     // later pass) selects the font it had instead of asking for a new one. The renderer owns them until
     // it is destroyed or its style sheet changes; none stays selected after a pass.

@@ -4,7 +4,10 @@
 
 #include "framework/Platform.h"
 
+#include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 // Horizontal alignment of a line.
 constexpr int RIXALIGN_LEFT = 0;
@@ -28,6 +31,31 @@ constexpr int RIXTRANSFORM_CAPITALIZE = 3;
 constexpr int RIXLINK_NONE = 0;
 constexpr int RIXLINK_SHELL = 1;
 constexpr int RIXLINK_MESSAGE = 2;
+
+// The target or message text of a link. Every saved style and every drawn piece of the link shares
+// the one copy, so that a long text costs its length once, however deep it is nested or however many
+// pieces the link has.
+class RixLinkText {
+public:
+    RixLinkText() = default;
+    RixLinkText(std::string_view text)
+        : m_pText(text.empty() ? nullptr : std::make_shared<const std::string>(text))
+    {
+    }
+    const std::string& str() const
+    {
+        static const std::string empty;
+        return m_pText ? *m_pText : empty;
+    }
+    const char* c_str() const { return str().c_str(); }
+    bool empty() const { return !m_pText; }
+    void clear() { m_pText.reset(); }
+    friend bool operator==(const RixLinkText& text, std::string_view other) { return text.str() == other; }
+    friend std::ostream& operator<<(std::ostream& out, const RixLinkText& text) { return out << text.str(); }
+
+private:
+    std::shared_ptr<const std::string> m_pText;
+};
 
 struct TextStyle {
     std::string strName;
@@ -57,7 +85,7 @@ struct TextStyle {
     int nMargin = 2;
     int nPadding = 0;
     int nLinkKind = RIXLINK_NONE;
-    std::string strLinkText;
+    RixLinkText strLinkText;
 
     // Back to the defaults; a cell's width and height attributes are left as they are.
     void Reset()

@@ -211,6 +211,21 @@ TEST_F(LayoutFixture, StyleTagsAndTheirCloseRule)
         ExpectPicture(c.markup, c.pieces);
 }
 
+TEST_F(LayoutFixture, StyleTagsPastTheDeepestLevelChangeNothing)
+{
+    // With the body's level, the colours fill the stack; "b" is one level too deep, and its closing
+    // tag closes only it.
+    std::string markup;
+    for (size_t i = 1; i < RixMarkupRenderer::kMaxStyleDepth; ++i)
+        markup += "<font color=red>";
+    markup += "<b>x</b>y";
+    for (size_t i = 1; i < RixMarkupRenderer::kMaxStyleDepth; ++i)
+        markup += "</font>";
+    markup += "z";
+    const Look red { 400, false, RGB(255, 0, 0) };
+    ExpectPicture(markup.c_str(), { { "x", 0, 0, red }, { "y", Width("x"), 0, red }, { "z", Width("xy"), 0 } });
+}
+
 TEST_F(LayoutFixture, VerticalPlacementOnALineOfTwoSizes)
 {
     // A big run and a small one: the line is as high as the largest ascent plus the largest descent.

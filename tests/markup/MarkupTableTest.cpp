@@ -306,6 +306,37 @@ TEST_F(TableFixture, HostileCountsAndSizesAreBounded)
     EXPECT_EQ(size.cx, 10 + 2 * 2 + 2 * 1 + 2 * RixMarkupRenderer::kMaxRuleThickness + 1);
 }
 
+TEST_F(TableFixture, TheTablesOfOneTextShareOneBound)
+{
+    // Each table asks for 65 rows of 1000 columns, within the bound of one table; together they would
+    // keep records far larger than the text.
+    std::string unit = "<table><tr><td colspan=1000>x</td>";
+    for (int i = 0; i < 64; ++i)
+        unit += "<tr>";
+    unit += "</table>";
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += unit;
+    Render(text);
+    const std::vector<TableLayout>& tables = renderer.GetTableLayouts();
+    long long kept = 0;
+    for (const TableLayout& table : tables)
+        kept += static_cast<long long>(table.nRows) * table.nColumns + table.nRows + table.nColumns + kTableRecordCells;
+    EXPECT_LE(kept, kMaxTextTableCells);
+    ASSERT_EQ(tables.size(), 4u) << "three whole tables, the rows of a fourth that fit, and no more records";
+    EXPECT_EQ(tables[0].nRows, 65);
+    EXPECT_EQ(tables[2].nRows, 65);
+    EXPECT_EQ(tables[3].nRows, static_cast<int>((kMaxTextTableCells - 3 * (65 * 1001 + 1004) - 1004) / 1001));
+    // The tables that kept records are laid out as before; the first is drawn with its text.
+    EXPECT_EQ(Table(0).nColumns, 1000);
+    EXPECT_NE(Pixels(actual, 0, 0, 30, LineHeight()), Repeat('W', 31 * (LineHeight() + 1)));
+
+    // A later text starts afresh.
+    Render(unit);
+    EXPECT_EQ(renderer.GetTableLayouts().size(), 1u);
+    EXPECT_EQ(Table(0).nRows, 65);
+}
+
 // A bitmap file of 3 x 2 pixels, bottom row first; or one whose header claims far more than it holds.
 std::string BitmapFile(int width, int height, const std::vector<COLORREF>& pixels)
 {
