@@ -7,7 +7,12 @@
 
 namespace {
 
-// A key's default value, whatever its length; "" when it cannot be read.
+// No command line the platform runs is longer; a value longer than this is no command.
+constexpr DWORD kMaxCommandBytes = 32768;
+// Reads of a value that keeps growing between the two reads.
+constexpr int kMaxReadAttempts = 4;
+
+// A key's default value up to kMaxCommandBytes long; "" when it cannot be read or is longer.
 std::string ReadDefaultValue(HKEY root, const std::string& subKey)
 {
     HKEY hKey = nullptr;
@@ -17,8 +22,13 @@ std::string ReadDefaultValue(HKEY root, const std::string& subKey)
     DWORD type = 0;
     DWORD size = 0;
     LONG result = ::RegQueryValueExA(hKey, nullptr, nullptr, &type, nullptr, &size);
-    // The value may grow between the two reads: ask again with the new size.
-    while (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
+    // The value may grow between the two reads: ask again with the new size, a few times.
+    for (int attempt = 0; attempt < kMaxReadAttempts && (result == ERROR_SUCCESS || result == ERROR_MORE_DATA);
+         ++attempt) {
+        if (size > kMaxCommandBytes) {
+            result = ERROR_MORE_DATA;
+            break;
+        }
         value.assign(size + 1, '\0');
         size = static_cast<DWORD>(value.size());
         result = ::RegQueryValueExA(hKey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &size);
@@ -32,8 +42,10 @@ std::string ReadDefaultValue(HKEY root, const std::string& subKey)
     value.resize(value.find('\0') == std::string::npos ? value.size() : value.find('\0'));
     if (type == REG_EXPAND_SZ) {
         const DWORD needed = ::ExpandEnvironmentStringsA(value.c_str(), nullptr, 0);
+        if (needed == 0 || needed > kMaxCommandBytes)
+            return {};
         std::string expanded(needed, '\0');
-        if (needed == 0 || ::ExpandEnvironmentStringsA(value.c_str(), expanded.data(), needed) == 0)
+        if (::ExpandEnvironmentStringsA(value.c_str(), expanded.data(), needed) == 0)
             return {};
         expanded.resize(expanded.find('\0'));
         value = expanded;
@@ -78,13 +90,17 @@ void RixMarkupRenderer::SetMessageLinkTarget(HWND hWnd, UINT nMessage, LPARAM lP
 bool RixMarkupRenderer::OnLinkHover(POINT point)
 {
     const HotArea* pArea = HotAreaAt(point);
+    // The host answers the notification by drawing again, which makes the hot areas afresh: what is
+    // needed of this one is taken first.
     const int nLink = pArea ? pArea->nLinkIndex : -2;
+    const bool bTarget = pArea && !pArea->strLinkText.empty();
+    pArea = nullptr;
     if (nLink != m_nHoverLink) {
         m_nHoverLink = nLink;
         if (m_hHoverWnd && m_nHoverMessage)
             ::SendMessageA(m_hHoverWnd, m_nHoverMessage, static_cast<WPARAM>(nLink), m_lHoverParam);
     }
-    if (pArea && !pArea->strLinkText.empty() && m_hLinkCursor) {
+    if (bTarget && m_hLinkCursor) {
         ::SetCursor(m_hLinkCursor);
         return true;
     }
@@ -121,8 +137,12 @@ INT_PTR RixMarkupRenderer::ExecuteLink(const char* pszTarget, int nShowCmd)
     if (command.empty())
         return shellResult;
     // The target goes in as one quoted argument; one that would end its own quotes, or carries a line
-    // break, could add arguments of its choosing, and is not run.
+    // break, could add arguments of its choosing, and is not run. Nor is one that starts like a
+    // switch: quotes do not stop the program from reading "-x" or "/x" as one.
     if (target.empty() || target.find_first_of("\"\r\n") != std::string::npos)
+        return shellResult;
+    const size_t first = target.find_first_not_of(" \t");
+    if (first == std::string::npos || target[first] == '-' || target[first] == '/')
         return shellResult;
     const size_t quoted = command.find("\"%1\"");
     const size_t plain = command.find("%1");

@@ -162,8 +162,9 @@ const int* RixMarkupRenderer::CharWidths()
 SIZE RixMarkupRenderer::RunPass(const RECT& rect, bool bMeasuring)
 {
     m_bMeasuring = bMeasuring;
+    // The hot areas describe the last drawing only: the mouse is tested against what is on screen.
+    m_HotAreas.clear();
     if (bMeasuring) {
-        m_HotAreas.clear();
         m_Lines.clear();
         m_StripRecords.clear();
     }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -38,6 +39,8 @@ public:
     ~Host() { ::DestroyWindow(m_hWnd); }
     HWND hwnd() const { return m_hWnd; }
     std::vector<Received> received;
+    // What the host does when told that the link under the mouse changed (a real host draws again).
+    std::function<void()> onHover;
 
 private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -46,6 +49,8 @@ private:
         if (pHost && (message == kHoverMessage || message == kLinkMessage)) {
             pHost->received.push_back(
                 { message, wParam, lParam, message == kLinkMessage ? reinterpret_cast<const char*>(wParam) : "" });
+            if (message == kHoverMessage && pHost->onHover)
+                pHost->onHover();
             return 0;
         }
         return ::DefWindowProcA(hWnd, message, wParam, lParam);
@@ -132,6 +137,11 @@ TEST(MarkupLinks, EdgesAreInsideAndTheHandCursorOnlyOverATarget)
     renderer.SetLinkCursor(hHand);
     renderer.SetLinkCursor(hHand); // the same cursor again must not destroy it
     ASSERT_EQ(renderer.GetLinkCursor(), hHand);
+    // A destroyed cursor keeps its handle value; only a live one still has its pictures.
+    ICONINFO info {};
+    ASSERT_TRUE(::GetIconInfo(hHand, &info)) << "the cursor given twice was destroyed";
+    const gdi::Bitmap mask(info.hbmMask), colour(info.hbmColor);
+    EXPECT_TRUE(info.hbmMask != nullptr);
     const HotArea area = renderer.GetHotAreas()[0];
 
     ::SetCursor(::LoadCursorA(nullptr, IDC_ARROW));
@@ -141,6 +151,50 @@ TEST(MarkupLinks, EdgesAreInsideAndTheHandCursorOnlyOverATarget)
     EXPECT_FALSE(renderer.OnLinkHover(POINT { area.rect.right + 1, area.rect.bottom }))
         << "one past the right edge: the plain text";
     EXPECT_FALSE(renderer.OnLinkHover(Inside(renderer.GetHotAreas()[3]))) << "a link with no target";
+}
+
+TEST(MarkupLinks, HotAreasDescribeTheLastDrawingOnly)
+{
+    Drawn drawn(kTwoLinks);
+    RixMarkupRenderer& renderer = drawn.renderer;
+    const std::vector<HotArea> areas = renderer.GetHotAreas();
+    ASSERT_EQ(areas.size(), 4u);
+    // Painted again and again, hovered between paints, as a host window is: the areas stay those of
+    // the links drawn.
+    for (int paint = 0; paint < 6; ++paint) {
+        renderer.OnLinkHover(Inside(areas[static_cast<size_t>(paint) % areas.size()]));
+        renderer.DrawMeasuredMarkup(drawn.dib.dc(), RECT { 0, 0, 400, 60 });
+        EXPECT_EQ(renderer.GetHotAreas().size(), areas.size()) << "paint " << paint;
+    }
+    // Drawn lower down, the links are no longer where they were first drawn.
+    renderer.DrawMeasuredMarkup(drawn.dib.dc(), RECT { 0, 30, 400, 60 });
+    renderer.OnLinkHover(Inside(areas[0]));
+    EXPECT_EQ(renderer.GetHoverLink(), -2);
+    renderer.OnLinkHover(POINT { areas[0].rect.left + 1, areas[0].rect.top + 31 });
+    EXPECT_EQ(renderer.GetHoverLink(), 0);
+}
+
+TEST(MarkupLinks, AHostThatDrawsAgainInsideTheHoverNotificationIsSafe)
+{
+    Host host;
+    Drawn drawn("<a>no target</a>");
+    RixMarkupRenderer& renderer = drawn.renderer;
+    renderer.SetHoverTarget(host.hwnd(), kHoverMessage, 0);
+    renderer.SetLinkCursor(static_cast<HCURSOR>(::CopyImage(::LoadCursorA(nullptr, IDC_HAND), IMAGE_CURSOR, 0, 0, 0)));
+    // The host answers with another text of many links: the areas are made again, in new memory.
+    std::string many;
+    for (int i = 0; i < 300; ++i)
+        many += "<a href=\"http://x/\">l</a>";
+    host.onHover = [&] { drawn.Draw(many.c_str()); };
+    const POINT point = Inside(renderer.GetHotAreas().at(0));
+    // The link the mouse came to has no target: no hand, whatever the new drawing has there. Reading
+    // the old area after the notification would read freed memory (which Wine's heap checking fills).
+    EXPECT_FALSE(renderer.OnLinkHover(point));
+    ASSERT_EQ(host.received.size(), 1u);
+    EXPECT_EQ(renderer.GetHotAreas().size(), 300u);
+    // The next move is judged against the new drawing.
+    host.onHover = nullptr;
+    EXPECT_TRUE(renderer.OnLinkHover(point));
 }
 
 TEST(MarkupLinks, TheHoveredLinkIsDrawnInItsHoverStyle)
@@ -224,6 +278,10 @@ TEST(MarkupLinks, ATargetTheShellCannotOpenGoesToThePageProgramAsOneArgument)
         { "\"" + browser + "\" " + longFlag + " \"%1\"", "tesselnosuch:e", longFlag + "\ntesselnosuch:e\n" },
         // A quote in the target would end its argument and start others.
         { "\"" + browser + "\" \"%1\"", "tesselnosuch:\" --evil \"", "" },
+        // Quoted or not, an argument that starts like a switch is read as one.
+        { "\"" + browser + "\" \"%1\"", "--tesselnosuch", "" },
+        { "\"" + browser + "\" \"%1\"", " -x", "" },
+        { "\"" + browser + "\" \"%1\"", "/tesselnosuch", "" },
     };
     RixMarkupRenderer renderer;
     for (const Case& test : cases) {
