@@ -114,3 +114,14 @@ bool RixButtonStaysOpen(int nId)
 {
     return nId == IDHELP || nId == RIXID_REPORT || nId == RIXID_MORE || nId == RIXID_LESS;
 }
+
+bool RixIsAnswerOf(const RixButtonPlan& plan, DWORD dwAnswer)
+{
+    const DWORD dwId = dwAnswer & ~RIXMB_CHECKED;
+    if (dwId == 0 || dwId > 0xFFFF)
+        return false;
+    const int nId = static_cast<int>(dwId);
+    if (nId == IDCANCEL && plan.bEscape)
+        return true;
+    return !RixButtonStaysOpen(nId) && std::find(plan.ids.begin(), plan.ids.end(), nId) != plan.ids.end();
+}

@@ -30,3 +30,7 @@ int RixDefaultButtonIndex(DWORD dwStyle, size_t nButtons);
 
 // Help, Report and More act in place; no other button is needed to close the box.
 bool RixButtonStaysOpen(int nId);
+
+// Whether an answer is one this row of buttons can give: the id of a button that ends the box, or
+// Escape's Cancel where Escape ends it, with or without RIXMB_CHECKED.
+bool RixIsAnswerOf(const RixButtonPlan& plan, DWORD dwAnswer);

@@ -146,15 +146,16 @@ SIZE RixMessageBoxDialog::CreateControlsAndMeasure()
                     shown = RixFormatCount("%s = %d", caption, m_nRemaining);
             }
         }
+        const int nControlId = nId == IDCANCEL && !m_bEscape ? RIXBOX_QUIET_CANCEL_ID : nId;
         HWND hButton = ::CreateWindowExA(0, "BUTTON", shown.c_str(), dwStyle, 0, 0, 0, 0, m_hWnd,
-            reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), hInstance, nullptr);
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(nControlId)), hInstance, nullptr);
         if (hButton)
             ::SendMessageA(hButton, WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.get()), FALSE);
         m_Buttons.emplace_back(nId, hButton);
     }
     if (HWND hDefault = DefaultButton()) {
         if (::IsWindowEnabled(hDefault))
-            ::SendMessageA(m_hWnd, DM_SETDEFID, static_cast<WPARAM>(DefaultButtonId()), 0);
+            ::SendMessageA(m_hWnd, DM_SETDEFID, static_cast<WPARAM>(DefaultControlId()), 0);
         ::SetFocus(hDefault);
     }
 

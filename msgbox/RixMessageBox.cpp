@@ -1,5 +1,6 @@
 #include "msgbox/RixMessageBox.h"
 
+#include "msgbox/RixBoxButtons.h"
 #include "msgbox/RixBoxMemory.h"
 #include "msgbox/RixBoxTexts.h"
 #include "msgbox/RixMessageBoxDialog.h"
@@ -39,9 +40,18 @@ int RixShowMessageBox(const RixBoxParams* pParams)
         caption = "Error";
     params.lpszCaption = caption.c_str();
 
+    // A remembered answer stands for a click on one of the box's buttons; a value that no button of
+    // this box gives (another box's, or one written by someone else) asks again.
     if (RixUsesMemory(params)) {
-        if (const DWORD dwRemembered = RixReadRememberedAnswer(params))
-            return static_cast<int>(dwRemembered);
+        if (const DWORD dwRemembered = RixReadRememberedAnswer(params)) {
+            const bool bNoStrings = (params.dwStyle & RIXMB_NOSTRINGRES) != 0;
+            const bool bReport = params.nReportMessage != 0 && params.hwndOwner != nullptr;
+            const bool bMore = !RixResolveText(params.lpszMoreText, hStrings, bNoStrings).empty();
+            const RixButtonPlan plan = RixPlanButtons(
+                params.dwStyle, RixResolveText(params.lpszButtonLines, hStrings, bNoStrings), bReport, bMore);
+            if (RixIsAnswerOf(plan, dwRemembered))
+                return static_cast<int>(dwRemembered);
+        }
     }
     if (!(params.dwStyle & RIXMB_SILENT))
         ::MessageBeep(params.dwStyle & MB_ICONMASK);

@@ -261,6 +261,19 @@ HWND RixMessageBoxDialog::DefaultButton() const
     return m_Buttons.empty() ? nullptr : m_Buttons[static_cast<size_t>(m_nDefaultIndex)].second;
 }
 
+int RixMessageBoxDialog::DefaultControlId() const
+{
+    HWND hDefault = DefaultButton();
+    return hDefault ? ::GetDlgCtrlID(hDefault) : 0;
+}
+
+std::string RixMessageBoxDialog::DefaultCaption() const
+{
+    if (DefaultButtonId() == RIXID_MORE)
+        return m_bMoreShown ? m_strLessCaption : m_strMoreCaption;
+    return m_strSavedCaption;
+}
+
 bool RixMessageBoxDialog::CanEndWith(int nId) const
 {
     if (nId == IDCANCEL && !m_bEscape)
@@ -279,6 +292,12 @@ void RixMessageBoxDialog::OnCommand(WPARAM wParam)
     if (nId == 0)
         return;
     switch (nId) {
+    case RIXBOX_QUIET_CANCEL_ID:
+        // The Cancel button of a box whose Escape is off: a visible, enabled button always ends the
+        // box with its own id.
+        if (HWND hCancel = ButtonWindow(IDCANCEL); hCancel && ::IsWindowEnabled(hCancel))
+            EndBox(IDCANCEL);
+        return;
     case IDHELP: {
         if (!ButtonWindow(IDHELP))
             return;
@@ -331,6 +350,9 @@ void RixMessageBoxDialog::ToggleMore()
     const int nDelta = m_bMoreShown ? -m_nMoreHeight : m_nMoreHeight;
     m_bMoreShown = !m_bMoreShown;
     ::SetWindowTextA(hMore, m_bMoreShown ? m_strLessCaption.c_str() : m_strMoreCaption.c_str());
+    // Counting down on More, the count stays on its new caption.
+    if (hMore == DefaultButton() && m_nRemaining > 0 && !(m_Params.nDisableSeconds > 0 && m_Params.bCountdownInCaption))
+        ShowCount();
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top + nDelta,
         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     ::InvalidateRect(m_hWnd, nullptr, FALSE);
@@ -341,7 +363,7 @@ void RixMessageBoxDialog::ShowCount()
     if (m_Params.nDisableSeconds > 0 && m_Params.bCountdownInCaption)
         ::SetWindowTextA(m_hWnd, RixFormatCount(m_strCountFormat, m_strCaption, m_nRemaining).c_str());
     else if (HWND hDefault = DefaultButton())
-        ::SetWindowTextA(hDefault, RixFormatCount("%s = %d", m_strSavedCaption, m_nRemaining).c_str());
+        ::SetWindowTextA(hDefault, RixFormatCount("%s = %d", DefaultCaption(), m_nRemaining).c_str());
 }
 
 void RixMessageBoxDialog::OnTimer()
@@ -364,16 +386,16 @@ void RixMessageBoxDialog::OnTimer()
                 if (hWnd != hDefault)
                     ::EnableWindow(hWnd, TRUE);
         } else if (hDefault) {
-            ::SetWindowTextA(hDefault, m_strSavedCaption.c_str());
+            ::SetWindowTextA(hDefault, DefaultCaption().c_str());
         }
         if (hDefault) {
             ::EnableWindow(hDefault, TRUE);
             ::SendMessageA(hDefault, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
-            ::SendMessageA(m_hWnd, DM_SETDEFID, static_cast<WPARAM>(DefaultButtonId()), 0);
+            ::SendMessageA(m_hWnd, DM_SETDEFID, static_cast<WPARAM>(DefaultControlId()), 0);
         }
     } else if (m_Params.nAutoCloseSeconds > 0 && hDefault) {
-        ::SetWindowTextA(hDefault, m_strSavedCaption.c_str());
-        ::SendMessageA(m_hWnd, WM_COMMAND, static_cast<WPARAM>(DefaultButtonId()) | 0x80000000u, 0);
+        ::SetWindowTextA(hDefault, DefaultCaption().c_str());
+        ::SendMessageA(m_hWnd, WM_COMMAND, static_cast<WPARAM>(DefaultControlId()) | 0x80000000u, 0);
     }
 }
 

@@ -15,6 +15,10 @@
 constexpr UINT WM_RIXREDRAW = 0x8064;
 // The count-down timer.
 constexpr UINT_PTR RIXBOX_TIMER_ID = 1;
+// The control id of a Cancel button in a box whose Escape is off. The dialog manager sends Escape as
+// a command from the control with IDCANCEL's id, so a Cancel that must work while Escape must not
+// goes by an id of its own; it still ends the box with IDCANCEL.
+constexpr int RIXBOX_QUIET_CANCEL_ID = 0x7002;
 
 class RixMessageBoxDialog {
 public:
@@ -71,6 +75,10 @@ private:
     HWND ButtonWindow(int nId) const;
     int DefaultButtonId() const;
     HWND DefaultButton() const;
+    // The id the default button's commands come with.
+    int DefaultControlId() const;
+    // What the default button says when no count is on it: More's caption follows the band.
+    std::string DefaultCaption() const;
 
     // Layout and painting.
     SIZE CreateControlsAndMeasure();

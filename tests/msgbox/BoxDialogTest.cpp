@@ -41,6 +41,17 @@ std::string ButtonTexts(const RixMessageBoxDialog& box)
 
 int g_reports = 0;
 
+// A top-level window of a class of the test's own.
+HWND TestWindow(const char* className, WNDPROC proc, const char* title)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleA(nullptr);
+    wc.lpszClassName = className;
+    ::RegisterClassA(&wc);
+    return ::CreateWindowA(className, title, WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+}
+
 LRESULT CALLBACK CountReports(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_APP + 7)
@@ -55,30 +66,29 @@ TEST(BoxDialog, EveryButtonSetShowsItsCaptionsAndReturnsThePressedId)
     struct Case {
         DWORD style;
         const char* captions;
+        std::vector<int> ids; // what each button returns, left to right
     } cases[] = {
-        { MB_OK, "OK|" },
-        { MB_OKCANCEL, "OK|Cancel|" },
-        { MB_ABORTRETRYIGNORE, "Abort|Retry|Ignore|" },
-        { MB_YESNOCANCEL | RIXMB_YESTOALLBUTTON | RIXMB_NOTOALLBUTTON, "Yes|Yes to all|No|No to all|Cancel|" },
-        { MB_YESNO, "Yes|No|" },
-        { MB_RETRYCANCEL, "Retry|Cancel|" },
-        { MB_CANCELTRYCONTINUE, "Cancel|Try again|Continue|" },
-        { RIXMB_SET_CONTINUE_ABORT, "Continue|Abort|" },
-        { RIXMB_SET_SKIP, "Skip|Skip all|Cancel|" },
-        { RIXMB_SET_IGNORE, "Ignore|Ignore all|Cancel|" },
+        { MB_OK, "OK|", { 1 } },
+        { MB_OKCANCEL, "OK|Cancel|", { 1, 2 } },
+        { MB_ABORTRETRYIGNORE, "Abort|Retry|Ignore|", { 3, 4, 5 } },
+        { MB_YESNOCANCEL | RIXMB_YESTOALLBUTTON | RIXMB_NOTOALLBUTTON, "Yes|Yes to all|No|No to all|Cancel|",
+            { 6, 19, 7, 20, 2 } },
+        { MB_YESNO, "Yes|No|", { 6, 7 } },
+        { MB_RETRYCANCEL, "Retry|Cancel|", { 4, 2 } },
+        { MB_CANCELTRYCONTINUE, "Cancel|Try again|Continue|", { 2, 10, 11 } },
+        { RIXMB_SET_CONTINUE_ABORT, "Continue|Abort|", { 11, 3 } },
+        { RIXMB_SET_SKIP, "Skip|Skip all|Cancel|", { 14, 15, 2 } },
+        { RIXMB_SET_IGNORE, "Ignore|Ignore all|Cancel|", { 5, 16, 2 } },
     };
     for (const Case& c : cases) {
         // Each button of the set in turn.
-        const size_t count = static_cast<size_t>(std::count(c.captions, c.captions + strlen(c.captions), '|'));
-        for (size_t i = 0; i < count; ++i) {
-            int expected = 0;
+        for (size_t i = 0; i < c.ids.size(); ++i) {
             const BoxRun run = ShowBox(Params(c.style), [&](HWND, RixMessageBoxDialog& box) {
                 EXPECT_EQ(ButtonTexts(box), c.captions);
-                ASSERT_EQ(box.GetButtons().size(), count);
-                expected = box.GetButtons()[i].first;
+                ASSERT_EQ(box.GetButtons().size(), c.ids.size());
                 Click(box.GetButtons()[i].second);
             });
-            EXPECT_EQ(run.result, expected) << c.captions;
+            EXPECT_EQ(run.result, c.ids[i]) << c.captions << " button " << i;
         }
     }
 }
@@ -89,34 +99,38 @@ TEST(BoxDialog, EscapeAndTheCloseBoxFollowTheSetsRule)
         DWORD style;
         const char* lines;
         bool escape;
+        int last; // what the last button returns
     } cases[] = {
-        { MB_OK, nullptr, true },
-        { MB_OKCANCEL, nullptr, true },
-        { MB_ABORTRETRYIGNORE, nullptr, false },
-        { MB_YESNOCANCEL, nullptr, true },
-        { MB_YESNO, nullptr, false },
-        { MB_RETRYCANCEL, nullptr, true },
-        { RIXMB_SET_CONTINUE_ABORT, nullptr, false },
-        { RIXMB_SET_SKIP, nullptr, true },
-        { MB_OK, "Keep\nDrop", false },
-        { 12, nullptr, true },
+        { MB_OK, nullptr, true, IDOK },
+        { MB_OKCANCEL, nullptr, true, IDCANCEL },
+        { MB_ABORTRETRYIGNORE, nullptr, false, IDIGNORE },
+        { MB_YESNOCANCEL, nullptr, true, IDCANCEL },
+        { MB_YESNO, nullptr, false, IDNO },
+        { MB_RETRYCANCEL, nullptr, true, IDCANCEL },
+        { RIXMB_SET_CONTINUE_ABORT, nullptr, false, IDABORT },
+        { RIXMB_SET_SKIP, nullptr, true, IDCANCEL },
+        { MB_OK, "Keep\nDrop", false, RIXID_CUSTOM2 },
+        // Blank custom lines: the set's buttons with Escape off, and its Cancel button still works.
+        { MB_OKCANCEL, "\r\n", false, IDCANCEL },
+        { 12, nullptr, true, 0 },
     };
     for (const Case& c : cases) {
-        RixBoxParams params = Params(c.style);
-        params.lpszButtonLines = c.lines;
-        bool greyed = false, endedByEscape = false, endedByClose = false;
-        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
-            greyed = CloseGreyed(hBox);
-            endedByClose = CloseBox(hBox);
-            endedByEscape = endedByClose || PressKey(hBox, VK_ESCAPE);
-            if (!endedByEscape)
-                Click(box.GetButtons().back().second);
-        });
-        EXPECT_EQ(greyed, !c.escape) << std::hex << c.style;
-        EXPECT_EQ(endedByClose, c.escape) << std::hex << c.style;
-        EXPECT_EQ(endedByEscape, c.escape) << std::hex << c.style;
-        if (c.escape) {
-            EXPECT_EQ(run.result, IDCANCEL) << "MB_OK's Escape returns Cancel's id too";
+        // The close box, then Escape, each in a box of its own.
+        for (const bool byKey : { false, true }) {
+            RixBoxParams params = Params(c.style);
+            params.lpszButtonLines = c.lines;
+            bool greyed = false, ended = false;
+            const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+                greyed = CloseGreyed(hBox);
+                ended = byKey ? PressKey(hBox, VK_ESCAPE) : CloseBox(hBox);
+                if (!ended && !box.GetButtons().empty())
+                    Click(box.GetButtons().back().second);
+            });
+            const char* how = byKey ? "Escape" : "the close box";
+            EXPECT_EQ(greyed, !c.escape) << std::hex << c.style;
+            EXPECT_EQ(ended, c.escape) << how << " " << std::hex << c.style;
+            // MB_OK's Escape returns Cancel's id too.
+            EXPECT_EQ(run.result, c.escape ? IDCANCEL : c.last) << how << " " << std::hex << c.style;
         }
     }
 }
@@ -210,7 +224,7 @@ TEST(BoxDialog, DisableCountKeepsTheDefaultButtonOffUntilZero)
 
     // Cancel as the counting default greys the close command until the count ends.
     params.dwStyle |= MB_DEFBUTTON2;
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
+    const BoxRun escaped = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
         EXPECT_TRUE(CloseGreyed(hBox));
         EXPECT_FALSE(PressKey(hBox, VK_ESCAPE));
         Tick(hBox);
@@ -218,6 +232,7 @@ TEST(BoxDialog, DisableCountKeepsTheDefaultButtonOffUntilZero)
         EXPECT_FALSE(CloseGreyed(hBox));
         EXPECT_TRUE(PressKey(hBox, VK_ESCAPE));
     });
+    EXPECT_EQ(escaped.result, IDCANCEL);
 }
 
 TEST(BoxDialog, CaptionCountDisablesEveryButtonButHelp)
@@ -247,7 +262,7 @@ TEST(BoxDialog, MoreGrowsAndShrinksTheWindowByItsBand)
 {
     RixBoxParams params = MainWindowParams("1. Add files\r\n2. Tick them\r\n3. Next");
     params.lpszText = "No file selected to repair";
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         RECT before, grown, shrunk;
         ::GetWindowRect(hBox, &before);
         HWND more = Button(hBox, RIXID_MORE);
@@ -266,17 +281,12 @@ TEST(BoxDialog, MoreGrowsAndShrinksTheWindowByItsBand)
         EXPECT_TRUE(::EqualRect(&shrunk, &before));
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(BoxDialog, ReportAndHelpKeepTheBoxOpen)
 {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = &CountReports;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "BoxReportOwner";
-    ::RegisterClassA(&wc);
-    HWND owner = ::CreateWindowA(
-        "BoxReportOwner", "Owner", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, wc.hInstance, nullptr);
+    HWND owner = TestWindow("BoxReportOwner", &CountReports, "Owner");
     RixBoxParams params = Params(MB_OK);
     params.hwndOwner = owner;
     params.nReportMessage = WM_APP + 7;
@@ -291,10 +301,11 @@ TEST(BoxDialog, ReportAndHelpKeepTheBoxOpen)
     // Without an owner (none given, none active) there is no Report button.
     ::DestroyWindow(owner);
     params.hwndOwner = nullptr;
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun alone = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         EXPECT_EQ(Ids(box), std::vector<int> { IDOK });
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(alone.result, IDCANCEL);
 }
 
 TEST(BoxDialog, CaptionsFallBackToTheOwnerAndThenToError)
@@ -316,10 +327,11 @@ TEST(BoxDialog, CaptionsFallBackToTheOwnerAndThenToError)
         params.hwndOwner = c.owner;
         params.lpszCaption = c.caption;
         std::string caption;
-        ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
             caption = WindowText(hBox);
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
         EXPECT_EQ(caption, c.expected);
     }
     ::DestroyWindow(owner);
@@ -414,4 +426,201 @@ TEST_F(BoxMemory, ValuesOfAnotherKindAskAgainAndAKeyThatCannotBeWrittenIsSkipped
     EXPECT_EQ(run.result, IDOK);
     EXPECT_EQ(RixReadRememberedAnswer(params), 0u);
     EXPECT_FALSE(RixRememberAnswer(params, IDOK)) << "the platform made the key after all";
+}
+
+TEST_F(BoxMemory, OnlyAnAnswerOfTheBoxsOwnButtonsIsReturned)
+{
+    struct Case {
+        DWORD style;
+        const char* more;
+        DWORD stored;
+        bool returned;
+    } cases[] = {
+        { MB_YESNO, nullptr, IDYES, true },
+        { MB_YESNO, nullptr, IDNO | RIXMB_CHECKED, true },
+        // A Yes/No box has no OK, and its Escape is off: neither can be its answer.
+        { MB_YESNO, nullptr, IDOK, false },
+        { MB_YESNO, nullptr, IDCANCEL, false },
+        // MB_OK's Escape gives Cancel's id: the box can give that answer.
+        { MB_OK, nullptr, IDCANCEL, true },
+        // More only opens a band; it never answers.
+        { MB_OK, "More text", RIXID_MORE, false },
+        { MB_OK, nullptr, 0x00012345, false },
+        { MB_OK, nullptr, IDOK | 0x00100000, false },
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        RixBoxParams params = Remembering(c.style);
+        params.lpszMoreText = c.more;
+        ASSERT_TRUE(RixRememberAnswer(params, c.stored));
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+            // Shown after all: answered with its first button.
+            Click(Button(hBox, box.GetButtons().front().first));
+        });
+        EXPECT_EQ(run.shown, c.returned ? 0 : 1) << std::hex << c.stored;
+        if (c.returned) {
+            EXPECT_EQ(run.result, static_cast<int>(c.stored)) << std::hex << c.stored;
+        } else {
+            EXPECT_EQ(run.result, c.style == MB_YESNO ? IDYES : IDOK) << std::hex << c.stored;
+        }
+    }
+}
+
+TEST(BoxDialog, ACancelButtonEndsTheBoxEvenWhereEscapeDoesNot)
+{
+    // Blank custom lines give the standard set with Escape off; as the counting default, Cancel still
+    // closes the box when its count ends.
+    RixBoxParams params = Params(MB_OKCANCEL | MB_DEFBUTTON2);
+    params.lpszButtonLines = "\r\n\n";
+    params.nAutoCloseSeconds = 2;
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        ASSERT_EQ(Ids(box), (std::vector<int> { IDOK, IDCANCEL }));
+        EXPECT_FALSE(box.IsEscapeAllowed());
+        EXPECT_FALSE(PressKey(hBox, VK_ESCAPE));
+        EXPECT_EQ(WindowText(box.GetButtons()[1].second), "Cancel = 2");
+        Tick(hBox);
+        Tick(hBox);
+    });
+    EXPECT_EQ(run.result, IDCANCEL);
+    // Enter on the focused Cancel is a press of it.
+    params.nAutoCloseSeconds = 0;
+    const BoxRun entered = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        EXPECT_EQ(::GetFocus(), box.GetButtons()[1].second);
+        PressKey(hBox, VK_RETURN);
+    });
+    EXPECT_EQ(entered.result, IDCANCEL);
+}
+
+TEST(BoxDialog, CountingOnMoreKeepsMoresOwnCaption)
+{
+    RixBoxParams params = Params(MB_OK | MB_DEFBUTTON2);
+    params.lpszMoreText = "The details";
+    params.nAutoCloseSeconds = 4;
+    std::vector<std::string> captions;
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        HWND more = Button(hBox, RIXID_MORE);
+        ASSERT_EQ(box.GetButtons()[1].second, more);
+        const auto step = [&](bool click) {
+            if (click)
+                Click(more);
+            else
+                Tick(hBox);
+            captions.push_back(WindowText(more));
+        };
+        captions.push_back(WindowText(more));
+        step(true);
+        step(false);
+        step(true);
+        step(false);
+        step(false);
+        // The count ends: More is pressed as the default button, which opens its band.
+        step(false);
+        EXPECT_TRUE(box.IsMoreShown());
+        EXPECT_FALSE(Ended(hBox));
+        Click(Button(hBox, IDOK));
+    });
+    EXPECT_EQ(captions,
+        (std::vector<std::string> {
+            "More >> = 4", "<< More = 4", "<< More = 3", "More >> = 3", "More >> = 2", "More >> = 1", "<< More" }));
+    EXPECT_EQ(run.result, IDOK);
+}
+
+TEST(BoxDialog, TheBoxsOwnTimerCountsDownAndPressesTheDefaultButton)
+{
+    RixBoxParams params = Params(MB_OKCANCEL);
+    params.nAutoCloseSeconds = 3;
+    std::vector<std::string> captions;
+    // A short period: the box's own SetTimer drives the count, nothing is sent by hand.
+    const BoxRun run = ShowBox(
+        params,
+        [&](HWND hBox, RixMessageBoxDialog&) {
+            HWND ok = Button(hBox, IDOK);
+            const DWORD start = ::GetTickCount();
+            while (!Ended(hBox) && ::GetTickCount() - start < 20000) {
+                const std::string caption = WindowText(ok);
+                if (captions.empty() || captions.back() != caption)
+                    captions.push_back(caption);
+                MSG msg;
+                if (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                    ::TranslateMessage(&msg);
+                    ::DispatchMessageA(&msg);
+                } else {
+                    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+                }
+            }
+        },
+        40);
+    EXPECT_EQ(captions, (std::vector<std::string> { "OK = 3", "OK = 2", "OK = 1" }));
+    EXPECT_EQ(run.result, IDOK);
+}
+
+namespace {
+
+// Stands in for the help viewer. Wine's WinHelp hands its request to a window of the class
+// "MS_WINHELP" with WM_COPYDATA (tag 0xA1DE505, then: size, command, data, reserved, and the offsets of
+// the file name and of the data text); Windows' own help engine is no longer there to ask.
+struct HelpRequest {
+    UINT command = 0;
+    LONG data = 0;
+    std::string file;
+    std::string key;
+};
+std::vector<HelpRequest> g_help;
+
+LRESULT CALLBACK HelpViewer(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_COPYDATA) {
+        const auto* copy = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (copy->dwData != 0xA1DE505 || copy->cbData < 16)
+            return FALSE;
+        const auto* bytes = static_cast<const unsigned char*>(copy->lpData);
+        HelpRequest request;
+        request.command = *reinterpret_cast<const WORD*>(bytes + 2);
+        std::memcpy(&request.data, bytes + 4, sizeof request.data);
+        const WORD fileAt = *reinterpret_cast<const WORD*>(bytes + 12);
+        const WORD keyAt = *reinterpret_cast<const WORD*>(bytes + 14);
+        if (fileAt && fileAt < copy->cbData)
+            request.file = reinterpret_cast<const char*>(bytes + fileAt);
+        if (keyAt && keyAt < copy->cbData)
+            request.key = reinterpret_cast<const char*>(bytes + keyAt);
+        g_help.push_back(request);
+        return TRUE;
+    }
+    return ::DefWindowProcA(hWnd, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST(BoxDialog, HelpOpensTheHelpWithItsContextAndKeepsTheBoxOpen)
+{
+    HWND viewer = TestWindow("MS_WINHELP", &HelpViewer, "Help");
+    // Without the stand-in the platform would start its own viewer.
+    ASSERT_NE(viewer, nullptr);
+    struct Case {
+        DWORD context;
+        UINT command;
+    } cases[] = { { 4242, HELP_CONTEXT }, { 0, HELP_PARTIALKEY } };
+    for (const Case& c : cases) {
+        g_help.clear();
+        RixBoxParams params = Params(MB_OK | MB_HELP);
+        params.dwHelpContext = c.context;
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
+            Click(Button(hBox, IDHELP));
+            EXPECT_FALSE(Ended(hBox)) << "Help keeps the box open";
+            Click(Button(hBox, IDOK));
+        });
+        EXPECT_EQ(run.result, IDOK);
+        ASSERT_EQ(g_help.size(), 1u) << c.context;
+        EXPECT_EQ(g_help[0].command, c.command);
+        if (c.context != 0) {
+            EXPECT_EQ(g_help[0].data, static_cast<LONG>(c.context));
+        } else {
+            EXPECT_EQ(g_help[0].key, "") << "the search opens with no key";
+        }
+        // The program's own path with its extension replaced.
+        const std::string suffix = "\\msgbox_tests.hlp";
+        ASSERT_GE(g_help[0].file.size(), suffix.size());
+        EXPECT_EQ(g_help[0].file.substr(g_help[0].file.size() - suffix.size()), suffix);
+    }
+    ::DestroyWindow(viewer);
 }

@@ -48,7 +48,7 @@ int FrameHeight()
 TEST(BoxLayout, OneWordBoxIsAsWideAsItsTextOrItsButtonRow)
 {
     for (const char* text : { "Done", "A sentence long enough to be wider than the row of one button" }) {
-        ShowBox(Params(MB_OK, text), [&](HWND hBox, RixMessageBoxDialog& box) {
+        const BoxRun run = ShowBox(Params(MB_OK, text), [&](HWND hBox, RixMessageBoxDialog& box) {
             const SIZE measured = MeasureWithMessageFont(text);
             const int widest = std::max<int>(measured.cx + 28, 102);
             EXPECT_EQ(WindowSize(hBox).cx, widest + FrameWidth()) << text;
@@ -64,13 +64,14 @@ TEST(BoxLayout, OneWordBoxIsAsWideAsItsTextOrItsButtonRow)
             EXPECT_EQ(ok.left, (widest - 80) / 2);
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
     }
 }
 
 TEST(BoxLayout, ALongCaptionWidensEveryButton)
 {
     const char* lines = "Repair every workbook now\nLater";
-    ShowBox(
+    const BoxRun run = ShowBox(
         [&] {
             RixBoxParams params = Params(MB_OK, "Text");
             params.lpszButtonLines = lines;
@@ -86,6 +87,7 @@ TEST(BoxLayout, ALongCaptionWidensEveryButton)
             EXPECT_GE(Client(hBox).right, 11 + 2 * (width + 11));
             Click(Button(hBox, RIXID_CUSTOM2));
         });
+    EXPECT_EQ(run.result, RIXID_CUSTOM2);
 }
 
 TEST(BoxLayout, ButtonRowsAlignLeftRightOrCentre)
@@ -93,7 +95,7 @@ TEST(BoxLayout, ButtonRowsAlignLeftRightOrCentre)
     for (int align : { 0, 1, 2 }) {
         RixBoxParams params = Params(MB_YESNOCANCEL, "A message wide enough to leave room beside the buttons");
         params.nButtonAlign = align;
-        ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog&) {
             const RECT client = Client(hBox);
             const RECT first = RectInParent(Button(hBox, IDYES));
             const RECT last = RectInParent(Button(hBox, IDCANCEL));
@@ -107,6 +109,7 @@ TEST(BoxLayout, ButtonRowsAlignLeftRightOrCentre)
                 EXPECT_EQ(first.left, (client.right - (last.right - first.left)) / 2);
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
     }
 }
 
@@ -115,7 +118,7 @@ TEST(BoxLayout, CheckBoxSitsAboveOrBelowTheButtons)
     for (bool below : { false, true }) {
         RixBoxParams params = Params(MB_OK | RIXMB_CHECKBOX | (below ? RIXMB_CHECKBOXBELOW : 0), "Text");
         params.lpszCheckBoxText = "Do not ask me again about this";
-        ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
             const RECT client = Client(hBox);
             const RECT check = RectInParent(box.GetCheckBox());
             const RECT label = RectInParent(box.GetCheckBoxLabel());
@@ -139,6 +142,7 @@ TEST(BoxLayout, CheckBoxSitsAboveOrBelowTheButtons)
             EXPECT_EQ(WindowText(box.GetCheckBoxLabel()), "Do not ask me again about this");
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
     }
 }
 
@@ -155,7 +159,7 @@ TEST(BoxLayout, BandsArePaintedWithTheirEffectsAndSeparators)
     params.bkButtons.nEffect = 0;
     params.bkButtons.crColor1 = buttons;
     params.lpszText = "Message";
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& dialog) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& dialog) {
         const RECT client = Client(hBox);
         Dib shot(client.right, client.bottom);
         CaptureClient(hBox, shot);
@@ -174,6 +178,7 @@ TEST(BoxLayout, BandsArePaintedWithTheirEffectsAndSeparators)
         EXPECT_EQ(ColourText(shot.Pixel(client.right - 5, 40)), ColourText(box));
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(BoxLayout, SeparatorTextBreaksTheLineWhereItIsAligned)
@@ -187,7 +192,7 @@ TEST(BoxLayout, SeparatorTextBreaksTheLineWhereItIsAligned)
         params.bkButtons.nSeparator = 2;
         params.bkButtons.nSeparatorAlign = align;
         params.bkButtons.lpszSeparatorText = label;
-        ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& dialog) {
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& dialog) {
             const RECT client = Client(hBox);
             Dib shot(client.right, client.bottom);
             CaptureClient(hBox, shot);
@@ -219,6 +224,7 @@ TEST(BoxLayout, SeparatorTextBreaksTheLineWhereItIsAligned)
             EXPECT_TRUE(drawn) << align;
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
     }
 }
 
@@ -229,7 +235,7 @@ TEST(BoxLayout, MoreBandIsPaintedOnlyWhileShownAndRedrawTouchesOnlyTextBands)
     params.lpszText = "Message";
     params.bkMore.nEffect = 0;
     params.bkMore.crColor1 = more;
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         Click(Button(hBox, RIXID_MORE));
         RECT client = Client(hBox);
         Dib shot(client.right, client.bottom);
@@ -260,6 +266,7 @@ TEST(BoxLayout, MoreBandIsPaintedOnlyWhileShownAndRedrawTouchesOnlyTextBands)
         EXPECT_EQ(ColourText(after.Pixel(1, client.bottom - box.GetMoreHeight() - 2)), ColourText(RGB(1, 2, 3)));
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(BoxLayout, BadInputNeverBreaksTheBox)
@@ -314,7 +321,7 @@ TEST(BoxLayout, IconsStandBesideTheTextInATable)
     for (DWORD icon : { MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK, MB_USERICON }) {
         RixBoxParams params = Params(MB_OK | icon, "With an icon");
         params.lpszIconResource = MAKEINTRESOURCEA(128);
-        ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
             const std::string head = "<table cellpadding=5><tr><td width="
                 + std::to_string(::GetSystemMetrics(SM_CXICON)) + "><icon handle=0x";
             EXPECT_EQ(box.GetMarkup().rfind(head, 0), 0u) << box.GetMarkup();
@@ -322,12 +329,14 @@ TEST(BoxLayout, IconsStandBesideTheTextInATable)
             EXPECT_EQ(box.GetMessageHeight(), MeasureWithMessageFont(box.GetMarkup()).cy + 28);
             PressKey(hBox, VK_ESCAPE);
         });
+        EXPECT_EQ(run.result, IDCANCEL);
     }
     RixBoxParams params = Params(MB_OK | MB_RIGHT, "Right");
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         EXPECT_EQ(box.GetMarkup(), "<right>Right</right>");
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
@@ -335,7 +344,7 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
     RixBoxParams params = Params(MB_OK, "See <a href=\"http://calvera-tessel.example/\">the home page</a> for help");
     params.bkBox.nEffect = 0;
     params.bkBox.crColor1 = RGB(255, 255, 255);
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         ::UpdateWindow(hBox);
         ASSERT_FALSE(box.GetTextRenderer().GetHotAreas().empty());
         const RECT link = box.GetTextRenderer().GetHotAreas().front().rect;
@@ -372,6 +381,7 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
         EXPECT_FALSE(Ended(hBox));
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }
 
 TEST(BoxLayout, TheIconStandsLeftOfTheTextAtItsOwnSize)
@@ -396,7 +406,7 @@ TEST(BoxLayout, TheIconStandsLeftOfTheTextAtItsOwnSize)
     RixBoxParams params = Params(MB_OK | MB_ICONASTERISK, "Icon");
     params.bkBox.nEffect = 0;
     params.bkBox.crColor1 = white;
-    ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
         const RECT client = Client(hBox);
         Dib shot(client.right, client.bottom);
         CaptureClient(hBox, shot);
@@ -413,4 +423,5 @@ TEST(BoxLayout, TheIconStandsLeftOfTheTextAtItsOwnSize)
         EXPECT_GE(box.GetMessageHeight(), cy + 28);
         PressKey(hBox, VK_ESCAPE);
     });
+    EXPECT_EQ(run.result, IDCANCEL);
 }

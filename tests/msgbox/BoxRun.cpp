@@ -3,33 +3,27 @@
 #include "ModalAnswerer.h"
 #include "app/RepairDlg.h"
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 
-namespace {
-
-constexpr UINT_PTR kFallbackTimer = 0x7177;
-
-void CALLBACK EndForgottenBox(HWND hBox, UINT, UINT_PTR id, DWORD)
+BoxRun ShowBox(const RixBoxParams& params, const BoxInspector& inspect, UINT timerPeriod)
 {
-    ::KillTimer(hBox, id);
-    ::EndDialog(hBox, -99);
-}
-
-} // namespace
-
-BoxRun ShowBox(const RixBoxParams& params, const BoxInspector& inspect)
-{
-    // Only ticks the test sends count.
-    RixMessageBoxDialog::SetTimerPeriod(0x7FFFFFFF);
+    RixMessageBoxDialog::SetTimerPeriod(timerPeriod);
     BoxRun run;
     ModalAnswerer answer({ [&](HWND hBox) {
         RixMessageBoxDialog* pBox = RixMessageBoxDialog::FromWindow(hBox);
         if (!pBox) {
+            ADD_FAILURE() << "the dialog that came up is no formatted box";
             ::EndDialog(hBox, -98);
             return;
         }
-        ::SetTimer(hBox, kFallbackTimer, 10000, &EndForgottenBox);
         inspect(hBox, *pBox);
+        // A button, key or count the test expected to end the box did not: that is the fault.
+        if (!Ended(hBox)) {
+            ADD_FAILURE() << "the box \"" << WindowText(hBox) << "\" is still open after the test's last step";
+            ::EndDialog(hBox, -99);
+        }
     } });
     run.result = RixShowMessageBox(&params);
     run.shown = static_cast<int>(answer.Count());

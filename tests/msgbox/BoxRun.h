@@ -15,8 +15,10 @@ struct BoxRun {
     int shown = 0; // boxes that appeared
 };
 
-// Runs RixShowMessageBox; a box that the inspector leaves open is ended with -99 after ten seconds.
-BoxRun ShowBox(const RixBoxParams& params, const BoxInspector& inspect);
+// Runs RixShowMessageBox. The inspector must end the box: one it leaves open fails the test and is
+// ended at once with -99. The count-down period is long unless given, so that only the ticks a test
+// sends count.
+[[nodiscard]] BoxRun ShowBox(const RixBoxParams& params, const BoxInspector& inspect, UINT timerPeriod = 0x7FFFFFFF);
 
 // The window of a button of the box by id.
 HWND Button(HWND hBox, int id);
