@@ -425,3 +425,94 @@ TEST(BoxLayout, TheIconStandsLeftOfTheTextAtItsOwnSize)
     });
     EXPECT_EQ(run.result, IDCANCEL);
 }
+
+TEST(BoxLayout, AHeaderTextSizesItsBandAndIsDrawnInIt)
+{
+    const char* header = "<b>Repair finished</b><br>3 of 4 workbooks were repaired";
+    const COLORREF white = RGB(255, 255, 255), band = RGB(200, 220, 240);
+    const SIZE measured = MeasureWithMessageFont(header);
+    struct Case {
+        int minimum;
+        int height;
+    } cases[] = { { 10, measured.cy + 28 }, { 200, 200 } };
+    for (const Case& c : cases) {
+        RixBoxParams params = Params(MB_OK, "Message");
+        params.bkBox.nEffect = 0;
+        params.bkBox.crColor1 = white;
+        params.nHeaderHeight = c.minimum;
+        params.lpszHeader = header;
+        params.bkHeader.nEffect = 0;
+        params.bkHeader.crColor1 = band;
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+            EXPECT_EQ(box.GetHeaderHeight(), c.height) << c.minimum;
+            EXPECT_GE(Client(hBox).right, measured.cx + 28);
+            const RECT client = Client(hBox);
+            Dib shot(client.right, client.bottom);
+            CaptureClient(hBox, shot);
+            EXPECT_EQ(ColourText(shot.Pixel(2, 2)), ColourText(band));
+            EXPECT_EQ(ColourText(shot.Pixel(2, c.height - 1)), ColourText(band));
+            EXPECT_EQ(ColourText(shot.Pixel(2, c.height)), ColourText(white)) << "the message band follows";
+            // The header's text, inside its margins.
+            int ink = 0;
+            for (int y = 14; y < 14 + measured.cy; ++y)
+                for (int x = 14; x < 14 + measured.cx; ++x)
+                    ink += shot.Pixel(x, y) != band;
+            EXPECT_GT(ink, 20) << c.minimum;
+            PressKey(hBox, VK_ESCAPE);
+        });
+        EXPECT_EQ(run.result, IDCANCEL);
+    }
+}
+
+TEST(BoxLayout, EtchedAndWhiteSeparatorsLieOnTheBandsEdge)
+{
+    const COLORREF grey = RGB(128, 128, 128);
+    struct Case {
+        int style;
+        COLORREF on, below; // on the edge, and the row under it
+    } cases[] = {
+        { 3, RGB(255, 255, 255), grey },
+        // Etched: the shadow on the edge, the highlight under it.
+        { 1, ::GetSysColor(COLOR_BTNSHADOW), ::GetSysColor(COLOR_BTNHIGHLIGHT) },
+    };
+    for (const Case& c : cases) {
+        RixBoxParams params = Params(MB_OK, "A message wide enough for a separator");
+        params.bkBox.nEffect = 0;
+        params.bkBox.crColor1 = grey;
+        params.bkButtons.nSeparator = c.style;
+        const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+            const RECT client = Client(hBox);
+            Dib shot(client.right, client.bottom);
+            CaptureClient(hBox, shot);
+            const int y = box.GetMessageHeight();
+            for (const int x : { 5, static_cast<int>(client.right) / 2, static_cast<int>(client.right) - 6 }) {
+                EXPECT_EQ(ColourText(shot.Pixel(x, y)), ColourText(c.on)) << c.style << " at " << x;
+                EXPECT_EQ(ColourText(shot.Pixel(x, y + 1)), ColourText(c.below)) << c.style << " at " << x;
+                EXPECT_EQ(ColourText(shot.Pixel(x, y - 1)), ColourText(grey)) << c.style << " at " << x;
+            }
+            // Five pixels in from either side.
+            EXPECT_EQ(ColourText(shot.Pixel(4, y)), ColourText(grey)) << c.style;
+            EXPECT_EQ(ColourText(shot.Pixel(client.right - 5, y)), ColourText(grey)) << c.style;
+            PressKey(hBox, VK_ESCAPE);
+        });
+        EXPECT_EQ(run.result, IDCANCEL);
+    }
+}
+
+TEST(BoxLayout, PaintsAndRedrawsKeepOneHotAreaPerPieceOfLink)
+{
+    RixBoxParams params = Params(MB_OK, "<a href=\"http://x/\">one</a> and <a msg=m>two <b>parts</b></a>");
+    const BoxRun run = ShowBox(params, [&](HWND hBox, RixMessageBoxDialog& box) {
+        ::UpdateWindow(hBox);
+        const size_t pieces = box.GetTextRenderer().GetHotAreas().size();
+        EXPECT_EQ(pieces, 3u);
+        // Painted again and again, and redrawn as a hover change asks.
+        for (int i = 0; i < 5; ++i) {
+            ::RedrawWindow(hBox, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+            ::SendMessageA(hBox, WM_RIXREDRAW, 0, 0);
+            EXPECT_EQ(box.GetTextRenderer().GetHotAreas().size(), pieces) << "paint " << i;
+        }
+        PressKey(hBox, VK_ESCAPE);
+    });
+    EXPECT_EQ(run.result, IDCANCEL);
+}
