@@ -1,12 +1,15 @@
 // Prints how long the markup renderer takes: a typical message (measure and draw) next to DrawTextA
 // with word breaks of the same words into the same rectangle, and texts of 10 KB and 100 KB of mixed
-// markup, whose ratio shows whether any step grows faster than the text. Figures only.
+// markup, whose ratio shows whether any step grows faster than the text; and 1 MB of hostile markup
+// next to 1 MB of plain words, which shows whether any text can make a pass slower than its length
+// says. Figures only.
 #include "Seconds.h"
 #include "draw/DibSection.h"
 #include "markup/RixMarkupRenderer.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -106,6 +109,23 @@ std::string MixedText(size_t bytes)
     return text;
 }
 
+// What a careless or hostile caller may pass: brackets that never close (in text and in table cells),
+// style tags nested ever deeper and never closed, and many small tables with cells left open.
+const char kHostile[] = "<b><i><u>Some words <a <a<a<font color=red>red <<x> and <td<td<tr <a"
+                        "<table border=1><tr><td>cell</td><td colspan=3 bgcolor=yellow>x</td></tr>"
+                        "<tr><td>y<td>z</table> ";
+// The same amount of plain words.
+const char kPlain[] = "Plain words of a long message that wraps at the width of its rectangle, line after line. ";
+
+std::string Repeated(const char* unit, size_t bytes)
+{
+    std::string text;
+    text.reserve(bytes + std::strlen(unit));
+    while (text.size() < bytes)
+        text += unit;
+    return text;
+}
+
 } // namespace
 
 int main()
@@ -186,6 +206,13 @@ int main()
         tableSize.cx, tableSize.cy, tables[0].min * 1e3, tables[0].median * 1e3, tables[1].min * 1e3,
         tables[1].median * 1e3);
 
+    // 1 MB of hostile markup against 1 MB of plain words: both measured and drawn the same way.
+    renderer.SetWrapWidth(400);
+    const std::string hostile = Repeated(kHostile, 1 << 20), plain = Repeated(kPlain, 1 << 20);
+    const std::vector<Figures> megabyte = TimePerCall({ [&] { render(hostile); }, [&] { render(plain); } });
+    std::printf("1 MB texts: hostile min %.1f median %.1f ms; plain min %.1f median %.1f ms\n", megabyte[0].min * 1e3,
+        megabyte[0].median * 1e3, megabyte[1].min * 1e3, megabyte[1].median * 1e3);
+
     // The lines scripts read: medians.
     std::printf("markup message: %.3f ms, DrawText %.3f ms, ratio %.2f\n", markup.median * 1e3, drawText.median * 1e3,
         markup.median / drawText.median);
@@ -193,5 +220,7 @@ int main()
         texts[1].median / texts[0].median);
     std::printf("markup table 10x10: %.3f ms, DrawText %.3f ms, ratio %.2f\n", tables[0].median * 1e3,
         tables[1].median * 1e3, tables[0].median / tables[1].median);
+    std::printf("markup 1 MB hostile: %.1f ms, 1 MB plain: %.1f ms, ratio %.2f\n", megabyte[0].median * 1e3,
+        megabyte[1].median * 1e3, megabyte[0].median / megabyte[1].median);
     return 0;
 }
