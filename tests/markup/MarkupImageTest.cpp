@@ -336,22 +336,23 @@ std::string BitmapBytes(const BitmapHeader& h)
     return bytes;
 }
 
-// A record with one change made to its defaults.
-template <class Record, class Change> Record With(Change change)
+// A file's headers with one change made to their defaults, and whether the file should load.
+template <class Header> struct FileCase {
+    const char* what;
+    Header header;
+    bool loads;
+};
+template <class Header, class Change> Header With(Change change)
 {
-    Record record;
-    change(record);
-    return record;
+    Header header;
+    change(header);
+    return header;
 }
 
 TEST_F(ImageFixture, BitmapHeadersPalettesAndPixelOffsetsAreCheckedAgainstTheFile)
 {
     const auto with = [](auto change) { return With<BitmapHeader>(change); };
-    const struct {
-        const char* what;
-        BitmapHeader header;
-        bool loads;
-    } cases[] = {
+    const FileCase<BitmapHeader> cases[] = {
         { "sound, 256 colours", BitmapHeader {}, true },
         { "sound, 2 colours named", with([](BitmapHeader& h) { h.used = 2, h.paletteEntries = 2; }), true },
         { "header longer than the file", with([](BitmapHeader& h) { h.cut = 14 + 40 + 256 * 4 + 8 - 30; }), false },
@@ -414,11 +415,7 @@ std::string IconBytes(const IconHeader& h)
 TEST_F(ImageFixture, IconDirectoriesAndImagesAreCheckedAgainstTheFile)
 {
     const auto with = [](auto change) { return With<IconHeader>(change); };
-    const struct {
-        const char* what;
-        IconHeader header;
-        bool loads;
-    } cases[] = {
+    const FileCase<IconHeader> cases[] = {
         { "sound", IconHeader {}, true },
         { "a cursor's directory", with([](IconHeader& h) { h.type = 2; }), false },
         { "no images", with([](IconHeader& h) { h.count = 0; }), false },
