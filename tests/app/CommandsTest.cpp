@@ -173,26 +173,20 @@ TEST_F(Commands, AboutBoxFromTheHelpMenuAndTheSystemMenu)
 namespace {
 
 // Points the "open" command of https addresses at a program for as long as it lives. Windows reads
-// the user's own classes first; Wine (8.0) reads only the machine's, so both are set, and the
-// machine's old command is put back.
+// the user's own classes first; Wine (8.0) reads only the machine's, so both are set, and both are
+// put back as they were.
 class HttpsHandler {
 public:
     explicit HttpsHandler(const std::string& command)
-        : m_old(GetDefaultValue(HKEY_LOCAL_MACHINE, kKey))
     {
         SetDefaultValue(HKEY_LOCAL_MACHINE, kKey, command);
         SetDefaultValue(HKEY_CURRENT_USER, kKey, command);
     }
-    ~HttpsHandler()
-    {
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Classes\\https");
-        if (m_old)
-            SetDefaultValue(HKEY_LOCAL_MACHINE, kKey, *m_old);
-    }
 
 private:
     static constexpr const char* kKey = "Software\\Classes\\https\\shell\\open\\command";
-    std::optional<std::string> m_old;
+    RegistrySnapshot m_machine { HKEY_LOCAL_MACHINE, "Software\\Classes\\https" };
+    RegistrySnapshot m_user { HKEY_CURRENT_USER, "Software\\Classes\\https" };
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -227,33 +228,23 @@ TEST(MarkupLinks, ClickingAMessageLinkSendsItsText)
 namespace {
 
 // Points ".htm" at a page class of the test's own, for the user and for the machine, and puts back
-// what was there.
+// exactly what was there.
 class PageHandler {
 public:
     explicit PageHandler(const std::string& command)
     {
         for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
-            m_old.push_back(GetDefaultValue(root, kPage));
+            m_saved.push_back(std::make_unique<RegistrySnapshot>(root, kPage));
+            m_saved.push_back(std::make_unique<RegistrySnapshot>(root, kPageClass));
             SetDefaultValue(root, kPage, "TesselTestPage");
-            SetDefaultValue(root, "Software\\Classes\\TesselTestPage\\shell\\open\\command", command);
-        }
-    }
-    ~PageHandler()
-    {
-        int i = 0;
-        for (HKEY root : { HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE }) {
-            ::RegDeleteTreeA(root, "Software\\Classes\\TesselTestPage");
-            if (m_old[i])
-                SetDefaultValue(root, kPage, *m_old[i]);
-            else
-                ::RegDeleteTreeA(root, kPage);
-            i++;
+            SetDefaultValue(root, std::string(kPageClass) + "\\shell\\open\\command", command);
         }
     }
 
 private:
     static constexpr const char* kPage = "Software\\Classes\\.htm";
-    std::vector<std::optional<std::string>> m_old;
+    static constexpr const char* kPageClass = "Software\\Classes\\TesselTestPage";
+    std::vector<std::unique_ptr<RegistrySnapshot>> m_saved;
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 // A batch run through the real window: Next, the location dialog, the worker and Back.
+#include "CopyGate.h"
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
+#include "TempDrive.h"
 #include "TempFolder.h"
 #include "app/RepairRun.h"
 #include "framework/FolderLookup.h"
@@ -332,35 +334,47 @@ namespace {
 
 class LargeBatch : public BatchRun {
 protected:
-    // Eight large sources: the worker is still busy when Back is pressed.
+    // Eight workbooks, and a worker held at the first block it writes: Back or the close box
+    // finds the run going, however fast the machine copies.
     void SetUp() override
     {
         BatchRun::SetUp();
-        std::string big(48 << 20, '\0');
-        for (size_t i = 0; i < big.size(); i += 4096)
-            big[i] = static_cast<char>(i / 4096);
+        original = ReadWholeFile(Fixture("xl_3sheets.xls"));
+        ASSERT_FALSE(original.empty());
         for (int i = 0; i < 8; i++)
-            sources.push_back(folder.WriteFile(Numbered("big", i), big));
+            sources.push_back(folder.WriteFile(Numbered("big", i), original));
         AddTicked(sources);
-        original = big;
     }
-    // Starts the run and presses Back while it works, answering the question.
+    // Starts the run, waits for the worker to be held in its first copy, then presses Back,
+    // answering the question.
     std::vector<SeenDialog> BackDuringRun(int answer)
     {
-        std::vector<SeenDialog> seen;
-        {
-            ModalAnswerer location({ SameLocation() });
-            Command(IDC_NEXT);
-        }
-        EXPECT_TRUE(dlg->m_bRunning.load());
+        StartHeld();
         ModalAnswerer question({ ModalAnswerer::Press(answer) });
         Command(IDC_BACK);
         Pump(50);
         return question.Seen();
     }
+    void StartHeld()
+    {
+        {
+            ModalAnswerer location({ SameLocation() });
+            Command(IDC_NEXT);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return gate.Held(); }, 30000, dlg.get()));
+        EXPECT_TRUE(dlg->m_bRunning.load());
+    }
+    // Lets the held worker go on and waits for the run to end.
+    void FinishRun()
+    {
+        gate.Open();
+        ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
+        Pump(50);
+    }
     TempFolder folder;
     std::vector<std::string> sources;
     std::string original;
+    CopyGate gate;
 };
 
 } // namespace
@@ -371,10 +385,10 @@ TEST_F(LargeBatch, BackAnsweredNoKeepsTheRunGoing)
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_NE(seen[0].text.find("Do you want to abort repair process"), std::string::npos);
     EXPECT_EQ(dlg->m_nStep, 2);
-    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
-    Pump(50);
+    EXPECT_TRUE(dlg->m_bRunning.load()) << "still held";
+    FinishRun();
     for (int row = 0; row < 8; row++)
-        EXPECT_EQ(Cell(row, 4), "Failed") << "not workbooks, but every row was reached";
+        EXPECT_EQ(Cell(row, 4), "Repaired") << "every row was reached";
     EXPECT_EQ(Instructions(), kDone);
 }
 
@@ -391,31 +405,27 @@ TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
     Pump(300);
     EXPECT_EQ(Instructions().find("                1. Add files"), 0u)
         << "the stopped worker writes no completion text";
-    int queued = 0;
-    for (int row = 0; row < 8; row++)
-        queued += Results().GetItemImage(row) == STATUS_QUEUED;
-    EXPECT_GT(queued, 0) << "rows behind the stop were never started";
+    EXPECT_NE(Cell(0, 4), "Repaired") << "stopped inside its first copy";
+    for (int row = 1; row < 8; row++)
+        EXPECT_EQ(Results().GetItemImage(row), STATUS_QUEUED) << "rows behind the stop were never started";
+    EXPECT_TRUE(FilesIn(folder.Path() + "\\Repaired").empty()) << "no output of the stopped row";
     for (const std::string& source : sources)
         EXPECT_EQ(ReadWholeFile(source), original);
 }
 
 TEST_F(LargeBatch, CloseBoxDuringARunAnsweredNoKeepsTheRunGoing)
 {
-    {
-        ModalAnswerer location({ SameLocation() });
-        Command(IDC_NEXT);
-    }
-    ASSERT_TRUE(dlg->m_bRunning.load());
+    StartHeld();
     {
         ModalAnswerer question({ ModalAnswerer::Press(IDNO) });
         ::SendMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
         ASSERT_EQ(question.Count(), 1u);
         EXPECT_NE(question.Seen()[0].text.find("Do you really want to exit ?"), std::string::npos);
     }
-    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
-    Pump(50);
+    EXPECT_TRUE(dlg->m_bRunning.load()) << "still held";
+    FinishRun();
     for (int row = 0; row < 8; row++)
-        EXPECT_EQ(Cell(row, 4), "Failed") << "every row was still reached";
+        EXPECT_EQ(Cell(row, 4), "Repaired") << "every row was still reached";
     EXPECT_EQ(Instructions(), kDone);
 }
 
@@ -444,18 +454,6 @@ bool ThrowingDisk(HANDLE hFile, const uint8_t* data, DWORD count)
     DWORD written = 0;
     return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
 }
-
-class WriterInPlace {
-public:
-    explicit WriterInPlace(CopyBlockWriter writer)
-        : m_previous(SetCopyBlockWriter(writer))
-    {
-    }
-    ~WriterInPlace() { SetCopyBlockWriter(m_previous); }
-
-private:
-    CopyBlockWriter m_previous;
-};
 
 } // namespace
 
@@ -520,8 +518,11 @@ TEST_F(BatchRun, RowWhoseRepairThrowsFailsAloneAndLeavesNothing)
 TEST_F(BatchRun, UnusableTemporaryFolderFailsEveryRowAndWritesNowhere)
 {
     // A temporary folder longer than any path the system takes: nothing can be worked on, and
-    // nothing goes to the root of the drive instead.
+    // nothing goes to the current folder or the root of its drive instead (a drive of the test's
+    // own, so that a fault lands in a folder of ours).
     TempFolder folder, out;
+    TempDrive drive;
+    ASSERT_TRUE(drive.Mapped());
     char oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
     ::GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH);
     ::GetEnvironmentVariableA("TEMP", oldTemp, MAX_PATH);
@@ -529,34 +530,40 @@ TEST_F(BatchRun, UnusableTemporaryFolderFailsEveryRowAndWritesNowhere)
     AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     ::SetEnvironmentVariableA("TMP", tooLong.c_str());
     ::SetEnvironmentVariableA("TEMP", tooLong.c_str());
+    ASSERT_TRUE(::SetCurrentDirectoryA(drive.Root().c_str()));
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    const std::string current = CurrentFolder();
+    ::SetCurrentDirectoryA(ProgramFolder().c_str());
     ::SetEnvironmentVariableA("TMP", oldTmp);
     ::SetEnvironmentVariableA("TEMP", oldTemp);
+    EXPECT_EQ(current, drive.Root()) << "the run happened on the test's drive";
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_TRUE(FilesIn(out.Path()).empty());
-    EXPECT_TRUE(IsPathFree(CurrentFolder().substr(0, 2) + "\\REP_a.xls")) << "nothing at the root of the drive";
+    EXPECT_TRUE(FilesIn(drive.Folder().Path()).empty()) << "nothing at the root of the drive";
 }
 
 TEST_F(BatchRun, UnknownStartFolderFailsRowsAndHelpIsMissingEvenWithCompanionsAtTheRoot)
 {
-    // Companions at the root of the current drive, where a failed look-up used to lead.
-    const std::string root = CurrentFolder().substr(0, 2) + "\\";
-    const std::string rootTemplate = root + "VuzuviViduv.dll";
-    const std::string rootHelp = root + "Calvera Tessel for Excel.chm";
-    if (!::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(), rootTemplate.c_str(), TRUE)
-        || !::CopyFileA(rootTemplate.c_str(), rootHelp.c_str(), TRUE)) {
-        ::DeleteFileA(rootTemplate.c_str());
-        GTEST_SKIP() << "the root of the drive cannot be written here";
-    }
+    // Companions at the root of the current drive, where a failed look-up used to lead: a drive of
+    // the test's own, whose root is a temporary folder.
+    TempDrive drive;
+    ASSERT_TRUE(drive.Mapped());
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(),
+        drive.Folder().File("VuzuviViduv.dll").c_str(), TRUE));
+    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(),
+        drive.Folder().File("Calvera Tessel for Excel.chm").c_str(), TRUE));
+    ASSERT_NE(::GetFileAttributesA((drive.Root() + "VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     TempFolder folder, out;
     dlg->m_strStartDir.clear();
     AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    ASSERT_TRUE(::SetCurrentDirectoryA(drive.Root().c_str()));
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     Command(IDC_BACK);
     ModalAnswerer help({ ModalAnswerer::Press(IDOK) });
     Command(ID_HELP_CONTENTS);
-    ::DeleteFileA(rootTemplate.c_str());
-    ::DeleteFileA(rootHelp.c_str());
+    const std::string current = CurrentFolder();
+    ::SetCurrentDirectoryA(ProgramFolder().c_str());
+    EXPECT_EQ(current, drive.Root()) << "the run and help were asked for on the test's drive";
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_TRUE(FilesIn(out.Path()).empty());
     ASSERT_EQ(help.Count(), 1u);

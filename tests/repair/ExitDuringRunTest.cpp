@@ -1,7 +1,9 @@
 // Exit during a run, answered Yes, ends the real process with exit code 0 and leaves no half-written
 // output. The process under test is this test program itself, started again with a scenario that
-// runs a batch of large workbooks and closes the window while the worker copies.
+// runs a batch of workbooks and closes the window while the worker is held half way through an
+// output.
 #include "CfbWriter.h"
+#include "CopyGate.h"
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
 #include "TempFolder.h"
@@ -25,18 +27,25 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
     if (!output)
         GTEST_SKIP() << "run as a child process by ExitDuringRun";
     TempFolder sources;
-    const std::string book = BuildWorkbook(60 << 20).bytes;
+    // A few blocks each, so that the held output is half written.
+    const std::string book = BuildWorkbook(3 << 20).bytes;
     for (int i = 0; i < kBooks; i++) {
         dlg->AddSourceFile(sources.WriteFile("big" + std::to_string(i) + ".xls", book));
         dlg->SourceList().SetCheck(i, TRUE);
     }
+    // The worker is held inside the third output, after its first block.
+    const std::string outputFolder = output;
+    const std::string leaf = outputFolder.substr(outputFolder.find_last_of('\\') + 1);
+    CopyGate gate([leaf](const std::string& path, uint64_t offset) {
+        return offset > 0 && path.find(leaf + "\\REP_big2.xls") != std::string::npos;
+    });
     {
         ModalAnswerer location({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(output)});
         Command(IDC_NEXT);
     }
     ASSERT_EQ(dlg->m_nStep, 2);
-    // Let the worker get into the batch, then close the window and confirm.
-    PumpUntil([&] { return dlg->ResultList().GetItemText(1, 4) == "Repaired"; }, 60000, dlg.get());
+    ASSERT_TRUE(PumpUntil([&] { return gate.Held(); }, 60000, dlg.get()));
+    ASSERT_EQ(FilesIn(outputFolder).size(), 3u) << "two whole outputs and the half-written one";
     ModalAnswerer confirm({ModalAnswerer::Press(IDYES)});
     ::PostMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
     Pump(60000);
@@ -64,11 +73,12 @@ TEST(ExitDuringRun, EndsTheProcessWithCodeZeroAndNoHalfWrittenOutput)
     ::CloseHandle(pi.hThread);
     EXPECT_EQ(exitCode, 0u);
 
+    // The half-written third output is gone; the first two are whole.
     std::vector<std::string> written = FilesIn(output.Path());
-    EXPECT_GE(written.size(), 2u) << "the run had written its first copies";
-    EXPECT_LT(written.size(), static_cast<size_t>(kBooks)) << "the run was stopped before its end";
+    EXPECT_EQ(written, (std::vector<std::string> {"REP_big0.xls", "REP_big1.xls"}));
     for (const std::string& name : written) {
         CompoundFileCheck check = CheckCompoundFile(output.File(name));
         EXPECT_TRUE(check.wellFormed) << name << ": " << check.problem;
+        EXPECT_GT(ReadWholeFile(output.File(name)).size(), static_cast<size_t>(3 << 20)) << name << " is whole";
     }
 }
