@@ -4,7 +4,7 @@ WERROR ?= OFF
 CMAKE_FLAGS := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
                -DTESSEL_WERROR=$(WERROR)
 
-.PHONY: setup configure build run test screenshots bench pictures clean dist
+.PHONY: setup configure build run test fuzz screenshots bench pictures clean dist
 
 setup:
 	@scripts/setup.sh
@@ -18,8 +18,14 @@ build: configure
 run: build
 	@scripts/run.sh
 
+# Every test program, two at a time in lanes of their own, with Wine checking the heap.
 test: build
-	@scripts/test.sh
+	@scripts/test.sh -LE fuzz
+
+# The long tests in full (all generated markup texts, the largest texts, every message box) with
+# Wine checking the heap: markup_tests and msgbox_tests with TESSEL_FUZZ_FULL=1.
+fuzz: build
+	@scripts/test.sh -L fuzz
 
 screenshots: build
 	@scripts/screenshots.sh

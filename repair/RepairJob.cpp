@@ -11,6 +11,23 @@ namespace {
 
 std::atomic<bool> g_bStopRequested { false };
 
+// One buffer for the rows of a batch, so that a batch of workbooks is not one fresh block each. It
+// lives in the batch and the thread only points at it: a thread-local object that frees memory is
+// destroyed, on this toolchain's emulated thread-local storage, after its storage has been freed,
+// which read freed memory at the end of every worker.
+thread_local FileImage* t_pBatchImage = nullptr;
+
+class BatchImage {
+public:
+    BatchImage() { t_pBatchImage = &m_image; }
+    ~BatchImage() { t_pBatchImage = nullptr; }
+    BatchImage(const BatchImage&) = delete;
+    BatchImage& operator=(const BatchImage&) = delete;
+
+private:
+    FileImage m_image;
+};
+
 bool Stopped()
 {
     return g_bStopRequested;
@@ -126,6 +143,7 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
         StageClock clock(times, &RepairStageTimes::patch);
         haveTail = ReadTailBlock(settings.templatePath, tail);
     }
+    BatchImage image;
     for (int row = 0; row < count; row++) {
         if (Stopped())
             return;
@@ -150,8 +168,8 @@ void RepairRowOf(
         source.folder = WithBackslash(source.folder);
         const std::string sourcePath = source.folder + source.name;
         std::string path;
-        // One buffer for the worker's rows, so a batch of workbooks is not one fresh block each.
-        thread_local FileImage image;
+        FileImage ownImage;
+        FileImage& image = t_pBatchImage ? *t_pBatchImage : ownImage;
         TemporaryCopy held;
         bool inMemory = false;
         {

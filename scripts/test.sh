@@ -1,12 +1,65 @@
 #!/usr/bin/env bash
-# Runs every test through CTest, each test executable under Wine, on one virtual display.
+# Runs the tests through CTest, each test executable under Wine, in lanes that run side by side:
+# every lane has a virtual display, a Wine prefix and a Wine server of its own, and CTest gives each
+# test program one lane. TESSEL_TEST_LANES sets how many (2: most of a test's time is Wine waiting
+# for messages, one lane per core keeps both cores busy). Arguments go to ctest.
 set -u
 export TESSEL_TEST_PREFIX=1
 . "$(dirname "$0")/wine-env.sh"
-tessel_ensure_display || exit 1
-tessel_ensure_prefix
-trap 'wineserver -k >/dev/null 2>&1; tessel_stop_display' EXIT
-# Keep one Wine server for the whole run; starting one per test costs seconds each.
-wineserver -p >/dev/null 2>&1
-cd "$TESSEL_ROOT/build/cmake" || exit 1
-ctest --output-on-failure "$@"
+LANES="${TESSEL_TEST_LANES:-2}"
+BUILD="$TESSEL_ROOT/build/cmake"
+started=$(date +%s)
+
+displays=()
+prefixes=()
+finish() {
+  local prefix pid
+  for prefix in "${prefixes[@]}"; do
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+  done
+  for pid in "${displays[@]}"; do
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+}
+trap finish EXIT
+
+for lane in $(seq 1 "$LANES"); do
+  # Each lane a display of its own, even when this shell has one.
+  unset DISPLAY
+  TESSEL_XVFB_PID=""
+  tessel_ensure_display || exit 1
+  displays+=("$TESSEL_XVFB_PID")
+  export "TESSEL_LANE_${lane}_DISPLAY=$DISPLAY"
+  prefix="$TESSEL_ROOT/build/wineprefix-test"
+  [ "$lane" = 1 ] || prefix="$prefix-$lane"
+  WINEPREFIX="$prefix" tessel_ensure_prefix
+  prefixes+=("$prefix")
+  # One Wine server per lane for the whole run; starting one per test costs seconds each.
+  WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1
+done
+# The tests find their lane's prefix and display from the lane CTest gives them.
+unset DISPLAY WINEPREFIX
+echo "test: $LANES lanes ready in $(($(date +%s) - started)) s"
+
+spec="$BUILD/lanes.json"
+{
+  printf '{"version": {"major": 1, "minor": 0}, "local": [{"lane": ['
+  for lane in $(seq 1 "$LANES"); do
+    [ "$lane" = 1 ] || printf ', '
+    printf '{"id": "%s", "slots": 1}' "$lane"
+  done
+  printf ']}]}\n'
+} >"$spec"
+
+cd "$BUILD" || exit 1
+log=$(mktemp)
+ctest --output-on-failure -j "$LANES" --resource-spec-file "$spec" "$@" | tee "$log"
+rc=${PIPESTATUS[0]}
+# Each test program's time, longest first, so that the next slowdown shows where it happens.
+echo "Time per test program:"
+sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .* \([0-9.]*\) sec$/\2 \1/p' "$log" | sort -rn |
+  awk '{ printf "  %-24s %7.1f s\n", $2, $1 }'
+rm -f "$log"
+echo "test: $(($(date +%s) - started)) s in all"
+exit "$rc"

@@ -2,11 +2,25 @@
 # After sourcing, WINE is the 64-bit loader and DISPLAY names a working X display.
 
 TESSEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# A test run goes in lanes (scripts/test.sh): CTest gives each test one lane, and a lane has a
+# display and a Wine prefix of its own, so tests of two lanes never share a screen, a pointer, a
+# focus or a registry. Lane 1 is also what a test program run by hand uses.
+TESSEL_LANE=""
+if [ -n "${CTEST_RESOURCE_GROUP_0_LANE:-}" ]; then
+  TESSEL_LANE="${CTEST_RESOURCE_GROUP_0_LANE#id:}"
+  TESSEL_LANE="${TESSEL_LANE%%,*}"
+  lane_display="TESSEL_LANE_${TESSEL_LANE}_DISPLAY"
+  [ -n "${!lane_display:-}" ] && export DISPLAY="${!lane_display}"
+fi
 # Tests get a prefix of their own whose windows all live in one Wine desktop: without a window
 # manager, Wine waits two seconds for every hidden top-level window to be withdrawn, and a desktop
 # of its own also gives the tests real captions and activation.
 if [ "${TESSEL_TEST_PREFIX:-0}" = 1 ]; then
-  export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix-test}"
+  if [ -n "$TESSEL_LANE" ] && [ "$TESSEL_LANE" != 1 ]; then
+    export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix-test-$TESSEL_LANE}"
+  else
+    export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix-test}"
+  fi
 else
   export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix}"
 fi
@@ -54,23 +68,47 @@ tessel_stop_display() {
   fi
 }
 
-# Creates and initialises the prefix once; later calls return at once.
+# Creates and initialises the prefix once; later calls return at once. Test prefixes are copies of
+# one prefix made once per checkout (creating one costs twenty seconds; a copy, one).
 tessel_ensure_prefix() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.tessel-ready" ]; then
-      echo "wine-env: creating the Wine prefix $WINEPREFIX" >&2
-      wineboot -i >/dev/null 2>&1 || true
       if [ "${TESSEL_TEST_PREFIX:-0}" = 1 ]; then
-        "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-        "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+        local base="$TESSEL_ROOT/build/wineprefix-base"
+        [ -f "$base/.tessel-ready" ] || WINEPREFIX="$base" tessel_create_prefix
+        tessel_copy_prefix "$base" "$WINEPREFIX"
+      else
+        tessel_create_prefix
       fi
-      wineserver -w
-      touch "$WINEPREFIX/.tessel-ready"
     fi
     tessel_ensure_caption_font
   ) 9>"$(dirname "$WINEPREFIX")/.wineprefix.lock"
+}
+
+tessel_create_prefix() {
+  echo "wine-env: creating the Wine prefix $WINEPREFIX" >&2
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  if [ "${TESSEL_TEST_PREFIX:-0}" = 1 ]; then
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    "$WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
+  fi
+  wineserver -w
+  tessel_ensure_caption_font
+  touch "$WINEPREFIX/.tessel-ready"
+}
+
+# Copies a prefix whose Wine server has ended. The system folder is most of its size and nothing
+# writes into it after the prefix is made: the copy links to the same files.
+tessel_copy_prefix() {
+  local from="$1" to="$2" tmp="$2.copy.$$"
+  rm -rf "$to" "$tmp"
+  mkdir -p "$tmp"
+  (cd "$from" && tar cf - --exclude=./drive_c/windows/system32 .) | (cd "$tmp" && tar xf -)
+  cp -al "$from/drive_c/windows/system32" "$tmp/drive_c/windows/system32"
+  mv "$tmp" "$to"
 }
 
 # Caption buttons are glyphs of the Marlett font. This Wine does not find the fonts Debian ships in

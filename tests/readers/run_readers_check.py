@@ -28,7 +28,13 @@ TEST = "MainWindowTest.RepairsAFolderForTheReaders"
 
 
 def wine_prefix():
-    return os.environ.get("WINEPREFIX") or os.path.join(ROOT, "build", "wineprefix-test")
+    """The prefix wine-run.sh uses: the test lane's own when CTest gave this run one."""
+    if os.environ.get("WINEPREFIX"):
+        return os.environ["WINEPREFIX"]
+    lane = os.environ.get("CTEST_RESOURCE_GROUP_0_LANE", "")  # "id:2,slots:1"
+    lane_id = lane[3:].split(",")[0] if lane.startswith("id:") else "1"
+    name = "wineprefix-test" if lane_id in ("", "1") else "wineprefix-test-" + lane_id
+    return os.path.join(ROOT, "build", name)
 
 
 def windows_path(path):
