@@ -60,6 +60,9 @@ rc=${PIPESTATUS[0]}
 echo "Time per test program:"
 sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .* \([0-9.]*\) sec$/\2 \1/p' "$log" | sort -rn |
   awk '{ printf "  %-24s %7.1f s\n", $2, $1 }'
-rm -f "$log"
 echo "test: $(($(date +%s) - started)) s in all"
+# CTest's own count again, as the closing line.
+sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\? failed out of \([0-9]*\)$/\2 \1/p' "$log" |
+  awk '{ printf "tests: %d passed, %d failed\n", $1 - $2, $2 }'
+rm -f "$log"
 exit "$rc"
