@@ -1,5 +1,6 @@
 // The commands around the wizard: exit, help, live update, the home page, the About box and the
 // menu bar.
+#include "../framework/PathText.h"
 #include "../framework/Platform.h"
 #include "../menu/PictureMenu.h"
 #include "../repair/PathRules.h"
@@ -83,32 +84,33 @@ void CRepairDlg::OnExit()
     EndProcessNow();
 }
 
-std::string CRepairDlg::CompanionPath(const char* name) const
+std::wstring CRepairDlg::CompanionPath(const char* name) const
 {
     // An unknown start folder means a missing companion, never one looked up at a drive root.
-    return m_strStartDir.empty() ? std::string() : WithBackslash(m_strStartDir) + name;
+    return m_strStartDir.empty() ? std::wstring() : WithBackslash(m_strStartDir) + WidenText(name);
 }
 
 void CRepairDlg::OnHelp()
 {
-    std::string path = CompanionPath(texts::kHelpFile);
+    std::wstring path = CompanionPath(texts::kHelpFile);
     if (path.empty() || IsPathFree(path)) {
         ShowMessage(texts::kHelpNotFound, MB_ICONINFORMATION);
         return;
     }
-    ::ShellExecuteA(m_hWnd, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void CRepairDlg::OnLiveUpdate()
 {
-    std::string path = CompanionPath(texts::kLiveUpdateProgram);
+    std::wstring path = CompanionPath(texts::kLiveUpdateProgram);
     if (path.empty() || IsPathFree(path)) {
         ShowMessage(texts::kLiveUpdateNotFound, MB_ICONINFORMATION);
         return;
     }
     if (ShowMessage(texts::kLiveUpdateQuestion, MB_YESNO | MB_ICONQUESTION) == IDNO)
         return;
-    ::ShellExecuteA(m_hWnd, "open", path.c_str(), texts::kLiveUpdateParameter, nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(
+        m_hWnd, L"open", path.c_str(), WidenText(texts::kLiveUpdateParameter).c_str(), nullptr, SW_SHOWNORMAL);
     // The updater takes over; a copy being written is finished or removed first.
     StopWorker();
     EndProcessNow();

@@ -56,7 +56,7 @@ public:
     void OnHomeLink();
     void OnAbout();
     // A companion file in the start folder; empty when the start folder is unknown.
-    std::string CompanionPath(const char* name) const;
+    std::wstring CompanionPath(const char* name) const;
     // Commands of the batch run
     void OnNext();
     void OnBack();
@@ -77,20 +77,22 @@ public:
     int RowCount() override;
     RepairSource StartRow(int row) override;
     void ShowFailed(int row) override;
+    void ShowNameTooLong(int row) override;
     void ShowRepaired(int row, const OutputChoice& output) override;
     void ShowDone() override;
 
     // Adds one row for a full path, as Add Files does for every selected file.
-    void AddSourceFile(const std::string& path);
+    void AddSourceFile(const std::wstring& path);
 
     // State, read by tests and by the worker.
     int m_nStep = 1;
     std::atomic<int> m_bRunning { 0 };
     int m_nNameMode = 1;
     int m_nLocationMode = 0;
-    std::string m_strTargetDir;
-    std::string m_strSourceDir;
-    std::string m_strStartDir;
+    // Folders are wide, as every user's name is (see framework/PathText.h).
+    std::wstring m_strTargetDir;
+    std::wstring m_strSourceDir;
+    std::wstring m_strStartDir;
 
     CListCtrl& SourceList() { return m_sourceList; }
     CListCtrl& ResultList() { return m_resultList; }

@@ -32,7 +32,7 @@ void RepairAll()
     RunRepairBatch(SettingsOf(*g_pMainDlg), *g_pMainDlg);
 }
 
-void RepairFile(const std::string& workingCopy, int row)
+void RepairFile(const std::wstring& workingCopy, int row)
 {
     CRepairDlg& dlg = *g_pMainDlg;
     RepairSource source;
@@ -119,6 +119,14 @@ void CRepairDlg::ShowFailed(int row)
     PostToWindowThread([this, row] {
         SetRowImage(m_resultList.m_hWnd, row, STATUS_FAILED);
         SetRowText(m_resultList.m_hWnd, row, RESULT_STATUS, texts::kStatusFailed);
+    });
+}
+
+void CRepairDlg::ShowNameTooLong(int row)
+{
+    PostToWindowThread([this, row] {
+        SetRowImage(m_resultList.m_hWnd, row, STATUS_FAILED);
+        SetRowText(m_resultList.m_hWnd, row, RESULT_STATUS, texts::kStatusNameTooLong);
     });
 }
 

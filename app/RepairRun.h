@@ -22,4 +22,4 @@ UINT RepairThreadProc(LPVOID pParam);
 void RepairAll();
 // Repairs one working copy into the output folder and records the outcome in the row; the source's
 // folder is m_strSourceDir.
-void RepairFile(const std::string& workingCopy, int row);
+void RepairFile(const std::wstring& workingCopy, int row);

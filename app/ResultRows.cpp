@@ -14,20 +14,25 @@ CListCtrl ListOf(HWND hList)
 
 } // namespace
 
-std::string GetRowText(HWND hList, int row, int column)
+std::wstring GetRowText(HWND hList, int row, int column)
 {
     return ListOf(hList).GetItemText(row, column);
 }
 
-void SetRowText(HWND hList, int row, int column, const std::string& text)
+void SetRowText(HWND hList, int row, int column, const std::wstring& text)
 {
     ListOf(hList).SetItemText(row, column, text.c_str());
+}
+
+void SetRowText(HWND hList, int row, int column, const char* text)
+{
+    ListOf(hList).SetItemText(row, column, text);
 }
 
 void SetRowImage(HWND hList, int row, int image)
 {
     CListCtrl list = ListOf(hList);
-    std::string texts[4];
+    std::wstring texts[4];
     for (int column = 0; column < 4; column++)
         texts[column] = list.GetItemText(row, column);
     list.DeleteItem(row);
@@ -36,7 +41,7 @@ void SetRowImage(HWND hList, int row, int image)
         list.SetItemText(inserted, column, texts[column].c_str());
 }
 
-int AppendRow(HWND hList, const std::string& name, const std::string& folder, int image)
+int AppendRow(HWND hList, const std::wstring& name, const std::wstring& folder, int image)
 {
     CListCtrl list = ListOf(hList);
     int row = list.InsertItem(list.GetItemCount(), name.c_str(), image);

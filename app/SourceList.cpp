@@ -1,5 +1,6 @@
 // The source list of step 1: adding, ticking and removing workbooks.
 #include "../controls/FECFileDialog.h"
+#include "../framework/PathText.h"
 #include "../repair/PathRules.h"
 #include "../res/resource.h"
 #include "FileTexts.h"
@@ -19,7 +20,7 @@ void CRepairDlg::OnAddFiles()
     if (m_nStep == 2)
         return;
     CFECFileDialog dialog(TRUE, nullptr, nullptr, kAddFilesFlags, texts::kExcelFilter, m_hWnd);
-    dialog.m_ofn.lpstrTitle = texts::kAppTitle;
+    dialog.SetTitle(texts::kAppTitle);
     if (dialog.DoModal() != IDOK)
         return;
     POSITION pos = dialog.GetStartPosition();
@@ -27,21 +28,23 @@ void CRepairDlg::OnAddFiles()
         AddSourceFile(dialog.GetNextPathName(pos));
 }
 
-void CRepairDlg::AddSourceFile(const std::string& path)
+void CRepairDlg::AddSourceFile(const std::wstring& path)
 {
-    std::string folder;
-    std::string name;
+    std::wstring folder;
+    std::wstring name;
     SplitPath(path, folder, name);
 
-    SHFILEINFOA sfi = {};
-    ::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
+    // By name and attributes only: the extension is all the shell looks at, and a name is never
+    // too long for it where a path may be.
+    SHFILEINFOW sfi = {};
+    ::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
                      SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
     int row = m_sourceList.InsertItem(m_sourceList.GetItemCount(), name.c_str(), sfi.iIcon);
     if (row < 0)
         return;
     m_sourceList.SetItemText(row, COL_FOLDER, folder.c_str());
 
-    HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE hFile = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile != INVALID_HANDLE_VALUE) {
         BY_HANDLE_FILE_INFORMATION info = {};
@@ -55,8 +58,8 @@ void CRepairDlg::AddSourceFile(const std::string& path)
         ::CloseHandle(hFile);
     }
 
-    SHFILEINFOA typeInfo = {};
-    ::SHGetFileInfoA(path.c_str(), FILE_ATTRIBUTE_NORMAL, &typeInfo, sizeof(typeInfo),
+    SHFILEINFOW typeInfo = {};
+    ::SHGetFileInfoW(name.c_str(), FILE_ATTRIBUTE_NORMAL, &typeInfo, sizeof(typeInfo),
                      SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES);
     m_sourceList.SetItemText(row, COL_TYPE, typeInfo.szTypeName);
 }

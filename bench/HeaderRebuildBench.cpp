@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,15 +14,18 @@ namespace {
 
 constexpr int kRounds = 7;
 
-void WriteBytes(const std::string& path, const std::string& bytes)
+void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(h);
 }
 
-double ReadOnce(const std::string& path)
+double ReadOnce(const std::wstring& path)
 {
     double start = Seconds();
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<char> buffer(64 * 1024);
     DWORD got = 0;
     while (::ReadFile(h, buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr) && got > 0) { }
@@ -37,7 +39,7 @@ void Report(const char* what, std::vector<double> times)
     std::printf("  %-28s min %8.4f s  median %8.4f s\n", what, times.front(), times[times.size() / 2]);
 }
 
-void Measure(const std::string& folder, uint64_t size)
+void Measure(const std::wstring& folder, uint64_t size)
 {
     CfbImage image = BuildCfb([&] {
         CfbLayout layout;
@@ -48,7 +50,7 @@ void Measure(const std::string& folder, uint64_t size)
     std::string damaged = image.bytes;
     damaged.replace(0, 512, 512, '\0');
     damaged.replace(0, kHeaderPatchSize, reinterpret_cast<const char*>(kHeaderPatch.data()), kHeaderPatchSize);
-    std::string path = folder + "\\bench.xls";
+    std::wstring path = folder + L"\\bench.xls";
 
     std::vector<double> rebuild, floor;
     int rebuilt = 0;
@@ -67,20 +69,20 @@ void Measure(const std::string& folder, uint64_t size)
     std::sort(floor.begin(), floor.end());
     std::printf("  ratio of medians %.2f\n", rebuild[kRounds / 2] / floor[kRounds / 2]);
     std::fflush(stdout);
-    ::DeleteFileA(path.c_str());
+    ::DeleteFileW(path.c_str());
 }
 
 } // namespace
 
 int main()
 {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    std::string folder = std::string(temp) + "tessel-rebuild-bench";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    std::wstring folder = std::wstring(temp) + L"tessel-rebuild-bench";
+    ::CreateDirectoryW(folder.c_str(), nullptr);
     Measure(folder, 1ull << 20);
     Measure(folder, 8ull << 20);
     Measure(folder, 64ull << 20);
-    ::RemoveDirectoryA(folder.c_str());
+    ::RemoveDirectoryW(folder.c_str());
     return 0;
 }

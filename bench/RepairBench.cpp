@@ -5,6 +5,7 @@
 // each. Figures only; nothing here passes or fails.
 #include "../app/RepairDlg.h"
 #include "../app/RepairRun.h"
+#include "../framework/PathText.h"
 #include "../framework/Thread.h"
 #include "../repair/PathRules.h"
 #include "../repair/RepairTexts.h"
@@ -14,7 +15,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,24 +22,32 @@ namespace {
 
 constexpr int kRounds = 3;
 
-std::string MakeFolder(const std::string& parent, const std::string& name)
+std::wstring MakeFolder(const std::wstring& parent, const std::wstring& name)
 {
-    std::string path = parent + name;
-    ::CreateDirectoryA(path.c_str(), nullptr);
+    std::wstring path = parent + name;
+    ::CreateDirectoryW(path.c_str(), nullptr);
     return path;
 }
 
-void RemoveFiles(const std::string& folder)
+void RemoveFiles(const std::wstring& folder)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE hFind = ::FindFirstFileW((folder + L"\\*").c_str(), &fd);
     if (hFind == INVALID_HANDLE_VALUE)
         return;
     do {
         if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ::DeleteFileA((folder + "\\" + fd.cFileName).c_str());
-    } while (::FindNextFileA(hFind, &fd));
+            ::DeleteFileW((folder + L"\\" + fd.cFileName).c_str());
+    } while (::FindNextFileW(hFind, &fd));
     ::FindClose(hFind);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(h);
 }
 
 void Pump()
@@ -80,25 +88,24 @@ double Median(std::vector<double> v)
 
 class Batch {
 public:
-    Batch(CRepairDlg& dlg, const std::string& base, int count, uint64_t size)
+    Batch(CRepairDlg& dlg, const std::wstring& base, int count, uint64_t size)
         : m_dlg(dlg)
         , m_count(count)
     {
-        m_sources = MakeFolder(base, "sources");
-        m_output = MakeFolder(base, "output");
-        m_plain = MakeFolder(base, "plain");
+        m_sources = MakeFolder(base, L"sources");
+        m_output = MakeFolder(base, L"output");
+        m_plain = MakeFolder(base, L"plain");
         m_bytes = BuildWorkbook(size - 8192).bytes;
         for (int i = 0; i < count; i++) {
-            m_names.push_back("book" + std::to_string(i) + ".xls");
-            std::ofstream(m_sources + "\\" + m_names.back(), std::ios::binary)
-                .write(m_bytes.data(), static_cast<std::streamsize>(m_bytes.size()));
+            m_names.push_back(L"book" + std::to_wstring(i) + L".xls");
+            WriteBytes(m_sources + L"\\" + m_names.back(), m_bytes);
         }
     }
     ~Batch()
     {
-        for (const std::string& folder : { m_sources, m_output, m_plain }) {
+        for (const std::wstring& folder : { m_sources, m_output, m_plain }) {
             RemoveFiles(folder);
-            ::RemoveDirectoryA(folder.c_str());
+            ::RemoveDirectoryW(folder.c_str());
         }
     }
 
@@ -106,7 +113,7 @@ public:
     {
         HWND hList = m_dlg.GetDlgItem(1005);
         ::SendMessageA(hList, LVM_DELETEALLITEMS, 0, 0);
-        for (const std::string& name : m_names)
+        for (const std::wstring& name : m_names)
             AppendRow(hList, name, m_sources, STATUS_QUEUED);
         m_dlg.m_nNameMode = NAME_PREFIX;
         m_dlg.m_nLocationMode = LOCATION_CHOSEN;
@@ -124,7 +131,7 @@ public:
         times = param.times;
         repaired = 0;
         for (int row = 0; row < m_count; row++)
-            repaired += GetRowText(hList, row, RESULT_STATUS) == texts::kStatusRepaired;
+            repaired += GetRowText(hList, row, RESULT_STATUS) == WidenText(texts::kStatusRepaired);
         RemoveFiles(m_output);
         return seconds;
     }
@@ -132,12 +139,12 @@ public:
     // The floor: a copy into the temporary folder and one into the output folder, per file.
     double PlainCopies()
     {
-        const std::string temp = TemporaryFolder();
+        const std::wstring temp = TemporaryFolder();
         double start = Seconds();
-        for (const std::string& name : m_names) {
-            ::CopyFileA((m_sources + "\\" + name).c_str(), (temp + name).c_str(), FALSE);
-            ::CopyFileA((temp + name).c_str(), (m_plain + "\\" + name).c_str(), FALSE);
-            ::DeleteFileA((temp + name).c_str());
+        for (const std::wstring& name : m_names) {
+            ::CopyFileW((m_sources + L"\\" + name).c_str(), (temp + name).c_str(), FALSE);
+            ::CopyFileW((temp + name).c_str(), (m_plain + L"\\" + name).c_str(), FALSE);
+            ::DeleteFileW((temp + name).c_str());
         }
         double seconds = Seconds() - start;
         RemoveFiles(m_plain);
@@ -180,8 +187,9 @@ public:
 private:
     CRepairDlg& m_dlg;
     int m_count;
-    std::string m_sources, m_output, m_plain, m_bytes;
-    std::vector<std::string> m_names;
+    std::wstring m_sources, m_output, m_plain;
+    std::string m_bytes;
+    std::vector<std::wstring> m_names;
 };
 
 } // namespace
@@ -193,9 +201,9 @@ int main()
     CRepairDlg dlg;
     if (!dlg.Create())
         return 1;
-    std::string base = MakeFolder(TemporaryFolder(), "tessel-bench") + "\\";
+    std::wstring base = MakeFolder(TemporaryFolder(), L"tessel-bench") + L"\\";
     Batch(dlg, base, 200, 1 << 20).Measure();
     Batch(dlg, base, 20, 50ull << 20).Measure();
-    ::RemoveDirectoryA(base.c_str());
+    ::RemoveDirectoryW(base.c_str());
     return 0;
 }

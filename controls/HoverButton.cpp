@@ -39,10 +39,10 @@ int CHoverButton::SetLinkText(const char* lpszText)
     if (!m_hLinkCursor) {
         // The hand cursor lives in the old help program, where a system still has it. Without a
         // Windows folder there is none to load: never a program of that name at a drive root.
-        const std::string windows
-            = LookUpFolder([](DWORD size, char* buffer) { return ::GetWindowsDirectoryA(buffer, size); });
-        const std::string path = windows.empty() ? std::string() : windows + "\\winhlp32.exe";
-        HMODULE hModule = path.empty() ? nullptr : ::LoadLibraryA(path.c_str());
+        const std::wstring windows
+            = LookUpFolder([](DWORD size, wchar_t* buffer) { return ::GetWindowsDirectoryW(buffer, size); });
+        const std::wstring path = windows.empty() ? std::wstring() : windows + L"\\winhlp32.exe";
+        HMODULE hModule = path.empty() ? nullptr : ::LoadLibraryW(path.c_str());
         if (hModule) {
             HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(kHandCursorId));
             if (hCursor)

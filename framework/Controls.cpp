@@ -1,5 +1,8 @@
 #include "Controls.h"
 
+#include "PathText.h"
+
+#include <cwchar>
 #include <vector>
 
 BOOL CToolTipCtrl::Create(HWND hWndParent, DWORD dwStyle)
@@ -77,33 +80,47 @@ int CListCtrl::InsertColumn(int nCol, const char* heading, int nFormat, int nWid
     return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, nCol, reinterpret_cast<LPARAM>(&col)));
 }
 
-int CListCtrl::InsertItem(int nItem, const char* text, int nImage)
+int CListCtrl::InsertItem(int nItem, const wchar_t* text, int nImage)
 {
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
     item.iItem = nItem;
-    item.pszText = const_cast<char*>(text);
+    item.pszText = const_cast<wchar_t*>(text);
     item.iImage = nImage;
-    return static_cast<int>(::SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(::SendMessageW(m_hWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const wchar_t* text)
+{
+    LVITEMW item = {};
+    item.iSubItem = nSubItem;
+    item.pszText = const_cast<wchar_t*>(text);
+    return static_cast<BOOL>(::SendMessageW(m_hWnd, LVM_SETITEMTEXTW, nItem, reinterpret_cast<LPARAM>(&item)));
 }
 
 BOOL CListCtrl::SetItemText(int nItem, int nSubItem, const char* text)
 {
-    LVITEMA item = {};
-    item.iSubItem = nSubItem;
-    item.pszText = const_cast<char*>(text);
-    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMTEXTA, nItem, reinterpret_cast<LPARAM>(&item)));
+    return SetItemText(nItem, nSubItem, WidenText(text).c_str());
 }
 
-std::string CListCtrl::GetItemText(int nItem, int nSubItem) const
+std::wstring CListCtrl::GetItemText(int nItem, int nSubItem) const
 {
-    std::vector<char> buffer(1024, '\0');
-    LVITEMA item = {};
-    item.iSubItem = nSubItem;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    ::SendMessageA(m_hWnd, LVM_GETITEMTEXTA, nItem, reinterpret_cast<LPARAM>(&item));
-    return buffer.data();
+    // The list copies at most the buffer less its terminator and says how much it copied: a text
+    // that fills the buffer may have been cut, so the buffer grows until one does not.
+    std::vector<wchar_t> buffer(512, L'\0');
+    for (;;) {
+        LVITEMW item = {};
+        item.iSubItem = nSubItem;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const LRESULT n = ::SendMessageW(m_hWnd, LVM_GETITEMTEXTW, nItem, reinterpret_cast<LPARAM>(&item));
+        // The list may point at a whole text of its own instead of filling ours.
+        if (item.pszText && item.pszText != buffer.data())
+            return item.pszText;
+        if (n < 0 || static_cast<size_t>(n) + 1 < buffer.size() || buffer.size() >= 2 * kMaxLongPath)
+            return std::wstring(buffer.data(), std::wcslen(buffer.data()));
+        buffer.assign(buffer.size() * 4, L'\0');
+    }
 }
 
 int CListCtrl::GetItemImage(int nItem) const

@@ -35,7 +35,8 @@ public:
     void RelayEvent(MSG* pMsg) { ::SendMessageA(m_hWnd, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(pMsg)); }
 };
 
-// A list view in report view, used through its handle.
+// A list view in report view, used through its handle. Row texts are wide: the rows hold users'
+// file and folder names. Headings, and the program's own texts written into rows, are ANSI.
 class CListCtrl {
 public:
     HWND m_hWnd = nullptr;
@@ -44,9 +45,12 @@ public:
     int GetItemCount() const { return ListView_GetItemCount(m_hWnd); }
     int InsertColumn(int nCol, const char* heading, int nFormat, int nWidth);
     // Inserts a row with its first column's text and image; returns its index or -1.
-    int InsertItem(int nItem, const char* text, int nImage);
+    int InsertItem(int nItem, const wchar_t* text, int nImage);
+    BOOL SetItemText(int nItem, int nSubItem, const wchar_t* text);
+    // One of the program's own texts (a size, a time, a status).
     BOOL SetItemText(int nItem, int nSubItem, const char* text);
-    std::string GetItemText(int nItem, int nSubItem) const;
+    // The whole text, however long.
+    std::wstring GetItemText(int nItem, int nSubItem) const;
     int GetItemImage(int nItem) const;
     BOOL DeleteItem(int nItem) { return ListView_DeleteItem(m_hWnd, nItem); }
     BOOL DeleteAllItems() { return ListView_DeleteAllItems(m_hWnd); }

@@ -1,8 +1,8 @@
 #include "FolderLookup.h"
 
-std::string LookUpFolder(const std::function<DWORD(DWORD size, char* buffer)>& lookup)
+std::wstring LookUpFolder(const std::function<DWORD(DWORD size, wchar_t* buffer)>& lookup)
 {
-    std::string buffer(MAX_PATH, '\0');
+    std::wstring buffer(MAX_PATH, L'\0');
     // The folder may change between two calls; a few rounds settle it or the look-up fails.
     for (int round = 0; round < 4; round++) {
         DWORD n = lookup(static_cast<DWORD>(buffer.size()), buffer.data());
@@ -11,14 +11,14 @@ std::string LookUpFolder(const std::function<DWORD(DWORD size, char* buffer)>& l
         if (n < buffer.size()) {
             buffer.resize(n);
             // A folder has no terminator inside it; a look-up that says otherwise is not believed.
-            return buffer.find('\0') == std::string::npos ? buffer : std::string();
+            return buffer.find(L'\0') == std::wstring::npos ? buffer : std::wstring();
         }
-        buffer.assign(n, '\0');
+        buffer.assign(n, L'\0');
     }
     return {};
 }
 
-std::string CurrentFolder()
+std::wstring CurrentFolder()
 {
-    return LookUpFolder([](DWORD size, char* buffer) { return ::GetCurrentDirectoryA(size, buffer); });
+    return LookUpFolder([](DWORD size, wchar_t* buffer) { return ::GetCurrentDirectoryW(size, buffer); });
 }

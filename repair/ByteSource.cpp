@@ -1,5 +1,7 @@
 #include "ByteSource.h"
 
+#include "../framework/PathText.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -31,9 +33,9 @@ bool HandleBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
     return true;
 }
 
-FileBytes::FileBytes(const std::string& path)
-    : m_handle(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+FileBytes::FileBytes(const std::wstring& path)
+    : m_handle(::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
     , m_bytes(m_handle)
 {
 }

@@ -33,7 +33,7 @@ private:
 // A file opened for reading only, shared freely because we only look.
 class FileBytes : public ByteSource {
 public:
-    explicit FileBytes(const std::string& path);
+    explicit FileBytes(const std::wstring& path);
     ~FileBytes() override;
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;

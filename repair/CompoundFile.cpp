@@ -480,7 +480,7 @@ bool Walker::CheckStreams()
 
 } // namespace
 
-CompoundFile::CompoundFile(const std::string& path)
+CompoundFile::CompoundFile(const std::wstring& path)
 {
     FileBytes file(path);
     if (!file.IsOpen()) {
@@ -521,12 +521,12 @@ bool CompoundFile::RangeHoldsNoLiveData(uint64_t offset, uint64_t length) const
     return true;
 }
 
-CompoundFileCheck CheckCompoundFile(const std::string& path)
+CompoundFileCheck CheckCompoundFile(const std::wstring& path)
 {
     return CompoundFile(path).Check();
 }
 
-bool RangeHoldsNoLiveData(const std::string& path, uint64_t offset, uint64_t length)
+bool RangeHoldsNoLiveData(const std::wstring& path, uint64_t offset, uint64_t length)
 {
     return CompoundFile(path).RangeHoldsNoLiveData(offset, length);
 }

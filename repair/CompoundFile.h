@@ -18,7 +18,7 @@ struct CompoundFileCheck {
 // Reads a file's structure once; both answers come from what was read.
 class CompoundFile {
 public:
-    explicit CompoundFile(const std::string& path);
+    explicit CompoundFile(const std::wstring& path);
     // The same check on bytes already open, or on a file as it would be after a patch.
     explicit CompoundFile(const ByteSource& bytes);
 
@@ -36,5 +36,5 @@ private:
     std::vector<uint32_t> m_fat;
 };
 
-CompoundFileCheck CheckCompoundFile(const std::string& path);
-bool RangeHoldsNoLiveData(const std::string& path, uint64_t offset, uint64_t length);
+CompoundFileCheck CheckCompoundFile(const std::wstring& path);
+bool RangeHoldsNoLiveData(const std::wstring& path, uint64_t offset, uint64_t length);

@@ -1,5 +1,7 @@
 #include "FileCopy.h"
 
+#include "../framework/PathText.h"
+
 #include <atomic>
 #include <memory>
 #include <utility>
@@ -41,10 +43,11 @@ private:
 };
 
 // Shared as CopyFile shares it, so a workbook open in Excel can still be copied.
-HANDLE OpenSource(const std::string& path, uint64_t& size, FILETIME& written)
+HANDLE OpenSource(const std::wstring& path, uint64_t& size, FILETIME& written)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE h = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+        nullptr);
     LARGE_INTEGER length;
     if (h != INVALID_HANDLE_VALUE
         && (!::GetFileSizeEx(h, &length) || length.QuadPart < 0 || !::GetFileTime(h, nullptr, nullptr, &written))) {
@@ -65,14 +68,15 @@ bool ReadFully(HANDLE h, uint8_t* data, DWORD count)
 // Creates the target and fills it with `size` bytes that `next(data, count)` hands out block by
 // block. From the moment the target is opened it is ours (created by us, or emptied by us in place
 // of the old one), so on any failure, an exception included, it is removed.
-bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, CopyTarget target,
+bool WriteTarget(const std::wstring& to, uint64_t size, const FILETIME& written, CopyTarget target,
     const std::function<bool()>& cancelled,
     const std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>& next, HANDLE* kept = nullptr)
 {
     // A kept copy goes when its last handle closes, whatever happens to the program meanwhile.
-    Handle copy(kept ? ::CreateFileA(to.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    const std::wstring file = LongPathForm(to);
+    Handle copy(kept ? ::CreateFileW(file.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)
-                     : ::CreateFileA(to.c_str(), GENERIC_WRITE, 0, nullptr,
+                     : ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr,
                          target == CopyTarget::New ? CREATE_NEW : CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!copy.ok())
@@ -92,7 +96,7 @@ bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, 
             ::SetFileTime(copy.get(), nullptr, nullptr, &written);
     } catch (...) {
         copy.Close();
-        ::DeleteFileA(to.c_str());
+        ::DeleteFileW(file.c_str());
         throw;
     }
     if (kept) {
@@ -103,7 +107,7 @@ bool WriteTarget(const std::string& to, uint64_t size, const FILETIME& written, 
     }
     ok = copy.Close() && ok;
     if (!ok)
-        ::DeleteFileA(to.c_str());
+        ::DeleteFileW(file.c_str());
     return ok;
 }
 
@@ -114,7 +118,7 @@ CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer)
     return g_writer.exchange(writer ? writer : &WriteBlock);
 }
 
-bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image)
+bool ReadWhole(const std::wstring& path, uint64_t limit, FileImage& image)
 {
     uint64_t size = 0;
     Handle source(OpenSource(path, size, image.written));
@@ -137,7 +141,7 @@ bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image)
 }
 
 bool WriteWhole(
-    const std::string& to, const FileImage& image, CopyTarget target, const std::function<bool()>& cancelled)
+    const std::wstring& to, const FileImage& image, CopyTarget target, const std::function<bool()>& cancelled)
 {
     return WriteTarget(
         to, image.bytes.size(), image.written, target, cancelled, [&](uint64_t offset, DWORD, const uint8_t*& data) {
@@ -147,7 +151,7 @@ bool WriteWhole(
 }
 
 bool CopyWhole(
-    const std::string& from, const std::string& to, CopyTarget target, const std::function<bool()>& cancelled)
+    const std::wstring& from, const std::wstring& to, CopyTarget target, const std::function<bool()>& cancelled)
 {
     uint64_t size = 0;
     FILETIME written;
@@ -168,7 +172,7 @@ TemporaryCopy::~TemporaryCopy()
     Close();
 }
 
-bool TemporaryCopy::Write(const std::string& path, const FileImage& image, const std::function<bool()>& cancelled)
+bool TemporaryCopy::Write(const std::wstring& path, const FileImage& image, const std::function<bool()>& cancelled)
 {
     Close();
     return WriteTarget(

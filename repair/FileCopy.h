@@ -22,15 +22,15 @@ struct FileImage {
 
 // Reads a file of at most `limit` bytes whole; false when it cannot be read, is larger, or there
 // is no memory for it.
-bool ReadWhole(const std::string& path, uint64_t limit, FileImage& image);
+bool ReadWhole(const std::wstring& path, uint64_t limit, FileImage& image);
 
 // Writes the image to `to` with its last write time. `cancelled` is asked between blocks.
-bool WriteWhole(
-    const std::string& to, const FileImage& image, CopyTarget target, const std::function<bool()>& cancelled = nullptr);
+bool WriteWhole(const std::wstring& to, const FileImage& image, CopyTarget target,
+    const std::function<bool()>& cancelled = nullptr);
 
 // Copies `from` to `to` with the source's last write time, block by block. Fails without
 // touching `to` when the source cannot be opened.
-bool CopyWhole(const std::string& from, const std::string& to, CopyTarget target,
+bool CopyWhole(const std::wstring& from, const std::wstring& to, CopyTarget target,
     const std::function<bool()>& cancelled = nullptr);
 
 // A working copy written whole and removed by the system when it is closed (at the latest when
@@ -43,7 +43,7 @@ public:
     TemporaryCopy& operator=(const TemporaryCopy&) = delete;
 
     // Replaces a file of that name; false (and nothing there) when it cannot be written whole.
-    bool Write(const std::string& path, const FileImage& image, const std::function<bool()>& cancelled = nullptr);
+    bool Write(const std::wstring& path, const FileImage& image, const std::function<bool()>& cancelled = nullptr);
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     // Closes and so removes it.
     void Close();

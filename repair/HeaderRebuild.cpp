@@ -1,5 +1,6 @@
 #include "HeaderRebuild.h"
 
+#include "../framework/PathText.h"
 #include "../framework/Platform.h"
 #include "CfbFormat.h"
 #include "CompoundFile.h"
@@ -557,10 +558,10 @@ bool RebuildHeader(WritableBytes& target)
     return false;
 }
 
-bool RebuildHeader(const std::string& path)
+bool RebuildHeader(const std::wstring& path)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-        FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     HandleTarget target(h);

@@ -13,4 +13,4 @@
 // 512-byte sectors first, then 4,096-byte ones. Work and memory are bounded by the file's size.
 bool RebuildHeader(WritableBytes& target);
 // The same on a file, opened for the rebuild.
-bool RebuildHeader(const std::string& path);
+bool RebuildHeader(const std::wstring& path);

@@ -1,11 +1,14 @@
 #include "LocationDlg.h"
 
+#include "../framework/PathText.h"
 #include "../res/resource.h"
 #include "PathRules.h"
 #include "RepairTexts.h"
 
+#include <memory>
+
 CLocationDlg::CLocationDlg(
-    HWND hWndParent, int nLocationMode, const std::string& strTargetDir, InstructionSink setInstructions)
+    HWND hWndParent, int nLocationMode, const std::wstring& strTargetDir, InstructionSink setInstructions)
     : CPictureDialog(IDD_LOCATION, IDB_LOCATION_BACKGROUND, hWndParent)
     , m_nLocationMode(nLocationMode)
     , m_strTargetDir(strTargetDir)
@@ -36,21 +39,23 @@ BOOL CLocationDlg::OnInitDialog()
     return TRUE;
 }
 
-bool CLocationDlg::BrowseForFolder(HWND hWndOwner, std::string& path)
+bool CLocationDlg::BrowseForFolder(HWND hWndOwner, std::wstring& path)
 {
-    BROWSEINFOA bi = {};
+    const std::wstring title = WidenText(texts::kFolderBrowserTitle);
+    BROWSEINFOW bi = {};
     // Owned by the dialog, which it disables while it is open: a second OK cannot open a second one.
     bi.hwndOwner = hWndOwner;
-    bi.lpszTitle = texts::kFolderBrowserTitle;
+    bi.lpszTitle = title.c_str();
     bi.ulFlags = BIF_VALIDATE;
-    PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderA(&bi);
+    PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
     if (!pidl)
         return false;
-    char buffer[MAX_PATH] = {};
-    if (!::SHGetPathFromIDListA(pidl, buffer))
-        buffer[0] = '\0';
+    // A folder's path may be longer than MAX_PATH.
+    std::unique_ptr<wchar_t[]> buffer(new wchar_t[kMaxLongPath]());
+    if (!::SHGetPathFromIDListEx(pidl, buffer.get(), static_cast<DWORD>(kMaxLongPath), GPFIDL_DEFAULT))
+        buffer[0] = L'\0';
     ::CoTaskMemFree(pidl);
-    path = buffer;
+    path = buffer.get();
     return true;
 }
 
@@ -59,7 +64,7 @@ void CLocationDlg::OnOK()
     if (m_radioSame.GetCheck() == BST_CHECKED) {
         m_nLocationMode = LOCATION_SAME;
     } else {
-        std::string path;
+        std::wstring path;
         if (!BrowseForFolder(m_hWnd, path))
             return; // browser cancelled: the dialog stays open
         if (!path.empty()) {

@@ -14,15 +14,15 @@ public:
     using InstructionSink = std::function<void(const char*)>;
 
     // `setInstructions` shows a text in the main window's instruction label.
-    CLocationDlg(HWND hWndParent, int nLocationMode, const std::string& strTargetDir, InstructionSink setInstructions);
+    CLocationDlg(HWND hWndParent, int nLocationMode, const std::wstring& strTargetDir, InstructionSink setInstructions);
     ~CLocationDlg() override;
 
     int m_nLocationMode;
-    std::string m_strTargetDir;
+    std::wstring m_strTargetDir;
 
     // The shell's folder browser over its owner: false when it was cancelled, else the chosen
     // folder's file-system path (empty for a virtual folder such as the computer itself).
-    static bool BrowseForFolder(HWND hWndOwner, std::string& path);
+    static bool BrowseForFolder(HWND hWndOwner, std::wstring& path);
 
 protected:
     void DoDataExchange() override;

@@ -1,25 +1,25 @@
 #include "PathRules.h"
 
+#include "../framework/PathText.h"
 #include "../framework/Platform.h"
-
-#include <io.h>
 
 namespace {
 
-const char* const kPrefix = "REP_";
-const char* const kNumberedPrefixOpen = "REP_(";
-const char* const kNumberedClose = ")";
-const char* const kSuffix = "_REP";
-const char* const kNumberedSuffixOpen = "(";
-const char* const kNumberedSuffixClose = ")_REP";
-const char* const kRepairedFolder = "Repaired\\";
+const wchar_t* const kPrefix = L"REP_";
+const wchar_t* const kNumberedPrefixOpen = L"REP_(";
+const wchar_t* const kNumberedClose = L")";
+const wchar_t* const kSuffix = L"_REP";
+const wchar_t* const kNumberedSuffixOpen = L"(";
+const wchar_t* const kNumberedSuffixClose = L")_REP";
+const wchar_t* const kRepairedFolder = L"Repaired\\";
+const wchar_t* const kWorkbookExtension = L".xls";
 
 // The base (before the last dot) and the extension (the last dot and after); a name without a dot
 // has neither.
-void SplitExtension(const std::string& name, std::string& base, std::string& extension)
+void SplitExtension(const std::wstring& name, std::wstring& base, std::wstring& extension)
 {
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos) {
+    size_t dot = name.rfind(L'.');
+    if (dot == std::wstring::npos) {
         base.clear();
         extension.clear();
         return;
@@ -28,79 +28,95 @@ void SplitExtension(const std::string& name, std::string& base, std::string& ext
     extension = name.substr(dot);
 }
 
+int CompareNames(const wchar_t* a, size_t aLength, const wchar_t* b, size_t bLength)
+{
+    return ::CompareStringOrdinal(a, static_cast<int>(aLength), b, static_cast<int>(bLength), TRUE);
+}
+
 } // namespace
 
-bool SplitPath(const std::string& path, std::string& folder, std::string& name)
+bool SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name)
 {
-    size_t pos = path.rfind('\\');
-    if (pos == std::string::npos)
+    size_t pos = path.rfind(L'\\');
+    if (pos == std::wstring::npos)
         return false;
     folder = path.substr(0, pos);
     name = path.substr(pos + 1);
     return true;
 }
 
-std::string WithBackslash(const std::string& path)
+std::wstring WithBackslash(const std::wstring& path)
 {
-    if (!path.empty() && path.back() == '\\')
+    if (!path.empty() && path.back() == L'\\')
         return path;
-    return path + '\\';
+    return path + L'\\';
 }
 
-std::string FirstCandidateName(const std::string& name, int nameMode)
+std::wstring FirstCandidateName(const std::wstring& name, int nameMode)
 {
     if (nameMode == NAME_PREFIX)
         return kPrefix + name;
-    std::string base, extension;
+    std::wstring base, extension;
     SplitExtension(name, base, extension);
     return base + kSuffix + extension;
 }
 
-std::string NumberedCandidateName(const std::string& name, int n, int nameMode)
+std::wstring NumberedCandidateName(const std::wstring& name, int n, int nameMode)
 {
-    std::string number = std::to_string(n);
+    std::wstring number = std::to_wstring(n);
     if (nameMode == NAME_PREFIX)
         return kNumberedPrefixOpen + number + kNumberedClose + name;
-    std::string base, extension;
+    std::wstring base, extension;
     SplitExtension(name, base, extension);
     return base + kNumberedSuffixOpen + number + kNumberedSuffixClose + extension;
 }
 
-std::string OutputFolder(int locationMode, const std::string& sourceDir, const std::string& targetDir)
+bool NameFits(const std::wstring& name)
+{
+    return name.size() <= kMaxNameLength;
+}
+
+std::wstring OutputFolder(int locationMode, const std::wstring& sourceDir, const std::wstring& targetDir)
 {
     if (locationMode == LOCATION_SAME)
         return WithBackslash(sourceDir) + kRepairedFolder;
     return WithBackslash(targetDir);
 }
 
-void CreateFolderPath(const std::string& path, const std::function<void(const std::string&)>& createFolder)
+void CreateFolderPath(const std::wstring& path, const std::function<void(const std::wstring&)>& createFolder)
 {
-    auto create = [&](const std::string& folder) {
+    auto create = [&](const std::wstring& folder) {
         if (createFolder)
             createFolder(folder);
         else
-            ::CreateDirectoryA(folder.c_str(), nullptr);
+            ::CreateDirectoryW(LongPathForm(folder).c_str(), nullptr);
     };
-    for (size_t pos = path.find('\\'); pos != std::string::npos; pos = path.find('\\', pos + 1))
+    for (size_t pos = path.find(L'\\'); pos != std::wstring::npos; pos = path.find(L'\\', pos + 1))
         create(path.substr(0, pos));
     create(path);
 }
 
-bool IsPathFree(const std::string& path)
+bool IsPathFree(const std::wstring& path)
 {
-    return _access(path.c_str(), 0) != 0;
+    // What the C library's existence test asks of the system, for a path of any length.
+    return ::GetFileAttributesW(LongPathForm(path).c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
-OutputChoice ChooseOutput(const std::string& name, int nameMode, int locationMode, const std::string& sourceDir,
-    const std::string& targetDir, const std::function<bool(const std::string&)>& isFree)
+OutputChoice ChooseOutput(const std::wstring& name, int nameMode, int locationMode, const std::wstring& sourceDir,
+    const std::wstring& targetDir, const std::function<bool(const std::wstring&)>& isFree)
 {
-    const std::string folder = OutputFolder(locationMode, sourceDir, targetDir);
+    OutputChoice tooLong;
+    tooLong.nameTooLong = true;
+    const std::wstring folder = OutputFolder(locationMode, sourceDir, targetDir);
     // The first candidate goes into the chosen folder as the user gave it; numbered ones into the
-    // folder with its backslash. Both spell the same place.
-    const std::string first = FirstCandidateName(name, nameMode);
+    // folder with its backslash. Both spell the same place. A name the file system would refuse is
+    // not tried: creating it fails, and its test could find some other file (a shortened one).
+    const std::wstring first = FirstCandidateName(name, nameMode);
+    if (!NameFits(first))
+        return tooLong;
     if (locationMode == LOCATION_CHOSEN) {
-        std::string path = targetDir + "\\" + first;
-        if (!targetDir.empty() && targetDir.back() == '\\')
+        std::wstring path = targetDir + L"\\" + first;
+        if (!targetDir.empty() && targetDir.back() == L'\\')
             path = targetDir + first;
         if (isFree(path))
             return { path, first, targetDir };
@@ -108,9 +124,31 @@ OutputChoice ChooseOutput(const std::string& name, int nameMode, int locationMod
         return { folder + first, first, folder };
     }
     for (int n = 1; n <= kMaxNumberedName; n++) {
-        std::string numbered = NumberedCandidateName(name, n, nameMode);
+        std::wstring numbered = NumberedCandidateName(name, n, nameMode);
+        // Longer numbers make longer names: none after this one fits either.
+        if (!NameFits(numbered))
+            return tooLong;
         if (isFree(folder + numbered))
             return { folder + numbered, numbered, folder };
     }
     return {};
+}
+
+bool SameFileName(const std::wstring& a, const std::wstring& b)
+{
+    return CompareNames(a.data(), a.size(), b.data(), b.size()) == CSTR_EQUAL;
+}
+
+bool FileNameLess(const std::wstring& a, const std::wstring& b)
+{
+    return CompareNames(a.data(), a.size(), b.data(), b.size()) == CSTR_LESS_THAN;
+}
+
+bool HasWorkbookExtension(const std::wstring& name)
+{
+    const std::wstring extension = kWorkbookExtension;
+    return name.size() >= extension.size()
+        && CompareNames(
+               name.data() + name.size() - extension.size(), extension.size(), extension.data(), extension.size())
+        == CSTR_EQUAL;
 }

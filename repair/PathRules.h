@@ -1,4 +1,5 @@
-// Where a repaired copy goes and under which name.
+// Where a repaired copy goes and under which name. Names and folders are wide (UTF-16), and every
+// length below counts UTF-16 units, as the file system does.
 #pragma once
 
 #include <functional>
@@ -15,35 +16,49 @@ constexpr int LOCATION_CHOSEN = 2; // one folder the user chose
 
 // Numbered names run from 1 to this.
 constexpr int kMaxNumberedName = 199;
+// The longest name of one file or folder the file systems take.
+constexpr size_t kMaxNameLength = 255;
 
 // Splits a full path at its last backslash: the folder before it, the name after it.
 // Returns false and leaves both outputs alone when there is no backslash.
-bool SplitPath(const std::string& path, std::string& folder, std::string& name);
+bool SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& name);
 
 // Appends a backslash unless the path already ends in one.
-std::string WithBackslash(const std::string& path);
+std::wstring WithBackslash(const std::wstring& path);
 
 // "REP_Book1.xls" or "Book1_REP.xls".
-std::string FirstCandidateName(const std::string& name, int nameMode);
+std::wstring FirstCandidateName(const std::wstring& name, int nameMode);
 // "REP_(3)Book1.xls" or "Book1(3)_REP.xls".
-std::string NumberedCandidateName(const std::string& name, int n, int nameMode);
+std::wstring NumberedCandidateName(const std::wstring& name, int n, int nameMode);
+// True when a name is short enough for the file system.
+bool NameFits(const std::wstring& name);
 
 // The folder a copy goes to, ending in a backslash: the source's "Repaired" folder, or the chosen one.
-std::string OutputFolder(int locationMode, const std::string& sourceDir, const std::string& targetDir);
+std::wstring OutputFolder(int locationMode, const std::wstring& sourceDir, const std::wstring& targetDir);
 
 // Creates every folder along the path, outermost first; failures (mostly: it exists) are ignored.
 // The creator is called with each path in turn (CreateDirectory by default).
-void CreateFolderPath(const std::string& path, const std::function<void(const std::string&)>& createFolder = nullptr);
+void CreateFolderPath(const std::wstring& path, const std::function<void(const std::wstring&)>& createFolder = nullptr);
 
 // A path is free when nothing of that name exists (neither file nor folder).
-bool IsPathFree(const std::string& path);
+bool IsPathFree(const std::wstring& path);
 
 // Full path of the first free output name for a working copy's name, or empty when the first
-// candidate and all numbered ones up to 199 are taken. Column 3 of the result shows `shownFolder`.
+// candidate and all numbered ones up to 199 are taken, or when every candidate still to try is
+// longer than a name may be (`nameTooLong`). Column 3 of the result shows `shownFolder`.
 struct OutputChoice {
-    std::string path; // empty: no free name
-    std::string name; // the name used
-    std::string shownFolder; // the folder as the result list shows it
+    std::wstring path; // empty: no free name
+    std::wstring name; // the name used
+    std::wstring shownFolder; // the folder as the result list shows it
+    bool nameTooLong = false; // no name was free that the file system would take
 };
-OutputChoice ChooseOutput(const std::string& name, int nameMode, int locationMode, const std::string& sourceDir,
-    const std::string& targetDir, const std::function<bool(const std::string&)>& isFree = IsPathFree);
+OutputChoice ChooseOutput(const std::wstring& name, int nameMode, int locationMode, const std::wstring& sourceDir,
+    const std::wstring& targetDir, const std::function<bool(const std::wstring&)>& isFree = IsPathFree);
+
+// Names compared as the file system compares them: ordinal, ignoring case by the platform's
+// upper-case table (so "É" matches "é" and "ß" stays apart from "SS").
+bool SameFileName(const std::wstring& a, const std::wstring& b);
+// A strict order for sorting names the same way; equal names by it are SameFileName.
+bool FileNameLess(const std::wstring& a, const std::wstring& b);
+// True for a name ending in ".xls" in any case.
+bool HasWorkbookExtension(const std::wstring& name);

@@ -1,6 +1,7 @@
 #include "RepairJob.h"
 
 #include "../framework/FolderLookup.h"
+#include "../framework/PathText.h"
 #include "FileCopy.h"
 #include "RepairSteps.h"
 #include "RepairTexts.h"
@@ -70,22 +71,22 @@ void FailRow(IRepairRows& rows, int row, RepairStageTimes* times)
     rows.ShowFailed(row);
 }
 
-void Remove(const std::string& path, TemporaryCopy* held, RepairStageTimes* times)
+void Remove(const std::wstring& path, TemporaryCopy* held, RepairStageTimes* times)
 {
     StageClock clock(times, &RepairStageTimes::cleanup);
     if (held)
         held->Close();
     else
-        ::DeleteFileA(path.c_str());
+        ::DeleteFileW(LongPathForm(path).c_str());
 }
 
 // A row that ended in an exception: whatever it wrote goes, and the row says so.
-void FailAfterException(IRepairRows& rows, int row, const std::string& workingCopy, const std::string& output)
+void FailAfterException(IRepairRows& rows, int row, const std::wstring& workingCopy, const std::wstring& output)
 {
     if (!output.empty())
-        ::DeleteFileA(output.c_str());
+        ::DeleteFileW(LongPathForm(output).c_str());
     if (!workingCopy.empty())
-        ::DeleteFileA(workingCopy.c_str());
+        ::DeleteFileW(LongPathForm(workingCopy).c_str());
     try {
         rows.ShowFailed(row);
     } catch (...) {
@@ -110,14 +111,14 @@ void ResetWorkerStop()
     g_bStopRequested = false;
 }
 
-std::string TemporaryFolder()
+std::wstring TemporaryFolder()
 {
-    std::string folder = LookUpFolder([](DWORD size, char* buffer) { return ::GetTempPathA(size, buffer); });
+    std::wstring folder = LookUpFolder([](DWORD size, wchar_t* buffer) { return ::GetTempPathW(size, buffer); });
     return folder.empty() ? folder : WithBackslash(folder);
 }
 
 RepairSettings MakeRepairSettings(
-    int nameMode, int locationMode, const std::string& targetDir, const std::string& startDir)
+    int nameMode, int locationMode, const std::wstring& targetDir, const std::wstring& startDir)
 {
     RepairSettings settings;
     settings.nameMode = nameMode;
@@ -125,7 +126,7 @@ RepairSettings MakeRepairSettings(
     settings.targetDir = targetDir;
     settings.startDir = startDir;
     if (!startDir.empty())
-        settings.templatePath = startDir + texts::kTemplateFile;
+        settings.templatePath = startDir + WidenText(texts::kTemplateFile);
     return settings;
 }
 
@@ -158,25 +159,32 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
 void RepairRowOf(
     const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times, const TailBlock* tail)
 {
-    std::string workingCopy; // set once the copy made it, so only ours is ever removed
+    std::wstring workingCopy; // set once the copy made it, so only ours is ever removed
     try {
         RepairSource source;
         {
             StageClock clock(times, &RepairStageTimes::rows);
             source = rows.StartRow(row);
         }
+        // A copy whose name the file system would refuse is not begun: nothing of the row is
+        // touched or written.
+        if (!NameFits(FirstCandidateName(source.name, settings.nameMode))) {
+            StageClock clock(times, &RepairStageTimes::rows);
+            rows.ShowNameTooLong(row);
+            return;
+        }
         source.folder = WithBackslash(source.folder);
-        const std::string sourcePath = source.folder + source.name;
-        std::string path;
+        const std::wstring sourcePath = source.folder + source.name;
+        std::wstring path;
         FileImage ownImage;
         FileImage& image = t_pBatchImage ? *t_pBatchImage : ownImage;
         TemporaryCopy held;
         bool inMemory = false;
         {
             StageClock clock(times, &RepairStageTimes::workingCopy);
-            ::SetFileAttributesA(sourcePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::SetFileAttributesW(LongPathForm(sourcePath).c_str(), FILE_ATTRIBUTE_NORMAL);
             // Without a temporary folder there is nowhere to work: never the root of the drive.
-            const std::string temp = TemporaryFolder();
+            const std::wstring temp = TemporaryFolder();
             if (Stopped())
                 return;
             if (!temp.empty()) {
@@ -214,14 +222,14 @@ void RepairRowOf(
         RepairWorkingCopy(
             settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr, inMemory ? &held : nullptr);
     } catch (...) {
-        FailAfterException(rows, row, workingCopy, std::string());
+        FailAfterException(rows, row, workingCopy, std::wstring());
     }
 }
 
-void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
+void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
     const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired, TemporaryCopy* held)
 {
-    std::string written; // the output this row wrote
+    std::wstring written; // the output this row wrote
     try {
         if (!repaired) {
             PatchReport report;
@@ -262,6 +270,9 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
         if (copied) {
             StageClock clock(times, &RepairStageTimes::rows);
             rows.ShowRepaired(row, output);
+        } else if (output.nameTooLong) {
+            StageClock clock(times, &RepairStageTimes::rows);
+            rows.ShowNameTooLong(row);
         } else {
             // Every name taken, or the copy failed: nothing half written stays behind.
             FailRow(rows, row, times);
@@ -270,6 +281,6 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
     } catch (...) {
         if (held)
             held->Close();
-        FailAfterException(rows, row, held ? std::string() : workingCopy, written);
+        FailAfterException(rows, row, held ? std::wstring() : workingCopy, written);
     }
 }

@@ -1,5 +1,6 @@
 // The batch repair, apart from any window: it takes its settings as a value and reports each
 // row's progress through IRepairRows, which the main window implements over its result list.
+// Paths are wide (see framework/PathText.h).
 #pragma once
 
 #include "FileCopy.h"
@@ -11,19 +12,19 @@
 struct RepairSettings {
     int nameMode = NAME_PREFIX;
     int locationMode = LOCATION_UNSET;
-    std::string targetDir; // the chosen folder of LOCATION_CHOSEN
-    std::string startDir; // where the program's companions are; empty when it could not be found
-    std::string templatePath; // the template's full path; empty when there is none to look for
+    std::wstring targetDir; // the chosen folder of LOCATION_CHOSEN
+    std::wstring startDir; // where the program's companions are; empty when it could not be found
+    std::wstring templatePath; // the template's full path; empty when there is none to look for
 };
 
 // The settings for a start folder: the template is looked up there, never at a drive root.
 RepairSettings MakeRepairSettings(
-    int nameMode, int locationMode, const std::string& targetDir, const std::string& startDir);
+    int nameMode, int locationMode, const std::wstring& targetDir, const std::wstring& startDir);
 
 // A row's source as the list shows it.
 struct RepairSource {
-    std::string name;
-    std::string folder;
+    std::wstring name;
+    std::wstring folder;
 };
 
 class IRepairRows {
@@ -32,6 +33,9 @@ public:
     // Shows the row as being worked on and gives its source.
     virtual RepairSource StartRow(int row) = 0;
     virtual void ShowFailed(int row) = 0;
+    // Fails the row because its copy's name would be longer than a file system takes; nothing of
+    // the row was written.
+    virtual void ShowNameTooLong(int row) = 0;
     virtual void ShowRepaired(int row, const OutputChoice& output) = 0;
     // Every row has been reached.
     virtual void ShowDone() = 0;
@@ -59,7 +63,7 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
 // records the outcome in the row and removes the working copy. `repaired`, when given, is the
 // working copy's content already repaired in memory, and is what goes to the output; `held` is
 // then the working copy itself, removed by closing it.
-void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::string& workingCopy,
+void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
     const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr,
     TemporaryCopy* held = nullptr);
 
@@ -73,4 +77,4 @@ bool WorkerStopRequested();
 void ResetWorkerStop();
 
 // The temporary folder with its trailing backslash, or empty when the system names none that fits.
-std::string TemporaryFolder();
+std::wstring TemporaryFolder();

@@ -1,5 +1,6 @@
 #include "RepairSteps.h"
 
+#include "../framework/PathText.h"
 #include "../framework/Platform.h"
 #include "CompoundFile.h"
 #include "HeaderRebuild.h"
@@ -22,9 +23,9 @@ namespace {
 // The working copy, opened for reading and writing with no sharing, for the whole patch.
 class WorkingFile {
 public:
-    explicit WorkingFile(const std::string& path)
-        : m_h(::CreateFileA(
-            path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+    explicit WorkingFile(const std::wstring& path)
+        : m_h(::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+            FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
     ~WorkingFile()
@@ -44,11 +45,11 @@ private:
 
 } // namespace
 
-bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlockSize>& block)
+bool ReadTailBlock(const std::wstring& templatePath, std::array<uint8_t, kTailBlockSize>& block)
 {
     // Only read: the template beside the program may well sit in a folder the user cannot write.
-    HANDLE h = ::CreateFileA(
-        templatePath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(LongPathForm(templatePath).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD got = 0;
@@ -110,7 +111,7 @@ PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSiz
 
 } // namespace
 
-PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath)
+PatchReport PatchWorkingCopy(const std::wstring& workingCopy, const std::wstring& templatePath)
 {
     PatchReport report;
     WorkingFile file(workingCopy);
@@ -127,7 +128,7 @@ PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& 
     return Patch(target, tail);
 }
 
-PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath)
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::wstring& templatePath)
 {
     std::array<uint8_t, kTailBlockSize> tail {};
     if (!ReadTailBlock(templatePath, tail)) {

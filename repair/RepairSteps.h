@@ -33,10 +33,10 @@ struct PatchReport {
 using TailBlock = std::array<uint8_t, kTailBlockSize>;
 
 // Reads the template's first 512 bytes; false when it is missing or shorter.
-bool ReadTailBlock(const std::string& templatePath, std::array<uint8_t, kTailBlockSize>& block);
+bool ReadTailBlock(const std::wstring& templatePath, std::array<uint8_t, kTailBlockSize>& block);
 
-PatchReport PatchWorkingCopy(const std::string& workingCopy, const std::string& templatePath);
+PatchReport PatchWorkingCopy(const std::wstring& workingCopy, const std::wstring& templatePath);
 // The same repair on a working copy held in memory.
-PatchReport PatchImage(std::vector<uint8_t>& image, const std::string& templatePath);
+PatchReport PatchImage(std::vector<uint8_t>& image, const std::wstring& templatePath);
 // With the tail block already read.
 PatchReport PatchImage(std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail);

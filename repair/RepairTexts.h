@@ -21,6 +21,8 @@ inline constexpr const char* kRepairDone
 // The status column of a result row
 inline constexpr const char* kStatusRepaired = "Repaired";
 inline constexpr const char* kStatusFailed = "Failed";
+// A copy whose name would pass the file systems' 255 characters: nothing is written.
+inline constexpr const char* kStatusNameTooLong = "Failed: name too long";
 
 // Appended to the start folder
 inline constexpr const char* kTemplateFile = "\\VuzuviViduv.dll";

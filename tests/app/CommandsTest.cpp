@@ -148,7 +148,7 @@ TEST_F(Commands, RealHelpKeyOpensHelpInBothSteps)
 
 TEST_F(Commands, HelpFileIsShippedBesideTheProgram)
 {
-    std::string help = ReadWholeFile(ProgramFolder() + "\\Calvera Tessel for Excel.chm");
+    std::string help = ReadWholeFile(ProgramFolder() + L"\\Calvera Tessel for Excel.chm");
     ASSERT_GT(help.size(), 4096u);
     EXPECT_EQ(help.substr(0, 4), "ITSF") << "a compiled HTML help file";
 }
@@ -194,18 +194,18 @@ private:
 TEST_F(Commands, PictureLinkOpensTheHomePageWithTheShell)
 {
     TempFolder browser;
-    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(),
-                            browser.File("browser.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\..\\tests\\live_update_standin.exe").c_str(),
+                            browser.File(L"browser.exe").c_str(), FALSE));
     std::string args;
     {
-        HttpsHandler handler(std::string("\"").append(browser.File("browser.exe")).append("\" \"%1\""));
+        HttpsHandler handler(std::string("\"").append(Ansi(browser.File(L"browser.exe"))).append("\" \"%1\""));
         ModalAnswerer answer;
         Command(IDC_HOME_LINK);
         Pump(100);
         EXPECT_EQ(answer.Count(), 0u) << "no message, whatever the shell does";
         for (int i = 0; i < 100 && args.empty(); i++) {
             Pump(50);
-            args = ReadWholeFile(browser.File("liveupdate-args.txt"));
+            args = ReadWholeFile(browser.File(L"liveupdate-args.txt"));
         }
     }
     EXPECT_EQ(args, "https://calvera-tessel.example/\n");
@@ -214,13 +214,13 @@ TEST_F(Commands, PictureLinkOpensTheHomePageWithTheShell)
 TEST_F(Commands, OneClickAndOneDoubleClickOnThePictureLinkOpenOnePageEach)
 {
     TempFolder browser;
-    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(),
-                            browser.File("browser.exe").c_str(), FALSE));
-    HttpsHandler handler(std::string("\"").append(browser.File("browser.exe")).append("\" \"%1\""));
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\..\\tests\\live_update_standin.exe").c_str(),
+                            browser.File(L"browser.exe").c_str(), FALSE));
+    HttpsHandler handler(std::string("\"").append(Ansi(browser.File(L"browser.exe"))).append("\" \"%1\""));
     ModalAnswerer answer;
     HWND hLink = Item(IDC_HOME_LINK);
     auto pages = [&] {
-        std::string args = ReadWholeFile(browser.File("liveupdate-args.txt"));
+        std::string args = ReadWholeFile(browser.File(L"liveupdate-args.txt"));
         return std::count(args.begin(), args.end(), '\n');
     };
     const LPARAM inside = MAKELPARAM(5, 5);

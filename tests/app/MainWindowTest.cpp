@@ -40,8 +40,8 @@ TEST_F(MainWindowTest, StartsInStepOneWithTheStepOneInstructions)
     EXPECT_TRUE(::IsWindowVisible(Item(1014))) << "Select All";
     EXPECT_FALSE(SelectAllTicked());
 
-    char cwd[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, cwd);
+    wchar_t cwd[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
     EXPECT_EQ(dlg->m_strStartDir, cwd);
 }
 

@@ -1,5 +1,6 @@
 // Exit and live update end the real program's process with exit code 0. The program runs from a
-// start folder of its own, driven with messages as a user's clicks would.
+// start folder of its own, named in letters the ANSI code page lacks, driven with messages as a
+// user's clicks would.
 #include "TempFolder.h"
 #include "framework/Platform.h"
 #include "res/resource.h"
@@ -35,20 +36,21 @@ BOOL CALLBACK FindWindows(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
-std::string Folder(const std::string& path)
+std::wstring Folder(const std::wstring& path)
 {
-    return path.substr(0, path.find_last_of('\\'));
+    return path.substr(0, path.find_last_of(L'\\'));
 }
 
 class RealProgram : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char self[MAX_PATH] = {};
-        ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-        ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\CalveraTessel.exe").c_str(),
-                                start.File("CalveraTessel.exe").c_str(), FALSE));
-        standIn = Folder(self) + "\\live_update_standin.exe";
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        ASSERT_TRUE(::CreateDirectoryW(StartFolder().c_str(), nullptr));
+        ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\CalveraTessel.exe").c_str(),
+                                StartFile(L"CalveraTessel.exe").c_str(), FALSE));
+        standIn = Folder(self) + L"\\live_update_standin.exe";
     }
     void TearDown() override
     {
@@ -61,13 +63,13 @@ protected:
     }
     void Start()
     {
-        std::string command = start.File("CalveraTessel.exe");
-        command.insert(command.begin(), '"');
-        command.append("\" /Embedding");
-        STARTUPINFOA si = {};
+        std::wstring command = StartFile(L"CalveraTessel.exe");
+        command.insert(command.begin(), L'"');
+        command.append(L"\" /Embedding");
+        STARTUPINFOW si = {};
         si.cb = sizeof(si);
-        ASSERT_TRUE(::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                     start.Path().c_str(), &si, &pi));
+        ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                     StartFolder().c_str(), &si, &pi));
         ASSERT_NE(Wait([this](const Found& f) { return f.main != nullptr; }).main, nullptr);
     }
     template <class Condition>
@@ -102,8 +104,12 @@ protected:
         return static_cast<long>(code);
     }
 
+    // Cyrillic, Greek and an emoji: none of them is in the ANSI code page.
+    std::wstring StartFolder() const { return start.File(L"Запуск Εκκίνηση \U0001F680"); }
+    std::wstring StartFile(const std::wstring& name) const { return StartFolder() + L"\\" + name; }
+
     TempFolder start;
-    std::string standIn;
+    std::wstring standIn;
     PROCESS_INFORMATION pi{};
 };
 
@@ -129,17 +135,17 @@ TEST_F(RealProgram, CloseBoxAsksAndYesEndsWithCodeZero)
 
 TEST_F(RealProgram, LiveUpdateAnsweredYesStartsTheUpdaterWithItsParameterAndEnds)
 {
-    ASSERT_TRUE(::CopyFileA(standIn.c_str(), start.File("Tessel Live Update.exe").c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileW(standIn.c_str(), StartFile(L"Tessel Live Update.exe").c_str(), FALSE));
     Start();
     CommandAndAnswer(WM_COMMAND, IDC_LIVE_UPDATE, IDNO);
     EXPECT_EQ(ExitCode(1500), -1) << "No returns to the program";
-    EXPECT_EQ(ReadWholeFile(start.File("liveupdate-args.txt")), "");
+    EXPECT_EQ(ReadWholeFile(StartFile(L"liveupdate-args.txt")), "");
     CommandAndAnswer(WM_COMMAND, ID_TOOLS_LIVE_UPDATE, IDYES);
     EXPECT_EQ(ExitCode(10000), 0);
     std::string args;
     for (int i = 0; i < 100 && args.empty(); i++) {
         ::Sleep(50);
-        args = ReadWholeFile(start.File("liveupdate-args.txt"));
+        args = ReadWholeFile(StartFile(L"liveupdate-args.txt"));
     }
     EXPECT_EQ(args, "<MEBAX>\n");
 }

@@ -30,11 +30,9 @@ std::string Expected(const FILETIME& utc)
 }
 
 // "r3.xls" and the like.
-std::string Numbered(const char* stem, int i)
+std::wstring Numbered(const wchar_t* stem, int i)
 {
-    char name[32];
-    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
-    return name;
+    return stem + std::to_wstring(i) + L".xls";
 }
 
 FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
@@ -50,9 +48,9 @@ FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute)
     return ft;
 }
 
-void SetTimes(const std::string& path, const FILETIME& created, const FILETIME& accessed, const FILETIME& written)
+void SetTimes(const std::wstring& path, const FILETIME& created, const FILETIME& accessed, const FILETIME& written)
 {
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(::SetFileTime(h, &created, &accessed, &written));
@@ -62,7 +60,8 @@ void SetTimes(const std::string& path, const FILETIME& created, const FILETIME& 
 class SourceList : public MainWindowTest {
 protected:
     CListCtrl& List() { return dlg->SourceList(); }
-    std::string Cell(int row, int col) { return List().GetItemText(row, col); }
+    // In UTF-8, as this file is written.
+    std::string Cell(int row, int col) { return Utf8(List().GetItemText(row, col)); }
     std::vector<std::string> Names()
     {
         std::vector<std::string> names;
@@ -74,7 +73,7 @@ protected:
     void AddFiveRows(const TempFolder& folder)
     {
         for (int i = 0; i < 5; i++)
-            dlg->AddSourceFile(folder.File(Numbered("r", i)));
+            dlg->AddSourceFile(folder.File(Numbered(L"r", i)));
     }
 };
 
@@ -84,37 +83,37 @@ TEST_F(SourceList, RowShowsNameFolderSizeTimesAndTypeOfARealFile)
 {
     TempFolder folder;
     struct Case {
-        const char* name;
+        const wchar_t* name;
         uint64_t size;
         const char* text;
-    } cases[] = {{"small.xls", 10239, "10239 B"}, {"ten.xls", 10240, "10 KB"}, {"mega.xls", 1048576, "1024 KB"}};
+    } cases[] = {{L"small.xls", 10239, "10239 B"}, {L"ten.xls", 10240, "10 KB"}, {L"mega.xls", 1048576, "1024 KB"}};
     const FILETIME created = Utc(2024, 2, 29, 23, 59), accessed = Utc(2026, 12, 6, 0, 5),
                    written = Utc(2025, 7, 14, 12, 30);
     for (const Case& c : cases) {
-        std::string path = folder.WriteFile(c.name, c.size);
+        std::wstring path = folder.WriteFile(c.name, c.size);
         SetTimes(path, created, accessed, written);
         dlg->AddSourceFile(path);
     }
     ASSERT_EQ(List().GetItemCount(), 3);
     for (int row = 0; row < 3; row++) {
-        SCOPED_TRACE(cases[row].name);
-        EXPECT_EQ(Cell(row, 0), cases[row].name);
-        EXPECT_EQ(Cell(row, 1), folder.Path());
+        SCOPED_TRACE(Utf8(cases[row].name));
+        EXPECT_EQ(Cell(row, 0), Utf8(cases[row].name));
+        EXPECT_EQ(Cell(row, 1), Utf8(folder.Path()));
         EXPECT_EQ(Cell(row, 2), cases[row].text);
         // Wine keeps no creation time of its own on a Unix file system (it reports the last write
         // time), so the creation column is checked against what the file system reports back.
         FILETIME reportedCreation = {};
-        HANDLE h = ::CreateFileA(folder.File(cases[row].name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        HANDLE h = ::CreateFileW(folder.File(cases[row].name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
         ::GetFileTime(h, &reportedCreation, nullptr, nullptr);
         ::CloseHandle(h);
         EXPECT_EQ(Cell(row, 3), Expected(reportedCreation));
         EXPECT_EQ(Cell(row, 4), Expected(accessed));
         EXPECT_EQ(Cell(row, 5), Expected(written));
-        SHFILEINFOA sfi = {};
-        ::SHGetFileInfoA(folder.File(cases[row].name).c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
+        SHFILEINFOW sfi = {};
+        ::SHGetFileInfoW(folder.File(cases[row].name).c_str(), FILE_ATTRIBUTE_NORMAL, &sfi, sizeof(sfi),
                          SHGFI_TYPENAME | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_USEFILEATTRIBUTES);
-        EXPECT_EQ(Cell(row, 6), sfi.szTypeName);
+        EXPECT_EQ(Cell(row, 6), Utf8(sfi.szTypeName));
         EXPECT_EQ(List().GetItemImage(row), sfi.iIcon);
         EXPECT_FALSE(List().GetCheck(row)) << "new rows start unticked";
     }
@@ -123,9 +122,9 @@ TEST_F(SourceList, RowShowsNameFolderSizeTimesAndTypeOfARealFile)
 TEST_F(SourceList, FileThatCannotBeOpenedKeepsNameFolderAndTypeOnly)
 {
     TempFolder folder;
-    dlg->AddSourceFile(folder.File("missing.xls"));
-    std::string locked = folder.WriteFile("locked.xls", 4096);
-    HANDLE hLock = ::CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    dlg->AddSourceFile(folder.File(L"missing.xls"));
+    std::wstring locked = folder.WriteFile(L"locked.xls", 4096);
+    HANDLE hLock = ::CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
     dlg->AddSourceFile(locked);
     ::CloseHandle(hLock);
@@ -134,7 +133,7 @@ TEST_F(SourceList, FileThatCannotBeOpenedKeepsNameFolderAndTypeOnly)
     EXPECT_EQ(Cell(0, 0), "missing.xls");
     EXPECT_EQ(Cell(1, 0), "locked.xls");
     for (int row = 0; row < 2; row++) {
-        EXPECT_EQ(Cell(row, 1), folder.Path());
+        EXPECT_EQ(Cell(row, 1), Utf8(folder.Path()));
         for (int col = 2; col <= 5; col++)
             EXPECT_EQ(Cell(row, col), "") << "row " << row << " column " << col;
         EXPECT_NE(Cell(row, 6), "");
@@ -144,7 +143,7 @@ TEST_F(SourceList, FileThatCannotBeOpenedKeepsNameFolderAndTypeOnly)
 TEST_F(SourceList, SameFileTwiceGivesTwoRows)
 {
     TempFolder folder;
-    std::string path = folder.WriteFile("twice.xls", 100);
+    std::wstring path = folder.WriteFile(L"twice.xls", 100);
     dlg->AddSourceFile(path);
     dlg->AddSourceFile(path);
     EXPECT_EQ(Names(), (std::vector<std::string>{"twice.xls", "twice.xls"}));
@@ -154,11 +153,11 @@ TEST_F(SourceList, SameFileTwiceGivesTwoRows)
 TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)
 {
     TempFolder folder;
-    folder.WriteFile("b.xls", 20000);
-    folder.WriteFile("a.xls", 10);
-    folder.WriteFile("c.xls", 30);
+    folder.WriteFile(L"b.xls", 20000);
+    folder.WriteFile(L"a.xls", 10);
+    folder.WriteFile(L"c.xls", 30);
     {
-        ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path() + "\\", "\"b.xls\" \"a.xls\" \"c.xls\"")});
+        ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path() + L"\\", L"\"b.xls\" \"a.xls\" \"c.xls\"")});
         Command(1000);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
@@ -171,7 +170,7 @@ TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, (std::vector<std::string>{"a.xls", "b.xls", "c.xls"}));
     for (int row = 0; row < 3; row++)
-        EXPECT_EQ(Cell(row, 1), folder.Path());
+        EXPECT_EQ(Cell(row, 1), Utf8(folder.Path()));
     int b = static_cast<int>(std::find(names.begin(), names.end(), "b.xls") - names.begin());
     EXPECT_EQ(Cell(b, 2), "19 KB");
 }
@@ -259,7 +258,7 @@ TEST_F(SourceList, SelectAllBoxFollowsTheRowsWithinItsTimer)
 {
     TempFolder folder;
     for (int i = 0; i < 3; i++)
-        dlg->AddSourceFile(folder.File(Numbered("f", i)));
+        dlg->AddSourceFile(folder.File(Numbered(L"f", i)));
     List().SetCheck(0, TRUE);
     List().SetCheck(1, TRUE);
     Pump(450);
@@ -273,7 +272,7 @@ TEST_F(SourceList, SelectAllBoxFollowsTheRowsWithinItsTimer)
 TEST_F(SourceList, SelectAllTimerDoesNothingInStepTwo)
 {
     TempFolder folder;
-    dlg->AddSourceFile(folder.File("only.xls"));
+    dlg->AddSourceFile(folder.File(L"only.xls"));
     List().SetCheck(0, TRUE);
     dlg->m_nStep = 2;
     Pump(600);

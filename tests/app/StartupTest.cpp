@@ -43,14 +43,14 @@ class Program {
 public:
     explicit Program(const std::string& arguments)
     {
-        const std::string folder = ProgramFolder();
-        std::string command = folder + "\\CalveraTessel.exe";
-        command.insert(command.begin(), '"');
-        command.append("\" ").append(arguments);
-        STARTUPINFOA si = {};
+        const std::wstring folder = ProgramFolder();
+        std::wstring command = folder + L"\\CalveraTessel.exe";
+        command.insert(command.begin(), L'"');
+        command.append(L"\" ").append(Wide(arguments));
+        STARTUPINFOW si = {};
         si.cb = sizeof(si);
         m_started =
-            ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &m_pi);
+            ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &m_pi);
     }
     ~Program()
     {
@@ -134,3 +134,4 @@ TEST(Startup, OtherArgumentsChangeNothing)
     ASSERT_TRUE(program.WaitForMainWindow(splash));
     EXPECT_TRUE(splash);
 }
+

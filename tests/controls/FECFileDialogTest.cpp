@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <set>
 #include <string>
@@ -21,10 +23,10 @@ constexpr DWORD kAddFilesFlags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_NODER
 constexpr const char* kExcelFilter = "Excel File(*.xls)|*.xls|";
 constexpr int kManyFiles = 2000;
 
-std::string ManyName(int i)
+std::wstring ManyName(int i)
 {
-    char name[96];
-    std::snprintf(name, sizeof(name), "Quarterly sales report for the northern region, branch %04d.xls", i);
+    wchar_t name[96];
+    std::swprintf(name, 96, L"Quarterly sales report for the northern region, branch %04d.xls", i);
     return name;
 }
 
@@ -35,9 +37,9 @@ bool RunningOnWine()
 }
 
 // Every path the dialog object hands out, through our members.
-std::vector<std::string> PathsOf(const CFECFileDialog& dlg)
+std::vector<std::wstring> PathsOf(const CFECFileDialog& dlg)
 {
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     POSITION pos = dlg.GetStartPosition();
     while (pos && paths.size() <= 10 * kManyFiles)
         paths.push_back(dlg.GetNextPathName(pos));
@@ -45,27 +47,27 @@ std::vector<std::string> PathsOf(const CFECFileDialog& dlg)
 }
 
 // The same through the base's members.
-std::vector<std::string> BasePathsOf(const CFileDialog& dlg)
+std::vector<std::wstring> BasePathsOf(const CFileDialog& dlg)
 {
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     POSITION pos = dlg.GetStartPosition();
     while (pos && paths.size() <= 10 * kManyFiles)
         paths.push_back(dlg.GetNextPathName(pos));
     return paths;
 }
 
-// The names of a name field as the dialog writes them for several files: "a" "b" "c". Read here
+// The names of a name field as the dialog writes them for several files: L"a" L"b" L"c". Read here
 // on its own terms, not through the class under test.
-std::vector<std::string> QuotedNames(const std::string& field)
+std::vector<std::wstring> QuotedNames(const std::wstring& field)
 {
-    std::vector<std::string> names;
+    std::vector<std::wstring> names;
     size_t at = 0;
     for (;;) {
-        size_t open = field.find('"', at);
-        if (open == std::string::npos)
+        size_t open = field.find(L'"', at);
+        if (open == std::wstring::npos)
             break;
-        size_t close = field.find('"', open + 1);
-        if (close == std::string::npos)
+        size_t close = field.find(L'"', open + 1);
+        if (close == std::wstring::npos)
             break;
         names.push_back(field.substr(open + 1, close - open - 1));
         at = close + 1;
@@ -87,30 +89,30 @@ HWND FindDescendant(HWND parent, const char* klass)
 }
 
 // The whole name field, as the dialog reports it.
-std::string NameField(HWND hDlg)
+std::wstring NameField(HWND hDlg)
 {
-    char probe[1] = {};
-    LRESULT size = ::SendMessageA(hDlg, CDM_GETSPEC, 1, reinterpret_cast<LPARAM>(probe));
+    wchar_t probe[1] = {};
+    LRESULT size = ::SendMessageW(hDlg, CDM_GETSPEC, 1, reinterpret_cast<LPARAM>(probe));
     if (size <= 0)
         return {};
-    std::string text(static_cast<size_t>(size), '\0');
-    ::SendMessageA(hDlg, CDM_GETSPEC, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(std::strlen(text.c_str()));
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    ::SendMessageW(hDlg, CDM_GETSPEC, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(std::wcslen(text.c_str()));
     return text;
 }
 
 LRESULT FolderSize(HWND hDlg)
 {
-    char probe[1] = {};
-    return ::SendMessageA(hDlg, CDM_GETFOLDERPATH, 1, reinterpret_cast<LPARAM>(probe));
+    wchar_t probe[1] = {};
+    return ::SendMessageW(hDlg, CDM_GETFOLDERPATH, 1, reinterpret_cast<LPARAM>(probe));
 }
 
-void TypeName(HWND hDlg, const std::string& text)
+void TypeName(HWND hDlg, const std::wstring& text)
 {
     // The name field is an edit (edt1) or a combo box with an edit (cmb13), by dialog version.
     for (int id : {0x480, 0x47c})
         if (HWND field = ::GetDlgItem(hDlg, id))
-            ::SetWindowTextA(field, text.c_str());
+            ::SetWindowTextW(field, text.c_str());
 }
 
 // Wine's list view reports a select-all item by item, and for each report the dialog refills its
@@ -152,14 +154,14 @@ void SelectAll(HWND hList)
 struct DialogState {
     int listed = -1;
     int selected = -1;
-    std::string field;      // the name field
+    std::wstring field;      // the name field
     LRESULT folderSize = 0; // CDM_GETFOLDERPATH's size
     bool enlargedWhileOpen = false;
 };
 
 // Opens the folder in the dialog, selects every file in its list, notes what the dialog shows,
 // then hands the dialog to finish (Open, Cancel, or typing first).
-ModalAnswerer::Action SelectAllThen(const std::string& folder, int expected, const CFECFileDialog& dlg,
+ModalAnswerer::Action SelectAllThen(const std::wstring& folder, int expected, const CFECFileDialog& dlg,
                                     DialogState& state, ModalAnswerer::Action finish)
 {
     return [folder, expected, &dlg, &state, finish](HWND hDlg) {
@@ -192,16 +194,16 @@ class FECFileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char cwd[MAX_PATH] = {};
-        ::GetCurrentDirectoryA(MAX_PATH, cwd);
+        wchar_t cwd[MAX_PATH] = {};
+        ::GetCurrentDirectoryW(MAX_PATH, cwd);
         m_cwd = cwd;
     }
-    void TearDown() override { ::SetCurrentDirectoryA(m_cwd.c_str()); }
+    void TearDown() override { ::SetCurrentDirectoryW(m_cwd.c_str()); }
 
     TempFolder folder; // removed after TearDown
 
 private:
-    std::string m_cwd;
+    std::wstring m_cwd;
 };
 
 // One folder of 2,000 long-named workbooks, written once for all tests that need it.
@@ -226,37 +228,37 @@ TempFolder* ManyFiles::s_folder = nullptr;
 
 TEST_F(FECFileDialogTest, ThreeTypedNamesComeBackAsTheBaseReturnsThem)
 {
-    for (const char* name : {"a.xls", "b.xls", "c.xls", "d.xls"})
+    for (const wchar_t* name : {L"a.xls", L"b.xls", L"c.xls", L"d.xls"})
         folder.WriteFile(name, "xls");
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
-    ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), "\"c.xls\" \"a.xls\" \"b.xls\"")});
+    ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), L"\"c.xls\" \"a.xls\" \"b.xls\"")});
 
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(answer.Count(), 1u);
     EXPECT_FALSE(dlg.HasEnlargedSelection());
-    const std::vector<std::string> paths = PathsOf(dlg);
+    const std::vector<std::wstring> paths = PathsOf(dlg);
     EXPECT_EQ(paths, BasePathsOf(dlg));
-    EXPECT_EQ(paths, (std::vector<std::string>{folder.File("c.xls"), folder.File("a.xls"), folder.File("b.xls")}));
+    EXPECT_EQ(paths, (std::vector<std::wstring>{folder.File(L"c.xls"), folder.File(L"a.xls"), folder.File(L"b.xls")}));
 }
 
 TEST_F(FECFileDialogTest, OneFileIsOnePath)
 {
-    folder.WriteFile("a.xls", "xls");
-    folder.WriteFile("Quarterly report, 2023.xls", "xls");
+    folder.WriteFile(L"a.xls", "xls");
+    folder.WriteFile(L"Quarterly report, 2023.xls", "xls");
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
-    ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), "Quarterly report, 2023.xls")});
+    ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), L"Quarterly report, 2023.xls")});
 
     ASSERT_EQ(dlg.DoModal(), IDOK);
     EXPECT_FALSE(dlg.HasEnlargedSelection());
     POSITION pos = dlg.GetStartPosition();
     ASSERT_NE(pos, nullptr);
-    EXPECT_EQ(dlg.GetNextPathName(pos), folder.File("Quarterly report, 2023.xls"));
+    EXPECT_EQ(dlg.GetNextPathName(pos), folder.File(L"Quarterly report, 2023.xls"));
     EXPECT_EQ(pos, nullptr);
 }
 
 TEST_F(FECFileDialogTest, CancelSelectsNothing)
 {
-    folder.WriteFile("a.xls", "xls");
+    folder.WriteFile(L"a.xls", "xls");
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
     ModalAnswerer answer({ModalAnswerer::Press(IDCANCEL)});
 
@@ -279,34 +281,34 @@ TEST_F(ManyFiles, TwoThousandSelectedComeBackInFullInTheDialogsOrder)
 
     ASSERT_EQ(state.listed, kManyFiles);
     ASSERT_EQ(state.selected, kManyFiles);
-    const std::vector<std::string> order = QuotedNames(state.field);
+    const std::vector<std::wstring> order = QuotedNames(state.field);
     ASSERT_EQ(order.size(), static_cast<size_t>(kManyFiles));
     EXPECT_TRUE(state.enlargedWhileOpen);
 
     ASSERT_EQ(result, IDOK);
-    ASSERT_TRUE(dlg.HasEnlargedSelection());
-
-    // Wine's dialog does not fail with FNERR_BUFFERTOOSMALL as Windows' does: it reports success
-    // with no extended error, and fills the buffer to its last character with the start of the
-    // list (folder, names, the last one cut), leaving no terminator inside it.
-    if (RunningOnWine()) {
+    // The dialog's buffer was grown to the selection before Open, so the whole list comes back in
+    // it. Wine's dialog writes a list longer than the buffer past its end (see below), so it must
+    // have had the room; Windows may report the buffer too small instead, and then the class's
+    // own copy of the selection answers.
+    std::wstring layout = s_folder->Path() + L'\0';
+    for (const std::wstring& name : order)
+        layout += name + L'\0';
+    layout += L'\0';
+    if (RunningOnWine() || !dlg.HasEnlargedSelection()) {
         EXPECT_EQ(error, 0u);
-        std::string layout = s_folder->Path() + '\0';
-        for (const std::string& name : order)
-            layout += name + '\0';
-        const std::string buffer(dlg.m_ofn.lpstrFile, dlg.m_ofn.nMaxFile);
-        EXPECT_EQ(buffer, layout.substr(0, dlg.m_ofn.nMaxFile));
-        EXPECT_EQ(buffer.find(std::string(2, '\0')), std::string::npos);
+        EXPECT_FALSE(dlg.HasEnlargedSelection());
+        ASSERT_GE(dlg.m_ofn.nMaxFile, layout.size());
+        EXPECT_EQ(std::wstring(dlg.m_ofn.lpstrFile, layout.size()), layout);
     } else {
         EXPECT_EQ(error, static_cast<DWORD>(FNERR_BUFFERTOOSMALL));
     }
 
-    const std::vector<std::string> paths = PathsOf(dlg);
+    const std::vector<std::wstring> paths = PathsOf(dlg);
     ASSERT_EQ(paths.size(), static_cast<size_t>(kManyFiles));
-    std::set<std::string> distinct;
+    std::set<std::wstring> distinct;
     for (size_t i = 0; i < paths.size(); i++) {
         EXPECT_EQ(paths[i], s_folder->File(order[i])) << "at " << i;
-        EXPECT_NE(::GetFileAttributesA(paths[i].c_str()), INVALID_FILE_ATTRIBUTES) << paths[i];
+        EXPECT_NE(::GetFileAttributesW(paths[i].c_str()), INVALID_FILE_ATTRIBUTES) << paths[i];
         distinct.insert(paths[i]);
     }
     EXPECT_EQ(distinct.size(), static_cast<size_t>(kManyFiles));
@@ -341,7 +343,7 @@ TEST_F(ManyFiles, NameTypedOverASelectionIsWhatComesBack)
 {
     // The user selects everything, then types one name instead: no selection change is reported
     // for typing, so the copy of the large selection is out of date when Open is pressed.
-    const std::string typed = ManyName(1234);
+    const std::wstring typed = ManyName(1234);
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
     DialogState state;
     ModalAnswerer answer({SelectAllThen(s_folder->Path(), kManyFiles, dlg, state, [typed](HWND hDlg) {
@@ -353,31 +355,57 @@ TEST_F(ManyFiles, NameTypedOverASelectionIsWhatComesBack)
     ASSERT_EQ(state.selected, kManyFiles);
     EXPECT_TRUE(state.enlargedWhileOpen);
     EXPECT_FALSE(dlg.HasEnlargedSelection());
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{s_folder->File(typed)});
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{s_folder->File(typed)});
 }
 
-TEST_F(FECFileDialogTest, TypedListTooLongForTheBufferSelectsNothing)
+TEST_F(FECFileDialogTest, TypedListLongerThanTheBufferComesBackWhole)
 {
-    // Typing raises no selection change, so there is no copy of the field to fall back on: the
-    // list cannot be returned whole, and a part of it would be a wrong answer.
-    std::string field;
+    // Typing raises no selection change; Open makes the buffer hold the typed list before the
+    // dialog writes it, so the list comes back whole, in the order typed.
+    std::wstring field;
+    std::vector<std::wstring> expected;
     for (int i = 0; i < 8; i++) {
-        const std::string name = ManyName(i);
-        folder.WriteFile(name, "xls");
-        field += (field.empty() ? "\"" : " \"") + name + "\"";
+        const std::wstring name = ManyName(i);
+        expected.push_back(folder.WriteFile(name, "xls"));
+        field += (field.empty() ? L"\"" : L" \"") + name + L"\"";
     }
     ASSERT_GT(field.size(), static_cast<size_t>(MAX_PATH));
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
+    dlg.m_ofn.nMaxFile = MAX_PATH; // a buffer shorter than the list (the base's holds a long path)
     ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), field)});
 
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
-    const DWORD error = ::CommDlgExtendedError();
+    ASSERT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(::CommDlgExtendedError(), 0u);
     EXPECT_EQ(answer.Count(), 1u);
     EXPECT_FALSE(dlg.HasEnlargedSelection());
-    EXPECT_EQ(dlg.GetStartPosition(), nullptr);
-    // Windows reports the buffer too small; Wine reports success with the list cut off at the end
-    // of the buffer, which the class turns down itself.
-    EXPECT_EQ(error, RunningOnWine() ? 0u : static_cast<DWORD>(FNERR_BUFFERTOOSMALL));
+    EXPECT_GT(dlg.m_ofn.nMaxFile, static_cast<DWORD>(MAX_PATH));
+    EXPECT_EQ(PathsOf(dlg), expected);
+}
+
+// Why the buffer grows: given a buffer of its caller's that is too short for a typed list, Wine's
+// wide dialog writes the list on past the buffer's end (Windows reports the buffer too small).
+// Guard characters behind the buffer show it.
+TEST_F(FECFileDialogTest, WineWritesALongListPastTheCallersBuffer)
+{
+    std::wstring field;
+    for (int i = 0; i < 8; i++) {
+        folder.WriteFile(ManyName(i), "xls");
+        field += (field.empty() ? L"\"" : L" \"") + ManyName(i) + L"\"";
+    }
+    constexpr size_t kBuffer = 100, kGuard = 4000;
+    std::vector<wchar_t> own(kBuffer + kGuard, L'\x5a5a');
+    own[0] = L'\0';
+    CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
+    dlg.m_ofn.lpstrFile = own.data();
+    dlg.m_ofn.nMaxFile = kBuffer;
+    ModalAnswerer answer({ModalAnswerer::OpenFiles(folder.Path(), field)});
+    dlg.DoModal();
+    const size_t overwritten = kGuard - static_cast<size_t>(std::count(own.begin() + kBuffer, own.end(), L'\x5a5a'));
+    if (RunningOnWine())
+        EXPECT_GT(overwritten, field.size() / 2) << "Wine writes the list past the buffer";
+    else
+        EXPECT_EQ(overwritten, 0u);
+    EXPECT_EQ(dlg.m_ofn.lpstrFile, own.data()) << "a caller's buffer is not replaced";
 }
 
 TEST_F(FECFileDialogTest, SelectionThatFitsTheBufferIsTheBasesAlthoughFieldAndFolderDoNot)
@@ -385,34 +413,35 @@ TEST_F(FECFileDialogTest, SelectionThatFitsTheBufferIsTheBasesAlthoughFieldAndFo
     // The name field's quotes and blanks make it longer than the list the dialog writes into
     // the buffer, so a selection can fit the buffer while field size + folder size exceed it.
     const int count = 10;
-    const int capacity = MAX_PATH; // the base's buffer
+    const int capacity = MAX_PATH; // the buffer, cut to this for the test
     const int folderLength = static_cast<int>(folder.Path().size());
     // folder, terminator, each name and terminator, final terminator: all within the buffer.
     const int nameLength = (capacity - folderLength - 2 - count) / count;
     ASSERT_GE(nameLength, 16) << "the temporary folder's path is too long for this test";
-    std::vector<std::string> names;
+    std::vector<std::wstring> names;
     for (int i = 0; i < count; i++) {
-        char stem[16];
-        std::snprintf(stem, sizeof(stem), "Branch %02d ", i);
-        std::string name = stem;
-        name += std::string(static_cast<size_t>(nameLength) - name.size() - 4, 'x') + ".xls";
+        wchar_t stem[16];
+        std::swprintf(stem, 16, L"Branch %02d ", i);
+        std::wstring name = stem;
+        name += std::wstring(static_cast<size_t>(nameLength) - name.size() - 4, L'x') + L".xls";
         names.push_back(folder.WriteFile(name, "xls").substr(folder.Path().size() + 1));
     }
 
     CFECFileDialog dlg(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter);
+    dlg.m_ofn.nMaxFile = capacity;
     DialogState state;
     ModalAnswerer answer({SelectAllThen(folder.Path(), count, dlg, state, ModalAnswerer::Press(IDOK))});
 
     ASSERT_EQ(dlg.DoModal(), IDOK);
     ASSERT_EQ(state.selected, count);
-    const std::vector<std::string> order = QuotedNames(state.field);
+    const std::vector<std::wstring> order = QuotedNames(state.field);
     ASSERT_EQ(order.size(), static_cast<size_t>(count));
     // The premise: too large by the dialog's sizes, so the class did take its own copy.
     ASSERT_GT(static_cast<LRESULT>(state.field.size() + 1) + state.folderSize, static_cast<LRESULT>(capacity));
     EXPECT_TRUE(state.enlargedWhileOpen);
 
     EXPECT_FALSE(dlg.HasEnlargedSelection());
-    const std::vector<std::string> paths = PathsOf(dlg);
+    const std::vector<std::wstring> paths = PathsOf(dlg);
     EXPECT_EQ(paths, BasePathsOf(dlg));
     ASSERT_EQ(paths.size(), static_cast<size_t>(count));
     for (int i = 0; i < count; i++)
@@ -427,13 +456,13 @@ namespace {
 class HeldSelection : public CFECFileDialog {
 public:
     static constexpr size_t kGuard = 16;
-    static constexpr char kGuardByte = 0x5a;
+    static constexpr wchar_t kGuardByte = 0x5a5a;
 
     HeldSelection() : CFECFileDialog(TRUE, nullptr, nullptr, kAddFilesFlags, kExcelFilter) {}
 
     // `terminated` false: the dialog filled every character of the size it named, with no
     // terminator among them.
-    void Hold(const std::string& folder, const std::string& field, bool terminated = true)
+    void Hold(const std::wstring& folder, const std::wstring& field, bool terminated = true)
     {
         FreeSelection();
         m_folderSize = folder.size() + 1;
@@ -449,14 +478,14 @@ public:
     }
 
 private:
-    static char* Guarded(const std::string& text, size_t blockSize)
+    static wchar_t* Guarded(const std::wstring& text, size_t blockSize)
     {
-        char* block = new char[blockSize + kGuard]();
-        std::memcpy(block, text.data(), text.size());
-        std::memset(block + blockSize, kGuardByte, kGuard);
+        wchar_t* block = new wchar_t[blockSize + kGuard]();
+        std::wmemcpy(block, text.data(), text.size());
+        std::wmemset(block + blockSize, kGuardByte, kGuard);
         return block;
     }
-    static bool Intact(const char* guard)
+    static bool Intact(const wchar_t* guard)
     {
         for (size_t i = 0; i < kGuard; i++)
             if (guard[i] != kGuardByte)
@@ -474,29 +503,29 @@ private:
 TEST(FECFileDialogField, DriveRootGivesTwoBackslashes)
 {
     HeldSelection dlg;
-    dlg.Hold("C:\\", "\"a.xls\" \"b.xls\"");
-    EXPECT_EQ(PathsOf(dlg), (std::vector<std::string>{"C:\\\\a.xls", "C:\\\\b.xls"}));
+    dlg.Hold(L"C:\\", L"\"a.xls\" \"b.xls\"");
+    EXPECT_EQ(PathsOf(dlg), (std::vector<std::wstring>{L"C:\\\\a.xls", L"C:\\\\b.xls"}));
     EXPECT_TRUE(dlg.GuardsIntact());
 
-    dlg.Hold("C:\\", "a.xls");
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"C:\\\\a.xls"});
+    dlg.Hold(L"C:\\", L"a.xls");
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"C:\\\\a.xls"});
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
 TEST(FECFileDialogField, QuotedNamesWithBlanksAndCommas)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "\"Quarterly sales, north.xls\" \"b c.xls\" \"d.xls\"");
-    EXPECT_EQ(PathsOf(dlg), (std::vector<std::string>{"D:\\Sales\\Quarterly sales, north.xls",
-                                                      "D:\\Sales\\b c.xls", "D:\\Sales\\d.xls"}));
+    dlg.Hold(L"D:\\Sales", L"\"Quarterly sales, north.xls\" \"b c.xls\" \"d.xls\"");
+    EXPECT_EQ(PathsOf(dlg), (std::vector<std::wstring>{L"D:\\Sales\\Quarterly sales, north.xls",
+                                                      L"D:\\Sales\\b c.xls", L"D:\\Sales\\d.xls"}));
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
 TEST(FECFileDialogField, OneQuotedName)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "\"only one.xls\"");
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\only one.xls"});
+    dlg.Hold(L"D:\\Sales", L"\"only one.xls\"");
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"D:\\Sales\\only one.xls"});
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
@@ -504,39 +533,39 @@ TEST(FECFileDialogField, SinglePlainNameKeepsEveryCharacter)
 {
     // One selected file: the field holds its name without quotes.
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "Quarterly report, 2023.xls");
+    dlg.Hold(L"D:\\Sales", L"Quarterly report, 2023.xls");
     POSITION pos = dlg.GetStartPosition();
     ASSERT_NE(pos, nullptr);
-    EXPECT_EQ(dlg.GetNextPathName(pos), "D:\\Sales\\Quarterly report, 2023.xls");
+    EXPECT_EQ(dlg.GetNextPathName(pos), L"D:\\Sales\\Quarterly report, 2023.xls");
     EXPECT_EQ(pos, nullptr);
     EXPECT_TRUE(dlg.GuardsIntact());
 
     // The shortest names too: one character, and two.
-    dlg.Hold("D:\\Sales", "x");
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\x"});
+    dlg.Hold(L"D:\\Sales", L"x");
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"D:\\Sales\\x"});
     EXPECT_TRUE(dlg.GuardsIntact());
-    dlg.Hold("D:\\Sales", "xy");
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\xy"});
+    dlg.Hold(L"D:\\Sales", L"xy");
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"D:\\Sales\\xy"});
     EXPECT_TRUE(dlg.GuardsIntact());
 
     // A field the dialog filled to the last character of its size, without a terminator.
-    dlg.Hold("D:\\Sales", "Quarterly report.xls", false);
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\Quarterly report.xls"});
+    dlg.Hold(L"D:\\Sales", L"Quarterly report.xls", false);
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"D:\\Sales\\Quarterly report.xls"});
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
 TEST(FECFileDialogField, ExtraBlanksBetweenNamesMakeNoNames)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "\"a.xls\"  \"b.xls\" ");
-    EXPECT_EQ(PathsOf(dlg), (std::vector<std::string>{"D:\\Sales\\a.xls", "D:\\Sales\\b.xls"}));
+    dlg.Hold(L"D:\\Sales", L"\"a.xls\"  \"b.xls\" ");
+    EXPECT_EQ(PathsOf(dlg), (std::vector<std::wstring>{L"D:\\Sales\\a.xls", L"D:\\Sales\\b.xls"}));
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
 TEST(FECFileDialogField, EmptyFieldGivesNoPosition)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "");
+    dlg.Hold(L"D:\\Sales", L"");
     EXPECT_EQ(dlg.GetStartPosition(), nullptr);
     EXPECT_TRUE(dlg.GuardsIntact());
 }
@@ -544,28 +573,28 @@ TEST(FECFileDialogField, EmptyFieldGivesNoPosition)
 TEST(FECFileDialogField, StartPositionTwiceConvertsOnce)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "\"a.xls\" \"b.xls\" \"c.xls\"");
+    dlg.Hold(L"D:\\Sales", L"\"a.xls\" \"b.xls\" \"c.xls\"");
     POSITION first = dlg.GetStartPosition();
     POSITION second = dlg.GetStartPosition();
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first, second);
-    const std::vector<std::string> expected{"D:\\Sales\\a.xls", "D:\\Sales\\b.xls", "D:\\Sales\\c.xls"};
+    const std::vector<std::wstring> expected{L"D:\\Sales\\a.xls", L"D:\\Sales\\b.xls", L"D:\\Sales\\c.xls"};
     EXPECT_EQ(PathsOf(dlg), expected);
     EXPECT_EQ(PathsOf(dlg), expected);
     EXPECT_TRUE(dlg.GuardsIntact());
 
     // Likewise for a single plain name, whose conversion adds a terminator.
-    dlg.Hold("D:\\Sales", "a b.xls");
+    dlg.Hold(L"D:\\Sales", L"a b.xls");
     dlg.GetStartPosition();
-    EXPECT_EQ(PathsOf(dlg), std::vector<std::string>{"D:\\Sales\\a b.xls"});
+    EXPECT_EQ(PathsOf(dlg), std::vector<std::wstring>{L"D:\\Sales\\a b.xls"});
     EXPECT_TRUE(dlg.GuardsIntact());
 }
 
 TEST(FECFileDialogField, NoPositionGivesNoPath)
 {
     HeldSelection dlg;
-    dlg.Hold("D:\\Sales", "\"a.xls\" \"b.xls\"");
+    dlg.Hold(L"D:\\Sales", L"\"a.xls\" \"b.xls\"");
     POSITION pos = nullptr;
-    EXPECT_EQ(dlg.GetNextPathName(pos), "");
+    EXPECT_EQ(dlg.GetNextPathName(pos), L"");
     EXPECT_EQ(pos, nullptr);
 }

@@ -159,19 +159,22 @@ ModalAnswerer::Action ModalAnswerer::Press(int id)
     };
 }
 
-ModalAnswerer::Action ModalAnswerer::OpenFiles(const std::string& folder, const std::string& fileNameField)
+ModalAnswerer::Action ModalAnswerer::OpenFiles(const std::wstring& folder, const std::wstring& fileNameField)
 {
     return [folder, fileNameField](HWND hWnd) {
         // The name field is an edit (edt1) or a combo box with an edit (cmb13), by dialog version.
         const int fieldIds[] = {0x480, 0x47c};
-        auto type = [&](const std::string& text) {
+        auto type = [&](const std::wstring& text) {
             for (int id : fieldIds)
                 if (HWND field = ::GetDlgItem(hWnd, id))
-                    ::SetWindowTextA(field, text.c_str());
+                    ::SetWindowTextW(field, text.c_str());
         };
         // A folder typed into the name field and confirmed opens that folder.
-        type(folder);
-        ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
+        if (!folder.empty()) {
+            type(folder);
+            ::SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
+        }
         type(fileNameField);
         ::PostMessageA(hWnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                        reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, IDOK)));
@@ -181,32 +184,32 @@ ModalAnswerer::Action ModalAnswerer::OpenFiles(const std::string& folder, const 
 namespace {
 
 // The text of the folder browser's selected item.
-std::string SelectedFolderName(HWND hBrowser)
+std::wstring SelectedFolderName(HWND hBrowser)
 {
-    HWND hTree = ::FindWindowExA(hBrowser, nullptr, WC_TREEVIEWA, nullptr);
-    char text[MAX_PATH] = {};
+    HWND hTree = ::FindWindowExW(hBrowser, nullptr, WC_TREEVIEWW, nullptr);
+    wchar_t text[MAX_PATH] = {};
     if (hTree) {
-        TVITEMA item = {};
+        TVITEMW item = {};
         item.mask = TVIF_TEXT;
         item.hItem = TreeView_GetSelection(hTree);
         item.pszText = text;
-        item.cchTextMax = sizeof(text);
+        item.cchTextMax = MAX_PATH;
         if (item.hItem)
-            ::SendMessageA(hTree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+            ::SendMessageW(hTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     }
     return text;
 }
 
 } // namespace
 
-ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::string& folder)
+ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder)
 {
     return [folder](HWND hBrowser) {
-        const std::string last = folder.substr(folder.find_last_of('\\') + 1);
+        const std::wstring last = folder.substr(folder.find_last_of(L'\\') + 1);
         // Wine's browser may still be filling its tree when it first shows: try for a while.
         for (int attempt = 0; attempt < 40; attempt++) {
-            ::SendMessageA(hBrowser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
-            if (_stricmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
+            ::SendMessageW(hBrowser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+            if (_wcsicmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
                 Press(IDOK)(hBrowser);
                 return;
             }
@@ -217,7 +220,7 @@ ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::string& folder)
             }
             ::Sleep(50);
         }
-        std::printf("the folder browser did not select %s\n", folder.c_str());
+        std::printf("the folder browser did not select %ls\n", folder.c_str());
         // The location dialog stays open after a cancelled browser: cancel it too, so the run
         // does not start.
         Press(IDCANCEL)(hBrowser);

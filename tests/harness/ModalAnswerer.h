@@ -34,12 +34,12 @@ public:
     // Presses the button with this id.
     static Action Press(int id);
     // Moves the file dialog into the folder, types the names field (such as "\"a.xls\" \"b.xls\""),
-    // then presses Open.
-    static Action OpenFiles(const std::string& folder, const std::string& fileNameField);
+    // then presses Open. Without a folder, only the names field is typed (a full path, say).
+    static Action OpenFiles(const std::wstring& folder, const std::wstring& fileNameField);
     // Points the shell's folder browser at the folder and confirms it. When the browser did not
     // take the folder (the selected item is not named like it), it is cancelled instead: nothing
     // may be written to whatever folder happened to be selected.
-    static Action BrowseTo(const std::string& folder);
+    static Action BrowseTo(const std::wstring& folder);
 
 private:
     static void Dismiss(HWND hWnd);

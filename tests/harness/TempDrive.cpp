@@ -26,15 +26,14 @@ struct WineUnixDrive {
 const DWORD kDefineWineDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 
 // A host path for `folder` under Wine, empty elsewhere.
-std::string WineHostPath(const std::string& folder)
+std::string WineHostPath(const std::wstring& folder)
 {
     using HostName = char*(CDECL*)(LPCWSTR);
     auto hostName = reinterpret_cast<HostName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (!hostName)
         return {};
-    std::wstring wide(folder.begin(), folder.end());
-    char* path = hostName(wide.c_str());
+    char* path = hostName(folder.c_str());
     if (!path)
         return {};
     std::string result = path;
@@ -43,7 +42,7 @@ std::string WineHostPath(const std::string& folder)
 }
 
 // Maps (or, with an empty host path, removes) a Wine drive letter.
-bool DefineWineDrive(char letter, const std::string& hostPath)
+bool DefineWineDrive(wchar_t letter, const std::string& hostPath)
 {
     HANDLE hManager = ::CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -53,7 +52,7 @@ bool DefineWineDrive(char letter, const std::string& hostPath)
     auto* drive = reinterpret_cast<WineUnixDrive*>(request.data());
     drive->size = static_cast<ULONG>(request.size());
     drive->type = hostPath.empty() ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
-    drive->letter = static_cast<WCHAR>(letter - 'A' + 'a');
+    drive->letter = static_cast<WCHAR>(letter - L'A' + L'a');
     if (!hostPath.empty()) {
         drive->mountPointOffset = sizeof(WineUnixDrive);
         std::memcpy(request.data() + sizeof(WineUnixDrive), hostPath.c_str(), hostPath.size() + 1);
@@ -65,17 +64,17 @@ bool DefineWineDrive(char letter, const std::string& hostPath)
     return ok;
 }
 
-std::string DeviceName(char letter)
+std::wstring DeviceName(wchar_t letter)
 {
-    return std::string(1, letter) + ":";
+    return std::wstring(1, letter) + L":";
 }
 
 // The folder is reachable through the letter: a marker written there is seen through it.
-bool ReachesFolder(char letter, const TempFolder& folder)
+bool ReachesFolder(wchar_t letter, const TempFolder& folder)
 {
-    folder.WriteFile("drive-marker", std::string("marker"));
-    const bool seen = ::GetFileAttributesA((DeviceName(letter) + "\\drive-marker").c_str()) != INVALID_FILE_ATTRIBUTES;
-    ::DeleteFileA(folder.File("drive-marker").c_str());
+    folder.WriteFile(L"drive-marker", std::string("marker"));
+    const bool seen = ::GetFileAttributesW((DeviceName(letter) + L"\\drive-marker").c_str()) != INVALID_FILE_ATTRIBUTES;
+    ::DeleteFileW(folder.File(L"drive-marker").c_str());
     return seen;
 }
 
@@ -84,19 +83,19 @@ bool ReachesFolder(char letter, const TempFolder& folder)
 TempDrive::TempDrive()
 {
     const DWORD used = ::GetLogicalDrives();
-    char letter = 0;
-    for (char c = 'Y'; c >= 'D' && !letter; c--)
-        if (!(used & (1u << (c - 'A'))))
+    wchar_t letter = 0;
+    for (wchar_t c = L'Y'; c >= L'D' && !letter; c--)
+        if (!(used & (1u << (c - L'A'))))
             letter = c;
     if (!letter)
         return;
     // Windows: the letter substitutes for the folder, as `subst` does.
-    if (::DefineDosDeviceA(0, DeviceName(letter).c_str(), m_folder.Path().c_str())) {
+    if (::DefineDosDeviceW(0, DeviceName(letter).c_str(), m_folder.Path().c_str())) {
         if (ReachesFolder(letter, m_folder)) {
             m_letter = letter;
             return;
         }
-        ::DefineDosDeviceA(
+        ::DefineDosDeviceW(
             DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, DeviceName(letter).c_str(), m_folder.Path().c_str());
     }
     const std::string hostPath = WineHostPath(m_folder.Path());
@@ -116,18 +115,18 @@ TempDrive::~TempDrive()
     if (!m_letter)
         return;
     // Nobody may stand on the drive while it goes.
-    char current[MAX_PATH] = {};
-    ::GetCurrentDirectoryA(MAX_PATH, current);
+    wchar_t current[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, current);
     if (current[0] == m_letter)
-        ::SetCurrentDirectoryA(ProgramFolder().c_str());
+        ::SetCurrentDirectoryW(ProgramFolder().c_str());
     if (m_wineDrive)
         DefineWineDrive(m_letter, std::string());
     else
-        ::DefineDosDeviceA(
+        ::DefineDosDeviceW(
             DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, DeviceName(m_letter).c_str(), m_folder.Path().c_str());
 }
 
-std::string TempDrive::Root() const
+std::wstring TempDrive::Root() const
 {
-    return m_letter ? DeviceName(m_letter) + "\\" : std::string();
+    return m_letter ? DeviceName(m_letter) + L"\\" : std::wstring();
 }

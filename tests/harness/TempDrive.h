@@ -17,12 +17,12 @@ public:
     // False when no letter could be mapped; Root() is then empty.
     bool Mapped() const { return m_letter != 0; }
     // "X:\".
-    std::string Root() const;
+    std::wstring Root() const;
     // The same folder by its own path.
     const TempFolder& Folder() const { return m_folder; }
 
 private:
     TempFolder m_folder;
-    char m_letter = 0;
+    wchar_t m_letter = 0;
     bool m_wineDrive = false;
 };

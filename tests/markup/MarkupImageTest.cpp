@@ -38,7 +38,7 @@ template <class F> std::string BitmapFile(const TempFolder& folder, const char* 
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             put(54 + static_cast<size_t>(h - 1 - y) * stride + x * 3, Rgb(colour(x, y)), 3);
-    return folder.WriteFile(name, bytes);
+    return Ansi(folder.WriteFile(Wide(name), bytes));
 }
 
 struct ImageFixture : ::testing::Test {
@@ -174,7 +174,7 @@ std::string IconFile(const TempFolder& folder, COLORREF colour)
     put(22, 40, 4), put(26, 32, 4), put(30, 64, 4), put(34, 1, 2), put(36, 32, 2);
     for (int i = 0; i < 32 * 32; ++i)
         put(62 + 4 * i, 0xFF000000 | Rgb(colour), 4);
-    return folder.WriteFile("green.ico", bytes);
+    return Ansi(folder.WriteFile(L"green.ico", bytes));
 }
 
 TEST_F(ImageFixture, IconsLoadAtTheSystemSizeOrAsGiven)
@@ -275,25 +275,26 @@ TEST_F(ImageFixture, WhatDoesNotLoadTakesNoRoom)
 {
     const std::string zeroWide = BitmapFile(folder, "zero.bmp", 0, 20, [](int, int) { return kRed; });
     // A header that claims 100000 x 100000 pixels.
-    std::string header = ReadWholeFile(zeroWide);
+    std::string header = ReadWholeFile(Wide(zeroWide));
     header.replace(18, 8, std::string("\xA0\x86\x01\0\xA0\x86\x01\0", 8));
-    const std::string huge = folder.WriteFile("huge.bmp", header);
-    const std::string junk = folder.WriteFile("junk.bmp", "not a picture");
+    const std::string huge = Ansi(folder.WriteFile(L"huge.bmp", header));
+    const std::string junk = Ansi(folder.WriteFile(L"junk.bmp", "not a picture"));
     // A sound header whose pixels stop half way.
-    const std::string whole = ReadWholeFile(red);
-    const std::string cut = folder.WriteFile("cut.bmp", whole.substr(0, whole.size() / 2));
+    const std::string whole = ReadWholeFile(Wide(red));
+    const std::string cut = Ansi(folder.WriteFile(L"cut.bmp", whole.substr(0, whole.size() / 2)));
     const gdi::Brush brush(::CreateSolidBrush(kRed));
     const gdi::Bitmap bitmap(::CreateCompatibleBitmap(dib.dc(), 8, 8));
     const std::string file = " file=\"" + red + "\"";
-    const std::string cases[] = { "<bmp>", "<bmp file=\"" + folder.File("missing.bmp") + "\">",
-        "<bmp file=\"" + junk + "\">", "<bmp file=\"" + huge + "\">", "<bmp file=\"" + zeroWide + "\">",
-        "<bmp file=\"" + cut + "\">", "<bmp idres=999>", "<bmp iddll=147>",
-        "<bmp iddll=147 srcdll=\"" + folder.File("none.dll") + "\">", "<bmp iddll=999 srcdll=\"" + ExePath() + "\">",
-        "<bmp handle=0x1234>", "<bmp handle=" + std::to_string(reinterpret_cast<UINT_PTR>(brush.get())) + ">",
-        "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(bitmap.get())) + ">",
-        "<icon file=\"" + junk + "\">", "<bmp" + file + " width=0>", "<bmp" + file + " width=100000 height=100000>",
-        "<ilst file=\"" + strip + "\" index=4>", "<ilst file=\"" + strip + "\" cx=32>", "<ilst index=0>",
-        "<icon idres=128 width=100000 height=100000>" };
+    const std::string cases[]
+        = { "<bmp>", "<bmp file=\"" + Ansi(folder.File(L"missing.bmp")) + "\">", "<bmp file=\"" + junk + "\">",
+              "<bmp file=\"" + huge + "\">", "<bmp file=\"" + zeroWide + "\">", "<bmp file=\"" + cut + "\">",
+              "<bmp idres=999>", "<bmp iddll=147>", "<bmp iddll=147 srcdll=\"" + Ansi(folder.File(L"none.dll")) + "\">",
+              "<bmp iddll=999 srcdll=\"" + ExePath() + "\">", "<bmp handle=0x1234>",
+              "<bmp handle=" + std::to_string(reinterpret_cast<UINT_PTR>(brush.get())) + ">",
+              "<icon handle=" + std::to_string(reinterpret_cast<UINT_PTR>(bitmap.get())) + ">",
+              "<icon file=\"" + junk + "\">", "<bmp" + file + " width=0>",
+              "<bmp" + file + " width=100000 height=100000>", "<ilst file=\"" + strip + "\" index=4>",
+              "<ilst file=\"" + strip + "\" cx=32>", "<ilst index=0>", "<icon idres=128 width=100000 height=100000>" };
     Render("x");
     const int live = gdi::LiveObjects();
     for (const std::string& markup : cases) {
@@ -372,7 +373,7 @@ TEST_F(ImageFixture, BitmapHeadersPalettesAndPixelOffsetsAreCheckedAgainstTheFil
             false },
     };
     for (const auto& c : cases) {
-        const std::string path = folder.WriteFile("header.bmp", BitmapBytes(c.header));
+        const std::string path = Ansi(folder.WriteFile(L"header.bmp", BitmapBytes(c.header)));
         EXPECT_EQ(BitmapFileIsSound(path), c.loads) << c.what;
         const SIZE drawn = Render("<bmp file=\"" + path + "\">");
         EXPECT_EQ(drawn.cx, c.loads ? c.header.width : 0) << c.what;
@@ -430,7 +431,7 @@ TEST_F(ImageFixture, IconDirectoriesAndImagesAreCheckedAgainstTheFile)
     };
     const int cx = ::GetSystemMetrics(SM_CXICON);
     for (const auto& c : cases) {
-        const std::string path = folder.WriteFile("header.ico", IconBytes(c.header));
+        const std::string path = Ansi(folder.WriteFile(L"header.ico", IconBytes(c.header)));
         EXPECT_EQ(IconFileIsSound(path), c.loads) << c.what;
         EXPECT_EQ(Render("<icon file=\"" + path + "\">").cx, c.loads ? cx : 0) << c.what;
     }

@@ -252,9 +252,9 @@ private:
 TEST(MarkupLinks, ATargetTheShellCannotOpenGoesToThePageProgramAsOneArgument)
 {
     TempFolder folder;
-    const std::string browser = folder.File("browser.exe");
+    const std::string browser = Ansi(folder.File(L"browser.exe"));
     ASSERT_TRUE(
-        ::CopyFileA((ProgramFolder() + "\\..\\tests\\live_update_standin.exe").c_str(), browser.c_str(), FALSE));
+        ::CopyFileW((ProgramFolder() + L"\\..\\tests\\live_update_standin.exe").c_str(), Wide(browser).c_str(), FALSE));
     const std::string longFlag = "--" + std::string(600, 'f');
     struct Case {
         std::string command;
@@ -276,17 +276,17 @@ TEST(MarkupLinks, ATargetTheShellCannotOpenGoesToThePageProgramAsOneArgument)
     };
     RixMarkupRenderer renderer;
     for (const Case& test : cases) {
-        ::DeleteFileA(folder.File("liveupdate-args.txt").c_str());
+        ::DeleteFileA(Ansi(folder.File(L"liveupdate-args.txt")).c_str());
         PageHandler handler(test.command);
         const INT_PTR result = renderer.ExecuteLink(test.target.c_str(), SW_HIDE);
         std::string args;
         if (!test.expected.empty()) {
             EXPECT_GT(result, 31) << test.target;
-            PumpUntil([&] { return !(args = ReadWholeFile(folder.File("liveupdate-args.txt"))).empty(); }, 10000);
+            PumpUntil([&] { return !(args = ReadWholeFile(folder.File(L"liveupdate-args.txt"))).empty(); }, 10000);
         } else {
             EXPECT_LE(result, 32) << "the shell's own failure comes back";
             PumpFor(500);
-            args = ReadWholeFile(folder.File("liveupdate-args.txt"));
+            args = ReadWholeFile(folder.File(L"liveupdate-args.txt"));
         }
         EXPECT_EQ(args, test.expected) << test.command;
     }

@@ -372,16 +372,16 @@ TEST_F(TableFixture, BackgroundPicturesAreTiledFromTheTableCorner)
 {
     TempFolder folder;
     const std::string tile
-        = folder.WriteFile("tile.bmp", BitmapFile(3, 2, { kRed, kBlue, kBlack, kBlue, kBlack, kRed }));
+        = Ansi(folder.WriteFile(L"tile.bmp", BitmapFile(3, 2, { kRed, kBlue, kBlack, kBlue, kBlack, kRed })));
     Render("<table align=center background=\"file:" + tile + "\"><tr><td width=20 height=10></td></tr></table>", 100);
     const int left = (100 - 24) / 2;
     EXPECT_EQ(Pixels(actual, left, 0, left + 5, 1), "RBKRBKBKRBKR");
     EXPECT_EQ(Pixels(actual, left + 23, 13, left + 24, 13), "RW") << "only over the table";
 
     // Pictures that are not what their headers say, or short names, draw nothing.
-    const std::string liar = folder.WriteFile("liar.bmp", BitmapFile(100000, 100000, {}));
+    const std::string liar = Ansi(folder.WriteFile(L"liar.bmp", BitmapFile(100000, 100000, {})));
     for (const std::string& source :
-        { "file:" + liar, "file:" + folder.File("none.bmp"), std::string("idres:"), std::string("iddll:129") }) {
+        { "file:" + liar, "file:" + Ansi(folder.File(L"none.bmp")), std::string("idres:"), std::string("iddll:129") }) {
         Render("<table background=\"" + source + "\"><tr><td width=20 height=10></td></tr></table>");
         EXPECT_EQ(Pixels(actual, 0, 0, 3, 0), "WWWW") << source;
     }

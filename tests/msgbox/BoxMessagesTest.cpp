@@ -57,7 +57,7 @@ TEST(MainWindowMessages, EachShowsItsIconButtonsAndBands)
     ::GetCurrentDirectoryA(MAX_PATH, previous);
     // A start folder of the test's own: no help file, and a live-update program only when the case
     // puts one there.
-    ASSERT_TRUE(::SetCurrentDirectoryA(start.Path().c_str()));
+    ASSERT_TRUE(::SetCurrentDirectoryW(start.Path().c_str()));
     auto dlg = std::make_unique<CRepairDlg>();
     ASSERT_TRUE(dlg->Create());
     ::SetCurrentDirectoryA(previous);
@@ -83,7 +83,7 @@ TEST(MainWindowMessages, EachShowsItsIconButtonsAndBands)
             "Live Update file not found. Please re-instaill the software.", information, { IDOK }, false },
         { "live update",
             [&] {
-                start.WriteFile("Tessel Live Update.exe", 10);
+                start.WriteFile(L"Tessel Live Update.exe", 10);
                 dlg->OnLiveUpdate();
             },
             "The application will be closed if you want to run Live Update of the software. Continue ?", question,

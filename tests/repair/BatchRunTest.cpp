@@ -18,9 +18,9 @@
 
 namespace {
 
-std::string Fixture(const std::string& name)
+std::wstring Fixture(const std::string& name)
 {
-    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+    return L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name);
 }
 
 // The location dialog confirmed with "Repair in the same location".
@@ -32,11 +32,9 @@ ModalAnswerer::Action SameLocation()
     };
 }
 
-std::string Numbered(const char* stem, int i)
+std::wstring Numbered(const wchar_t* stem, int i)
 {
-    char name[48];
-    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
-    return name;
+    return stem + std::to_wstring(i) + L".xls";
 }
 
 class BatchRun : public MainWindowTest {
@@ -47,16 +45,17 @@ protected:
         // The template lives beside the program, in the start folder (a file dialog of an earlier
         // test may have moved the current directory since).
         dlg->m_strStartDir = ProgramFolder();
-        ASSERT_NE(::GetFileAttributesA((dlg->m_strStartDir + "\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+        ASSERT_NE(::GetFileAttributesW((dlg->m_strStartDir + L"\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     }
 
     CListCtrl& Results() { return dlg->ResultList(); }
-    std::string Cell(int row, int col) { return Results().GetItemText(row, col); }
+    // In UTF-8, as this file is written.
+    std::string Cell(int row, int col) { return Utf8(Results().GetItemText(row, col)); }
 
     // Adds the files to the source list and ticks them.
-    void AddTicked(const std::vector<std::string>& paths)
+    void AddTicked(const std::vector<std::wstring>& paths)
     {
-        for (const std::string& path : paths) {
+        for (const std::wstring& path : paths) {
             dlg->AddSourceFile(path);
             dlg->SourceList().SetCheck(dlg->SourceList().GetItemCount() - 1, TRUE);
         }
@@ -95,7 +94,7 @@ TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
     for (int rows : { 0, 2 }) {
         TempFolder folder;
         for (int i = 0; i < rows; i++)
-            dlg->AddSourceFile(folder.WriteFile(Numbered("n", i), 600));
+            dlg->AddSourceFile(folder.WriteFile(Numbered(L"n", i), 600));
         ModalAnswerer answer({ ModalAnswerer::Press(IDOK) });
         Command(IDC_NEXT);
         ASSERT_EQ(answer.Count(), 1u);
@@ -110,7 +109,7 @@ TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
 TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
 {
     TempFolder folder;
-    AddTicked({ folder.WriteFile("a.xls", 600) });
+    AddTicked({ folder.WriteFile(L"a.xls", 600) });
     ModalAnswerer answer({ [](HWND hDlg) {
         EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_OTHER_LOCATION), BM_GETCHECK, 0, 0), BST_CHECKED);
         EXPECT_EQ(::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_GETCHECK, 0, 0), BST_UNCHECKED);
@@ -131,9 +130,9 @@ TEST_F(BatchRun, CancelledLocationDialogStartsNothing)
 TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)
 {
     TempFolder folder, out;
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     for (int i = 0; i < 5; i++) {
-        paths.push_back(folder.WriteFile(Numbered("row", i), 600));
+        paths.push_back(folder.WriteFile(Numbered(L"row", i), 600));
         dlg->AddSourceFile(paths.back());
     }
     dlg->SourceList().SetCheck(2, TRUE);
@@ -143,14 +142,14 @@ TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)
     ASSERT_EQ(Results().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 0), "row2.xls");
     EXPECT_EQ(Cell(1, 0), "row4.xls");
-    EXPECT_EQ(Cell(0, 1), folder.Path());
+    EXPECT_EQ(Cell(0, 1), Utf8(folder.Path()));
     // 600 bytes that are no workbook: both fail, and nothing is written.
     for (int row = 0; row < 2; row++) {
         EXPECT_EQ(Cell(row, 4), "Failed");
         EXPECT_EQ(Results().GetItemImage(row), STATUS_FAILED);
         EXPECT_EQ(Cell(row, 2), "");
     }
-    EXPECT_TRUE(IsPathFree(out.File("REP_row2.xls")));
+    EXPECT_TRUE(IsPathFree(out.File(L"REP_row2.xls")));
     EXPECT_EQ(Instructions(), kDone);
     EXPECT_EQ(dlg->m_nLocationMode, LOCATION_CHOSEN);
     EXPECT_EQ(dlg->m_strTargetDir, out.Path());
@@ -159,7 +158,7 @@ TEST_F(BatchRun, TickedRowsOfTheSourceListBecomeResultRowsInOrder)
 TEST_F(BatchRun, SameLocationPrefixWritesIntoTheRepairedFolderBesideTheSource)
 {
     TempFolder folder;
-    std::string source = folder.WriteFile("Book1.xls", ReadWholeFile(Fixture("lo_1cell.xls")));
+    std::wstring source = folder.WriteFile(L"Book1.xls", ReadWholeFile(Fixture("lo_1cell.xls")));
     const std::string before = ReadWholeFile(source);
     AddTicked({ source });
     Run({ SameLocation() });
@@ -167,30 +166,30 @@ TEST_F(BatchRun, SameLocationPrefixWritesIntoTheRepairedFolderBesideTheSource)
     EXPECT_EQ(Cell(0, 4), "Repaired");
     EXPECT_EQ(Results().GetItemImage(0), STATUS_REPAIRED);
     EXPECT_EQ(Cell(0, 2), "REP_Book1.xls");
-    EXPECT_EQ(Cell(0, 3), folder.Path() + "\\Repaired\\");
-    EXPECT_TRUE(CheckCompoundFile(folder.File("Repaired\\REP_Book1.xls")).wellFormed);
+    EXPECT_EQ(Cell(0, 3), Utf8(folder.Path()) + "\\Repaired\\");
+    EXPECT_TRUE(CheckCompoundFile(folder.File(L"Repaired\\REP_Book1.xls")).wellFormed);
     EXPECT_EQ(ReadWholeFile(source), before) << "the source is never written";
     EXPECT_EQ(dlg->m_nLocationMode, LOCATION_SAME);
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_Book1.xls")) << "the working copy is gone";
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_Book1.xls")) << "the working copy is gone";
 }
 
 TEST_F(BatchRun, SuffixModeAndNumberedNamesInAChosenFolder)
 {
     TempFolder a, b, out;
     const std::string bytes = ReadWholeFile(Fixture("gn_1cell.xls"));
-    std::string first = a.WriteFile("Book1.xls", bytes);
-    std::string second = b.WriteFile("Book1.xls", bytes);
-    out.WriteFile("Book1_REP.xls", "someone else's file");
+    std::wstring first = a.WriteFile(L"Book1.xls", bytes);
+    std::wstring second = b.WriteFile(L"Book1.xls", bytes);
+    out.WriteFile(L"Book1_REP.xls", "someone else's file");
     dlg->m_nNameMode = NAME_SUFFIX;
     AddTicked({ first, second });
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     ASSERT_EQ(Results().GetItemCount(), 2);
     EXPECT_EQ(Cell(0, 2), "Book1(1)_REP.xls");
-    EXPECT_EQ(Cell(0, 3), out.Path() + "\\");
+    EXPECT_EQ(Cell(0, 3), Utf8(out.Path()) + "\\");
     EXPECT_EQ(Cell(1, 2), "Book1(2)_REP.xls");
     EXPECT_EQ(Cell(1, 4), "Repaired");
-    EXPECT_EQ(ReadWholeFile(out.File("Book1_REP.xls")), "someone else's file");
-    EXPECT_EQ(ReadWholeFile(out.File("Book1(1)_REP.xls")), ReadWholeFile(out.File("Book1(2)_REP.xls")));
+    EXPECT_EQ(ReadWholeFile(out.File(L"Book1_REP.xls")), "someone else's file");
+    EXPECT_EQ(ReadWholeFile(out.File(L"Book1(1)_REP.xls")), ReadWholeFile(out.File(L"Book1(2)_REP.xls")));
     EXPECT_EQ(ReadWholeFile(first), bytes);
     EXPECT_EQ(ReadWholeFile(second), bytes);
 }
@@ -198,10 +197,10 @@ TEST_F(BatchRun, SuffixModeAndNumberedNamesInAChosenFolder)
 TEST_F(BatchRun, FirstNameInAChosenFolderShowsTheFolderAsChosen)
 {
     TempFolder folder, out;
-    AddTicked({ folder.WriteFile("Sales.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
+    AddTicked({ folder.WriteFile(L"Sales.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_EQ(Cell(0, 2), "REP_Sales.xls");
-    EXPECT_EQ(Cell(0, 3), out.Path());
+    EXPECT_EQ(Cell(0, 3), Utf8(out.Path()));
     EXPECT_EQ(Cell(0, 4), "Repaired");
 }
 
@@ -209,16 +208,16 @@ TEST_F(BatchRun, ReadOnlyAndHiddenSourcesAreRepairedAndLeftNormal)
 {
     TempFolder folder;
     const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
-    std::string readOnly = folder.WriteFile("ro.xls", bytes);
-    std::string hidden = folder.WriteFile("hidden.xls", bytes);
-    ::SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
-    ::SetFileAttributesA(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
+    std::wstring readOnly = folder.WriteFile(L"ro.xls", bytes);
+    std::wstring hidden = folder.WriteFile(L"hidden.xls", bytes);
+    ::SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+    ::SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
     AddTicked({ readOnly, hidden });
     Run({ SameLocation() });
     EXPECT_EQ(Cell(0, 4), "Repaired");
     EXPECT_EQ(Cell(1, 4), "Repaired");
-    EXPECT_EQ(::GetFileAttributesA(readOnly.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
-    EXPECT_EQ(::GetFileAttributesA(hidden.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_EQ(::GetFileAttributesW(readOnly.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
+    EXPECT_EQ(::GetFileAttributesW(hidden.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN), 0u);
     EXPECT_EQ(ReadWholeFile(readOnly), bytes);
     EXPECT_EQ(ReadWholeFile(hidden), bytes);
 }
@@ -227,24 +226,24 @@ TEST_F(BatchRun, WithoutTheTemplateEveryRowFailsAndNoWorkingCopyStays)
 {
     TempFolder folder, elsewhere;
     dlg->m_strStartDir = elsewhere.Path(); // as if started from another folder
-    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))),
-        folder.WriteFile("two.xls", ReadWholeFile(Fixture("gn_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))),
+        folder.WriteFile(L"two.xls", ReadWholeFile(Fixture("gn_1cell.xls"))) });
     Run({ SameLocation() });
     for (int row = 0; row < 2; row++) {
         EXPECT_EQ(Cell(row, 4), "Failed");
         EXPECT_EQ(Results().GetItemImage(row), STATUS_FAILED);
     }
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_one.xls"));
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_two.xls"));
-    EXPECT_TRUE(IsPathFree(folder.File("Repaired\\REP_one.xls")));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_one.xls"));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_two.xls"));
+    EXPECT_TRUE(IsPathFree(folder.File(L"Repaired\\REP_one.xls")));
 }
 
 TEST_F(BatchRun, ShortTemplateIsAMissingTemplate)
 {
     TempFolder folder, start;
-    start.WriteFile("VuzuviViduv.dll", 511);
+    start.WriteFile(L"VuzuviViduv.dll", 511);
     dlg->m_strStartDir = start.Path();
-    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     Run({ SameLocation() });
     EXPECT_EQ(Cell(0, 4), "Failed");
 }
@@ -252,14 +251,14 @@ TEST_F(BatchRun, ShortTemplateIsAMissingTemplate)
 TEST_F(BatchRun, UnwritableOutputFolderFailsTheRow)
 {
     TempFolder folder, out;
-    std::string gone = out.Path() + "\\removed";
-    ASSERT_TRUE(::CreateDirectoryA(gone.c_str(), nullptr));
-    AddTicked({ folder.WriteFile("one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    std::wstring gone = out.Path() + L"\\removed";
+    ASSERT_TRUE(::CreateDirectoryW(gone.c_str(), nullptr));
+    AddTicked({ folder.WriteFile(L"one.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     // The folder is chosen, then disappears before the copy is written.
     ModalAnswerer::Action browse = ModalAnswerer::BrowseTo(gone);
     Run({ ModalAnswerer::Press(IDOK), [&](HWND hBrowser) {
              browse(hBrowser);
-             ::RemoveDirectoryA(gone.c_str());
+             ::RemoveDirectoryW(gone.c_str());
          } });
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_EQ(Cell(0, 2), "");
@@ -269,15 +268,15 @@ TEST_F(BatchRun, UnwritableOutputFolderFailsTheRow)
 TEST_F(BatchRun, AllNumberedNamesTakenFailsTheRowAndWritesNothing)
 {
     TempFolder folder, out;
-    out.WriteFile("REP_a.xls", "x");
+    out.WriteFile(L"REP_a.xls", "x");
     for (int n = 1; n <= 199; n++)
-        out.WriteFile("REP_(" + std::to_string(n) + ")a.xls", "x");
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+        out.WriteFile(L"REP_(" + std::to_wstring(n) + L")a.xls", "x");
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_EQ(Results().GetItemImage(0), STATUS_FAILED);
-    EXPECT_TRUE(IsPathFree(out.File("REP_(200)a.xls")));
-    EXPECT_EQ(ReadWholeFile(out.File("REP_(199)a.xls")), "x");
+    EXPECT_TRUE(IsPathFree(out.File(L"REP_(200)a.xls")));
+    EXPECT_EQ(ReadWholeFile(out.File(L"REP_(199)a.xls")), "x");
 }
 
 TEST_F(BatchRun, NotAWorkbookFails)
@@ -285,19 +284,19 @@ TEST_F(BatchRun, NotAWorkbookFails)
     TempFolder folder;
     std::string html = "<html><body><table><tr><td>1</td></tr></table></body></html>";
     html.resize(4096, ' ');
-    AddTicked(
-        { folder.WriteFile("page.xls", html), folder.WriteFile("tiny.xls", 31), folder.WriteFile("short.xls", 549) });
+    AddTicked({ folder.WriteFile(L"page.xls", html), folder.WriteFile(L"tiny.xls", 31),
+        folder.WriteFile(L"short.xls", 549) });
     Run({ SameLocation() });
     for (int row = 0; row < 3; row++)
         EXPECT_EQ(Cell(row, 4), "Failed") << row;
-    EXPECT_TRUE(IsPathFree(folder.File("Repaired\\REP_page.xls")));
-    EXPECT_EQ(ReadWholeFile(folder.File("tiny.xls")).size(), 31u) << "the source keeps its length";
+    EXPECT_TRUE(IsPathFree(folder.File(L"Repaired\\REP_page.xls")));
+    EXPECT_EQ(ReadWholeFile(folder.File(L"tiny.xls")).size(), 31u) << "the source keeps its length";
 }
 
 TEST_F(BatchRun, EnterAndEscapeInStepTwoDoNothing)
 {
     TempFolder folder;
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     Run({ SameLocation() });
     ASSERT_TRUE(InStepTwo());
     ModalAnswerer answer;
@@ -315,7 +314,7 @@ TEST_F(BatchRun, EnterAndEscapeInStepTwoDoNothing)
 TEST_F(BatchRun, BackAfterTheRunReturnsToStepOneWithoutAQuestion)
 {
     TempFolder folder;
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     Run({ SameLocation() });
     ModalAnswerer answer;
     Command(IDC_BACK);
@@ -342,7 +341,7 @@ protected:
         original = ReadWholeFile(Fixture("xl_3sheets.xls"));
         ASSERT_FALSE(original.empty());
         for (int i = 0; i < 8; i++)
-            sources.push_back(folder.WriteFile(Numbered("big", i), original));
+            sources.push_back(folder.WriteFile(Numbered(L"big", i), original));
         AddTicked(sources);
     }
     // Starts the run, waits for the worker to be held in its first copy, then presses Back,
@@ -372,7 +371,7 @@ protected:
         Pump(50);
     }
     TempFolder folder;
-    std::vector<std::string> sources;
+    std::vector<std::wstring> sources;
     std::string original;
     CopyGate gate;
 };
@@ -408,8 +407,8 @@ TEST_F(LargeBatch, BackAnsweredYesStopsTheWorkerAndReturnsToStepOne)
     EXPECT_NE(Cell(0, 4), "Repaired") << "stopped inside its first copy";
     for (int row = 1; row < 8; row++)
         EXPECT_EQ(Results().GetItemImage(row), STATUS_QUEUED) << "rows behind the stop were never started";
-    EXPECT_TRUE(FilesIn(folder.Path() + "\\Repaired").empty()) << "no output of the stopped row";
-    for (const std::string& source : sources)
+    EXPECT_TRUE(FilesIn(folder.Path() + L"\\Repaired").empty()) << "no output of the stopped row";
+    for (const std::wstring& source : sources)
         EXPECT_EQ(ReadWholeFile(source), original);
 }
 
@@ -464,10 +463,10 @@ TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
     // under the second's first name.
     TempFolder folder, out;
     const std::string bytes = ReadWholeFile(Fixture("lo_3sheets.xls"));
-    std::vector<std::string> sources;
-    for (const char* name : { "a.xls", "b.xls", "c.xls", "d.xls" })
+    std::vector<std::wstring> sources;
+    for (const wchar_t* name : { L"a.xls", L"b.xls", L"c.xls", L"d.xls" })
         sources.push_back(folder.WriteFile(name, bytes));
-    out.WriteFile("REP_b.xls", "the user's own file");
+    out.WriteFile(L"REP_b.xls", "the user's own file");
     AddTicked(sources);
     g_room = static_cast<int64_t>(bytes.size()) * 3 + static_cast<int64_t>(bytes.size()) / 2;
     {
@@ -479,13 +478,13 @@ TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
         EXPECT_EQ(Cell(row, 4), "Failed") << row;
         EXPECT_EQ(Cell(row, 2), "") << row;
     }
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_a.xls", "REP_b.xls" }));
-    EXPECT_TRUE(CheckCompoundFile(out.File("REP_a.xls")).wellFormed);
-    EXPECT_EQ(ReadWholeFile(out.File("REP_a.xls")).size(), bytes.size());
-    EXPECT_EQ(ReadWholeFile(out.File("REP_b.xls")), "the user's own file");
-    for (const char* name : { "REP_a.xls", "REP_b.xls", "REP_c.xls", "REP_d.xls" })
-        EXPECT_TRUE(IsPathFree(TemporaryFolder() + name)) << "working copy " << name;
-    for (const std::string& source : sources)
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::wstring> { L"REP_a.xls", L"REP_b.xls" }));
+    EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_a.xls")).wellFormed);
+    EXPECT_EQ(ReadWholeFile(out.File(L"REP_a.xls")).size(), bytes.size());
+    EXPECT_EQ(ReadWholeFile(out.File(L"REP_b.xls")), "the user's own file");
+    for (const wchar_t* name : { L"REP_a.xls", L"REP_b.xls", L"REP_c.xls", L"REP_d.xls" })
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + name)) << "working copy " << Utf8(name);
+    for (const std::wstring& source : sources)
         EXPECT_EQ(ReadWholeFile(source), bytes);
 }
 
@@ -498,8 +497,8 @@ TEST_F(BatchRun, RowWhoseRepairThrowsFailsAloneAndLeavesNothing)
         TempFolder folder, out;
         const std::string bytes = ReadWholeFile(Fixture("gn_3sheets.xls"));
         dlg->SourceList().DeleteAllItems();
-        AddTicked(
-            { folder.WriteFile("a.xls", bytes), folder.WriteFile("b.xls", bytes), folder.WriteFile("c.xls", bytes) });
+        AddTicked({ folder.WriteFile(L"a.xls", bytes), folder.WriteFile(L"b.xls", bytes),
+            folder.WriteFile(L"c.xls", bytes) });
         g_throwAt = throwAt;
         {
             WriterInPlace throwing(&ThrowingDisk);
@@ -509,8 +508,8 @@ TEST_F(BatchRun, RowWhoseRepairThrowsFailsAloneAndLeavesNothing)
         EXPECT_EQ(Cell(1, 4), "Failed");
         EXPECT_EQ(Results().GetItemImage(1), STATUS_FAILED);
         EXPECT_EQ(Cell(2, 4), "Repaired") << "the run goes on";
-        EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_a.xls", "REP_c.xls" }));
-        EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_b.xls")) << "no working copy stays";
+        EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::wstring> { L"REP_a.xls", L"REP_c.xls" }));
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_b.xls")) << "no working copy stays";
         Command(IDC_BACK);
     }
 }
@@ -523,19 +522,19 @@ TEST_F(BatchRun, UnusableTemporaryFolderFailsEveryRowAndWritesNowhere)
     TempFolder folder, out;
     TempDrive drive;
     ASSERT_TRUE(drive.Mapped());
-    char oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
-    ::GetEnvironmentVariableA("TMP", oldTmp, MAX_PATH);
-    ::GetEnvironmentVariableA("TEMP", oldTemp, MAX_PATH);
-    const std::string tooLong = folder.Path() + "\\" + std::string(300, 't');
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
-    ::SetEnvironmentVariableA("TMP", tooLong.c_str());
-    ::SetEnvironmentVariableA("TEMP", tooLong.c_str());
-    ASSERT_TRUE(::SetCurrentDirectoryA(drive.Root().c_str()));
+    wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
+    ::GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+    ::GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+    const std::wstring tooLong = folder.Path() + L"\\" + std::wstring(300, L't');
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    ::SetEnvironmentVariableW(L"TMP", tooLong.c_str());
+    ::SetEnvironmentVariableW(L"TEMP", tooLong.c_str());
+    ASSERT_TRUE(::SetCurrentDirectoryW(drive.Root().c_str()));
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
-    const std::string current = CurrentFolder();
-    ::SetCurrentDirectoryA(ProgramFolder().c_str());
-    ::SetEnvironmentVariableA("TMP", oldTmp);
-    ::SetEnvironmentVariableA("TEMP", oldTemp);
+    const std::wstring current = CurrentFolder();
+    ::SetCurrentDirectoryW(ProgramFolder().c_str());
+    ::SetEnvironmentVariableW(L"TMP", oldTmp);
+    ::SetEnvironmentVariableW(L"TEMP", oldTemp);
     EXPECT_EQ(current, drive.Root()) << "the run happened on the test's drive";
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_TRUE(FilesIn(out.Path()).empty());
@@ -548,21 +547,21 @@ TEST_F(BatchRun, UnknownStartFolderFailsRowsAndHelpIsMissingEvenWithCompanionsAt
     // the test's own, whose root is a temporary folder.
     TempDrive drive;
     ASSERT_TRUE(drive.Mapped());
-    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(),
-        drive.Folder().File("VuzuviViduv.dll").c_str(), TRUE));
-    ASSERT_TRUE(::CopyFileA((ProgramFolder() + "\\VuzuviViduv.dll").c_str(),
-        drive.Folder().File("Calvera Tessel for Excel.chm").c_str(), TRUE));
-    ASSERT_NE(::GetFileAttributesA((drive.Root() + "VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\VuzuviViduv.dll").c_str(),
+        drive.Folder().File(L"VuzuviViduv.dll").c_str(), TRUE));
+    ASSERT_TRUE(::CopyFileW((ProgramFolder() + L"\\VuzuviViduv.dll").c_str(),
+        drive.Folder().File(L"Calvera Tessel for Excel.chm").c_str(), TRUE));
+    ASSERT_NE(::GetFileAttributesW((drive.Root() + L"VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     TempFolder folder, out;
     dlg->m_strStartDir.clear();
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
-    ASSERT_TRUE(::SetCurrentDirectoryA(drive.Root().c_str()));
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    ASSERT_TRUE(::SetCurrentDirectoryW(drive.Root().c_str()));
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     Command(IDC_BACK);
     ModalAnswerer help({ ModalAnswerer::Press(IDOK) });
     Command(ID_HELP_CONTENTS);
-    const std::string current = CurrentFolder();
-    ::SetCurrentDirectoryA(ProgramFolder().c_str());
+    const std::wstring current = CurrentFolder();
+    ::SetCurrentDirectoryW(ProgramFolder().c_str());
     EXPECT_EQ(current, drive.Root()) << "the run and help were asked for on the test's drive";
     EXPECT_EQ(Cell(0, 4), "Failed");
     EXPECT_TRUE(FilesIn(out.Path()).empty());
@@ -573,7 +572,7 @@ TEST_F(BatchRun, UnknownStartFolderFailsRowsAndHelpIsMissingEvenWithCompanionsAt
 TEST_F(BatchRun, FolderBrowserIsOwnedByTheLocationDialogWhichItDisables)
 {
     TempFolder folder, out;
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     HWND hLocation = nullptr;
     HWND hOwner = nullptr;
     BOOL locationEnabled = TRUE;

@@ -18,8 +18,8 @@ using cfb::kFreeSect;
 
 class CompoundFileTest : public ::testing::Test {
 protected:
-    std::string Write(const std::string& bytes) { return m_temp.WriteFile("book.xls", bytes); }
-    std::string Write(const CfbImage& image) { return Write(image.bytes); }
+    std::wstring Write(const std::string& bytes) { return m_temp.WriteFile(L"book.xls", bytes); }
+    std::wstring Write(const CfbImage& image) { return Write(image.bytes); }
     CompoundFileCheck Check(const CfbImage& image) { return CheckCompoundFile(Write(image)); }
 
     // Not well-formed, and for the reason the test damaged.
@@ -210,7 +210,7 @@ TEST_F(CompoundFileTest, TextFile)
 
 TEST_F(CompoundFileTest, MissingFile)
 {
-    CompoundFileCheck check = CheckCompoundFile(m_temp.File("absent.xls"));
+    CompoundFileCheck check = CheckCompoundFile(m_temp.File(L"absent.xls"));
     EXPECT_FALSE(check.wellFormed);
     EXPECT_FALSE(check.problem.empty());
     EXPECT_FALSE(CheckCompoundFile(m_temp.Path()).wellFormed);  // a folder
@@ -638,7 +638,7 @@ TEST_F(CompoundFileTest, FreeLastSectorHoldsNoLiveData)
                                      {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
     ASSERT_TRUE(WellFormed(image));
     EXPECT_TRUE(TailFree(image));
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     uint64_t length = image.bytes.size();
     // One byte more reaches the stream's last sector.
     EXPECT_FALSE(RangeHoldsNoLiveData(path, length - 513, 513));
@@ -680,7 +680,7 @@ TEST_F(CompoundFileTest, HeaderIsLive)
 {
     CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
                                      {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     EXPECT_FALSE(RangeHoldsNoLiveData(path, 0, 512));
     EXPECT_FALSE(RangeHoldsNoLiveData(path, 0, 32));
     EXPECT_FALSE(RangeHoldsNoLiveData(path, 511, 1));
@@ -696,7 +696,7 @@ TEST_F(CompoundFileTest, Version4LastBytes)
                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
     ASSERT_TRUE(WellFormed(free));
     EXPECT_TRUE(TailFree(free));
-    std::string path = Write(free);
+    std::wstring path = Write(free);
     uint64_t length = free.bytes.size();
     EXPECT_TRUE(RangeHoldsNoLiveData(path, length - 4096, 4096));
     EXPECT_FALSE(RangeHoldsNoLiveData(path, length - 4097, 1));
@@ -711,7 +711,7 @@ TEST_F(CompoundFileTest, PartialTailAfterAUsedSector)
     CfbImage image = BuildCfb(layout);
     ASSERT_TRUE(WellFormed(image));
     EXPECT_FALSE(TailFree(image));  // 212 of those bytes are the stream's
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     EXPECT_TRUE(RangeHoldsNoLiveData(path, image.bytes.size() - 300, 300));
 }
 
@@ -720,7 +720,7 @@ TEST_F(CompoundFileTest, SectorsPastTheFatAreUnused)
     CfbImage image = FullyCoveredByOneFatSector(1);
     ASSERT_TRUE(WellFormed(image));
     EXPECT_TRUE(TailFree(image));
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     EXPECT_FALSE(RangeHoldsNoLiveData(path, image.bytes.size() - 1024, 512));
     // Past the end of the file there is nothing to lose.
     EXPECT_TRUE(RangeHoldsNoLiveData(path, image.bytes.size(), 4096));
@@ -740,7 +740,7 @@ TEST_F(CompoundFileTest, PartialLastSectorCountsByItsFatEntry)
     CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
                                      {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
     image.bytes.resize(image.bytes.size() - 200);
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     uint64_t length = image.bytes.size();
     ASSERT_TRUE(WellFormed(image));
     EXPECT_TRUE(RangeHoldsNoLiveData(path, length - 312, 312));
@@ -758,14 +758,14 @@ TEST_F(CompoundFileTest, NoAnswerForAFileThatIsNotWellFormed)
     ASSERT_TRUE(TailFree(image));
     image.Put16(32, 5);
     EXPECT_FALSE(TailFree(image));
-    EXPECT_FALSE(RangeHoldsNoLiveData(m_temp.File("absent.xls"), 1024, 512));
+    EXPECT_FALSE(RangeHoldsNoLiveData(m_temp.File(L"absent.xls"), 1024, 512));
 }
 
 TEST_F(CompoundFileTest, RangeWrappingAroundIsRefused)
 {
     CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
                                      {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
-    std::string path = Write(image);
+    std::wstring path = Write(image);
     EXPECT_FALSE(RangeHoldsNoLiveData(path, UINT64_MAX - 10, 512));
 }
 
@@ -853,23 +853,23 @@ TEST_F(CompoundFileTest, LargeWorkbookWithADifat)
 TEST(CompoundFileFixtures, RealWorkbooksAreWellFormed)
 {
 #ifdef TESSEL_SOURCE_DIR
-    std::string folder = std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures";
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = ::FindFirstFileA((folder + "\\*.xls").c_str(), &fd);
+    std::wstring folder = std::wstring(L"" TESSEL_SOURCE_DIR) + L"\\tests\\fixtures";
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW fd;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*.xls").c_str(), &fd);
     if (find != INVALID_HANDLE_VALUE) {
         do {
             if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 names.push_back(fd.cFileName);
-        } while (::FindNextFileA(find, &fd));
+        } while (::FindNextFileW(find, &fd));
         ::FindClose(find);
     }
     if (names.empty())
-        GTEST_SKIP() << "no .xls files in " << folder;
-    for (const std::string& name : names) {
-        CompoundFileCheck check = CheckCompoundFile(folder + "\\" + name);
-        EXPECT_TRUE(check.wellFormed) << name << ": " << check.problem;
-        EXPECT_TRUE(check.sectorSize == 512 || check.sectorSize == 4096) << name;
+        GTEST_SKIP() << "no .xls files in " << Utf8(folder);
+    for (const std::wstring& name : names) {
+        CompoundFileCheck check = CheckCompoundFile(folder + L"\\" + name);
+        EXPECT_TRUE(check.wellFormed) << Utf8(name) << ": " << check.problem;
+        EXPECT_TRUE(check.sectorSize == 512 || check.sectorSize == 4096) << Utf8(name);
     }
 #else
     GTEST_SKIP() << "TESSEL_SOURCE_DIR is not defined";

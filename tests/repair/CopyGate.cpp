@@ -16,11 +16,15 @@ HANDLE GateEvent()
     return hOpen;
 }
 
-std::string PathOf(HANDLE hFile)
+std::wstring PathOf(HANDLE hFile)
 {
-    char path[MAX_PATH * 2] = {};
-    const DWORD n = ::GetFinalPathNameByHandleA(hFile, path, sizeof(path), FILE_NAME_NORMALIZED);
-    return n && n < sizeof(path) ? std::string(path, n) : std::string();
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD n = ::GetFinalPathNameByHandleW(hFile, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    if (n >= path.size()) {
+        path.assign(n + 1, L'\0');
+        n = ::GetFinalPathNameByHandleW(hFile, path.data(), static_cast<DWORD>(path.size()), FILE_NAME_NORMALIZED);
+    }
+    return n && n < path.size() ? path.substr(0, n) : std::wstring();
 }
 
 uint64_t OffsetOf(HANDLE hFile)

@@ -28,7 +28,7 @@ private:
 // once. Without a picker the very first block is held.
 class CopyGate {
 public:
-    using Picker = std::function<bool(const std::string& path, uint64_t offset)>;
+    using Picker = std::function<bool(const std::wstring& path, uint64_t offset)>;
     explicit CopyGate(Picker holdAt = nullptr);
     // Opens the gate before the writer goes.
     ~CopyGate();

@@ -15,7 +15,7 @@
 
 namespace {
 
-const char* const kScenarioVariable = "TESSEL_EXIT_SCENARIO_OUTPUT";
+const wchar_t* const kScenarioVariable = L"TESSEL_EXIT_SCENARIO_OUTPUT";
 constexpr int kBooks = 6;
 
 } // namespace
@@ -23,21 +23,21 @@ constexpr int kBooks = 6;
 // The scenario, run only in the child process.
 TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
 {
-    const char* output = std::getenv(kScenarioVariable);
+    const wchar_t* output = _wgetenv(kScenarioVariable);
     if (!output)
         GTEST_SKIP() << "run as a child process by ExitDuringRun";
     TempFolder sources;
     // A few blocks each, so that the held output is half written.
     const std::string book = BuildWorkbook(3 << 20).bytes;
     for (int i = 0; i < kBooks; i++) {
-        dlg->AddSourceFile(sources.WriteFile("big" + std::to_string(i) + ".xls", book));
+        dlg->AddSourceFile(sources.WriteFile(L"big" + std::to_wstring(i) + L".xls", book));
         dlg->SourceList().SetCheck(i, TRUE);
     }
     // The worker is held inside the third output, after its first block.
-    const std::string outputFolder = output;
-    const std::string leaf = outputFolder.substr(outputFolder.find_last_of('\\') + 1);
-    CopyGate gate([leaf](const std::string& path, uint64_t offset) {
-        return offset > 0 && path.find(leaf + "\\REP_big2.xls") != std::string::npos;
+    const std::wstring outputFolder = output;
+    const std::wstring leaf = outputFolder.substr(outputFolder.find_last_of(L'\\') + 1);
+    CopyGate gate([leaf](const std::wstring& path, uint64_t offset) {
+        return offset > 0 && path.find(leaf + L"\\REP_big2.xls") != std::wstring::npos;
     });
     {
         ModalAnswerer location({ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(output)});
@@ -55,16 +55,16 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
 TEST(ExitDuringRun, EndsTheProcessWithCodeZeroAndNoHalfWrittenOutput)
 {
     TempFolder output;
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command =
-        std::string("\"") + self + "\" --gtest_filter=MainWindowTest.ExitScenarioClosesTheWindowDuringARun";
-    ::SetEnvironmentVariableA(kScenarioVariable, output.Path().c_str());
-    STARTUPINFOA si = {};
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command =
+        std::wstring(L"\"") + self + L"\" --gtest_filter=MainWindowTest.ExitScenarioClosesTheWindowDuringARun";
+    ::SetEnvironmentVariableW(kScenarioVariable, output.Path().c_str());
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    BOOL started = ::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    ::SetEnvironmentVariableA(kScenarioVariable, nullptr);
+    BOOL started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    ::SetEnvironmentVariableW(kScenarioVariable, nullptr);
     ASSERT_TRUE(started);
     ASSERT_EQ(::WaitForSingleObject(pi.hProcess, 240000), WAIT_OBJECT_0);
     DWORD exitCode = 99;
@@ -74,11 +74,11 @@ TEST(ExitDuringRun, EndsTheProcessWithCodeZeroAndNoHalfWrittenOutput)
     EXPECT_EQ(exitCode, 0u);
 
     // The half-written third output is gone; the first two are whole.
-    std::vector<std::string> written = FilesIn(output.Path());
-    EXPECT_EQ(written, (std::vector<std::string> {"REP_big0.xls", "REP_big1.xls"}));
-    for (const std::string& name : written) {
+    std::vector<std::wstring> written = FilesIn(output.Path());
+    EXPECT_EQ(written, (std::vector<std::wstring> {L"REP_big0.xls", L"REP_big1.xls"}));
+    for (const std::wstring& name : written) {
         CompoundFileCheck check = CheckCompoundFile(output.File(name));
-        EXPECT_TRUE(check.wellFormed) << name << ": " << check.problem;
-        EXPECT_GT(ReadWholeFile(output.File(name)).size(), static_cast<size_t>(3 << 20)) << name << " is whole";
+        EXPECT_TRUE(check.wellFormed) << Utf8(name) << ": " << check.problem;
+        EXPECT_GT(ReadWholeFile(output.File(name)).size(), static_cast<size_t>(3 << 20)) << Utf8(name) << " is whole";
     }
 }

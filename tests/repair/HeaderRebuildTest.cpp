@@ -143,7 +143,7 @@ std::vector<Kind> Kinds()
 
 class HeaderRebuild : public ::testing::Test {
 protected:
-    std::string Write(const std::string& bytes) { return m_temp.WriteFile("book.xls", bytes); }
+    std::wstring Write(const std::string& bytes) { return m_temp.WriteFile(L"book.xls", bytes); }
     TempFolder m_temp;
 };
 
@@ -160,7 +160,7 @@ TEST_F(HeaderRebuild, EveryFieldComesBackAsWritten)
             PutPatch(damaged);
             if (damaged == image.bytes)
                 continue; // the patch itself restored it (a v3 file's fixed fields)
-            std::string path = Write(damaged);
+            std::wstring path = Write(damaged);
             ASSERT_FALSE(CheckCompoundFile(path).wellFormed) << "the damage should matter";
             EXPECT_TRUE(RebuildHeader(path));
             EXPECT_TRUE(ReadWholeFile(path) == image.bytes);
@@ -252,7 +252,7 @@ TEST_F(HeaderRebuild, FailsWithoutGuessing)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string damaged = c.make();
-        std::string path = Write(damaged);
+        std::wstring path = Write(damaged);
         EXPECT_FALSE(RebuildHeader(path));
         EXPECT_TRUE(ReadWholeFile(path) == damaged);
     }
@@ -261,15 +261,15 @@ TEST_F(HeaderRebuild, FailsWithoutGuessing)
 // A rebuildable file that cannot be opened for writing is left alone; a missing one is not created.
 TEST_F(HeaderRebuild, UnwritableFileIsNoRebuild)
 {
-    EXPECT_FALSE(RebuildHeader(m_temp.File("absent.xls")));
-    EXPECT_EQ(::GetFileAttributesA(m_temp.File("absent.xls").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(RebuildHeader(m_temp.File(L"absent.xls")));
+    EXPECT_EQ(::GetFileAttributesW(m_temp.File(L"absent.xls").c_str()), INVALID_FILE_ATTRIBUTES);
 
     std::string damaged = WithBof(BuildWorkbook(20000)).bytes;
     damaged.replace(0, 512, 512, '\0');
-    std::string path = Write(damaged);
+    std::wstring path = Write(damaged);
     // A read-only attribute would do on Windows, but Wine maps it to the Unix write bits, which
     // root (as the tests run here) ignores: another handle without sharing refuses us on both.
-    HANDLE held = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE held = ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     EXPECT_FALSE(RebuildHeader(path)) << "held by another handle without sharing";
     ::CloseHandle(held);
@@ -281,11 +281,11 @@ TEST_F(HeaderRebuild, UnwritableFileIsNoRebuild)
 // place at the end holds each writer's directory or table.
 TEST_F(HeaderRebuild, RealWorkbooksComeBackThroughTheRepairSteps)
 {
-    std::string templatePath = m_temp.WriteFile("VuzuviViduv.dll", std::string(4096, '\xFF'));
+    std::wstring templatePath = m_temp.WriteFile(L"VuzuviViduv.dll", std::string(4096, '\xFF'));
     const char* fixtures[] = { "lo_1cell.xls", "lo_3sheets.xls", "lo_50k.xls", "gn_1cell.xls", "gn_3sheets.xls",
         "gn_50k.xls", "xl_1cell.xls", "xl_3sheets.xls", "we_1cell.xls", "we_3sheets.xls" };
     for (const char* name : fixtures) {
-        std::string original = ReadWholeFile(std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name);
+        std::string original = ReadWholeFile(L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name));
         ASSERT_GT(original.size(), 4096u) << name;
         for (const Kind& kind : Kinds()) {
             if (std::string(kind.name).find("bytes") == std::string::npos)
@@ -293,7 +293,7 @@ TEST_F(HeaderRebuild, RealWorkbooksComeBackThroughTheRepairSteps)
             SCOPED_TRACE(std::string(name) + ", " + kind.name);
             std::string damaged = original;
             kind.damage(damaged);
-            std::string path = Write(damaged);
+            std::wstring path = Write(damaged);
             PatchReport report = PatchWorkingCopy(path, templatePath);
             EXPECT_EQ(report.result, PatchResult::Patched);
             EXPECT_FALSE(report.tailApplied);

@@ -17,17 +17,17 @@ protected:
         std::string block(4096, '\0');
         for (size_t i = 0; i < block.size(); i++)
             block[i] = static_cast<char>(0x40 + i % 7);
-        templatePath = temp.WriteFile("VuzuviViduv.dll", block);
+        templatePath = temp.WriteFile(L"VuzuviViduv.dll", block);
         tailBlock = block.substr(0, 512);
     }
     std::string Header() const { return std::string(reinterpret_cast<const char*>(kHeaderPatch.data()), 32); }
     std::string Fixture(const std::string& name) const
     {
-        return ReadWholeFile(std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name);
+        return ReadWholeFile(L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name));
     }
 
     TempFolder temp;
-    std::string templatePath;
+    std::wstring templatePath;
     std::string tailBlock;
 };
 
@@ -45,7 +45,7 @@ TEST_F(RepairSteps, HeaderPatchIsTheFixedFieldsOfACompoundFileHeader)
 TEST_F(RepairSteps, FileOf550BytesGetsBothBlocksAndIsStillNoWorkbook)
 {
     std::string junk(550, '\x5A');
-    std::string path = temp.WriteFile("junk.xls", junk);
+    std::wstring path = temp.WriteFile(L"junk.xls", junk);
     PatchReport report = PatchWorkingCopy(path, templatePath);
     EXPECT_TRUE(report.headerApplied);
     EXPECT_TRUE(report.tailApplied);
@@ -59,7 +59,7 @@ TEST_F(RepairSteps, FileOf550BytesGetsBothBlocksAndIsStillNoWorkbook)
 
 TEST_F(RepairSteps, FileOf549BytesIsTooShort)
 {
-    std::string path = temp.WriteFile("short.xls", std::string(549, '\x11'));
+    std::wstring path = temp.WriteFile(L"short.xls", std::string(549, '\x11'));
     PatchReport report = PatchWorkingCopy(path, templatePath);
     EXPECT_EQ(report.result, PatchResult::TooShort);
     EXPECT_FALSE(report.tailApplied);
@@ -68,7 +68,7 @@ TEST_F(RepairSteps, FileOf549BytesIsTooShort)
 
 TEST_F(RepairSteps, FileShorterThanTheHeaderGrowsTo32BytesAndIsTooShort)
 {
-    std::string path = temp.WriteFile("tiny.xls", std::string(10, 'x'));
+    std::wstring path = temp.WriteFile(L"tiny.xls", std::string(10, 'x'));
     EXPECT_EQ(PatchWorkingCopy(path, templatePath).result, PatchResult::TooShort);
     EXPECT_EQ(ReadWholeFile(path), Header());
 }
@@ -76,9 +76,9 @@ TEST_F(RepairSteps, FileShorterThanTheHeaderGrowsTo32BytesAndIsTooShort)
 TEST_F(RepairSteps, MissingOrShortTemplateTouchesNothing)
 {
     std::string original = Fixture("lo_1cell.xls");
-    std::string path = temp.WriteFile("book.xls", original);
-    EXPECT_EQ(PatchWorkingCopy(path, temp.File("absent.dll")).result, PatchResult::NoTemplate);
-    std::string shortTemplate = temp.WriteFile("short.dll", std::string(511, '\x01'));
+    std::wstring path = temp.WriteFile(L"book.xls", original);
+    EXPECT_EQ(PatchWorkingCopy(path, temp.File(L"absent.dll")).result, PatchResult::NoTemplate);
+    std::wstring shortTemplate = temp.WriteFile(L"short.dll", std::string(511, '\x01'));
     EXPECT_EQ(PatchWorkingCopy(path, shortTemplate).result, PatchResult::NoTemplate);
     EXPECT_EQ(ReadWholeFile(path), original);
 }
@@ -91,7 +91,7 @@ TEST_F(RepairSteps, DamagedHeaderIsMendedAndTheLiveTailIsLeftAlone)
         std::string damaged = original;
         for (int i = 0; i < 32; i++)
             damaged[i] = '\0';
-        std::string path = temp.WriteFile(name, damaged);
+        std::wstring path = temp.WriteFile(Wide(name), damaged);
         ASSERT_FALSE(CheckCompoundFile(path).wellFormed);
         PatchReport report = PatchWorkingCopy(path, templatePath);
         EXPECT_EQ(report.result, PatchResult::Patched);
@@ -106,7 +106,7 @@ TEST_F(RepairSteps, DamagedHeaderIsMendedAndTheLiveTailIsLeftAlone)
 TEST_F(RepairSteps, HealthyWorkbookStaysReadable)
 {
     std::string original = Fixture("gn_1cell.xls");
-    std::string path = temp.WriteFile("book.xls", original);
+    std::wstring path = temp.WriteFile(L"book.xls", original);
     PatchReport report = PatchWorkingCopy(path, templatePath);
     EXPECT_EQ(report.result, PatchResult::Patched);
     EXPECT_FALSE(report.tailApplied);
@@ -120,7 +120,7 @@ TEST_F(RepairSteps, FreeLastSectorTakesTheTailBlock)
     layout.root = {CfbStream("Workbook", 9000)};
     layout.order.push_back(CfbPart::FreeSector);
     CfbImage image = BuildCfb(layout);
-    std::string path = temp.WriteFile("free.xls", image.bytes);
+    std::wstring path = temp.WriteFile(L"free.xls", image.bytes);
     ASSERT_TRUE(CheckCompoundFile(path).wellFormed);
     PatchReport report = PatchWorkingCopy(path, templatePath);
     EXPECT_EQ(report.result, PatchResult::Patched);
@@ -133,7 +133,7 @@ TEST_F(RepairSteps, FreeLastSectorTakesTheTailBlock)
 TEST_F(RepairSteps, Version4WorkbookKeepsItsOwnHeader)
 {
     CfbImage image = BuildWorkbook(20000, 4);
-    std::string path = temp.WriteFile("v4.xls", image.bytes);
+    std::wstring path = temp.WriteFile(L"v4.xls", image.bytes);
     ASSERT_TRUE(CheckCompoundFile(path).wellFormed);
     PatchReport report = PatchWorkingCopy(path, templatePath);
     EXPECT_FALSE(report.headerApplied) << "512-byte sectors would break a 4096-byte-sector file";

@@ -88,7 +88,7 @@ TEST_F(SettingDialogs, BothDialogsPaintTheirPicturesBehindTheirControls)
         if (picture == IDB_NAME_SETTING_BACKGROUND) {
             Command(IDC_SETTINGS);
         } else {
-            dlg->AddSourceFile("C:\\nowhere\\book.xls");
+            dlg->AddSourceFile(L"C:\\nowhere\\book.xls");
             dlg->SourceList().SetCheck(0, TRUE);
             Command(IDC_NEXT);
         }
