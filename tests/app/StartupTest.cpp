@@ -135,3 +135,23 @@ TEST(Startup, OtherArgumentsChangeNothing)
     EXPECT_TRUE(splash);
 }
 
+// The program's manifest: long paths where the system allows them, beside what it asked for before.
+TEST(Startup, ManifestDeclaresLongPathAwareness)
+{
+    HMODULE program = ::LoadLibraryExW((ProgramFolder() + L"\\CalveraTessel.exe").c_str(), nullptr,
+                                       LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(program, nullptr);
+    HRSRC found = ::FindResourceW(program, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
+    ASSERT_NE(found, nullptr);
+    const char* xml = static_cast<const char*>(::LockResource(::LoadResource(program, found)));
+    const std::string manifest(xml, ::SizeofResource(program, found));
+    ::FreeLibrary(program);
+    const size_t settings = manifest.find("<windowsSettings>");
+    const size_t aware = manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">"
+                                       "true</longPathAware>");
+    ASSERT_NE(settings, std::string::npos);
+    EXPECT_NE(aware, std::string::npos) << manifest;
+    EXPECT_GT(aware, settings);
+    EXPECT_LT(aware, manifest.find("</windowsSettings>"));
+    EXPECT_NE(manifest.find("<gdiScaling"), std::string::npos);
+}
