@@ -21,6 +21,11 @@ if [ "${TESSEL_TEST_PREFIX:-0}" = 1 ]; then
   else
     export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix-test}"
   fi
+  # Windows' ANSI code page of the tests is Western (1252), which lacks Cyrillic, Greek, Chinese
+  # and emoji and best-fits full-width slashes to real ones: a user's name that went through it
+  # shows. This Wine takes the code page from the Unix locale of its process, whatever the
+  # prefix's registry says.
+  export LC_ALL=C.UTF-8
 else
   export WINEPREFIX="${WINEPREFIX:-$TESSEL_ROOT/build/wineprefix}"
 fi

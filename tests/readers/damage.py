@@ -121,6 +121,21 @@ def standalone_variants(fixtures, rnd):
     return out
 
 
+# Names a user can have, in scripts the ANSI code page of the tests lacks, with a surrogate pair,
+# combining marks, full-width separators and the characters a command line or markup would read.
+USER_NAMES = ["Отчёт за май", "Προϋπολογισμός", "销售报表", "Budget \U0001F600", "Cafe\u0301 cre\u0300me",
+              "a\uFF0Fb\uFF3Cc\uFF0Ed", "..\uFF0F..\uFF0Fx", "100% ; it's & co"]
+
+
+def named_variants(fixtures):
+    """The first fixture with its first 32 bytes zeroed, under each of USER_NAMES."""
+    if not fixtures:
+        return []
+    name, data = fixtures[0]
+    return [("%s.xls" % user, bytes(32) + data[32:], name, "repaired",
+             "first 32 bytes zeroed, named %r" % user) for user in USER_NAMES]
+
+
 def load_fixtures(folder):
     names = sorted(n for n in os.listdir(folder) if n.lower().endswith(".xls"))
     result = []
@@ -153,6 +168,8 @@ def make_variants(fixtures_dir, out_dir, seed=1729, large=()):
             write(fname, content, name, expect, damage)
     for fname, content, expect, damage in standalone_variants(fixtures, rnd):
         write(fname, content, None, expect, damage)
+    for fname, content, original, expect, damage in named_variants(fixtures):
+        write(fname, content, original, expect, damage)
     with open(os.path.join(out_dir, "variants.json"), "w", encoding="utf-8") as f:
         json.dump(described, f, indent=1)
         f.write("\n")
