@@ -2,6 +2,7 @@
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
 #include "TempFolder.h"
+#include "repair/PathRules.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -148,6 +149,26 @@ TEST_F(SourceList, SameFileTwiceGivesTwoRows)
     dlg->AddSourceFile(path);
     EXPECT_EQ(Names(), (std::vector<std::string>{"twice.xls", "twice.xls"}));
     EXPECT_EQ(Cell(1, 2), "100 B");
+}
+
+// A row's texts come back whole however long they are: a folder of 1,100 characters (past the
+// list's first buffer and past MAX_PATH), read as Next reads it to build the run.
+TEST_F(SourceList, LongFolderAndNameComeBackWhole)
+{
+    TempFolder folder;
+    std::wstring deep = folder.Path();
+    // Cyrillic and Greek letters; each name within the 255 bytes a Unix file system under Wine takes.
+    for (int level = 0; level < 9; level++)
+        deep += L"\\" + std::wstring(120, static_cast<wchar_t>(L'\u0430' + level));
+    CreateFolderPath(deep);
+    const std::wstring name = std::wstring(120, L'\u03C9') + L".xls";
+    ASSERT_TRUE(WriteWholeFile(deep + L"\\" + name, std::string(20000, 'x')));
+    ASSERT_GT(deep.size(), 1100u);
+    dlg->AddSourceFile(deep + L"\\" + name);
+    ASSERT_EQ(List().GetItemCount(), 1);
+    EXPECT_EQ(List().GetItemText(0, 0), name);
+    EXPECT_EQ(List().GetItemText(0, 1), deep);
+    EXPECT_EQ(Cell(0, 2), "19 KB") << "the file behind the long path was opened";
 }
 
 TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)

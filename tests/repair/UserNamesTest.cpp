@@ -130,7 +130,11 @@ TEST_F(UserNames, NamesInAnyScriptAreAddedShownAndRepairedUnderTheSameName)
         EXPECT_NE(Source(row, 6), L"") << Utf8(Source(row, 0));
     }
 
-    RunInto(out.Path());
+    // The chosen folder is named in letters the code page lacks too.
+    const std::wstring chosen = out.Path() + L"\\Готово \U0001F4C1";
+    ASSERT_TRUE(::CreateDirectoryW(chosen.c_str(), nullptr));
+    RunInto(chosen);
+    EXPECT_EQ(dlg->m_strTargetDir, chosen);
     const int rows = dlg->ResultList().GetItemCount();
     ASSERT_EQ(rows, static_cast<int>(expected.size()));
     std::set<std::wstring> written;
@@ -139,17 +143,18 @@ TEST_F(UserNames, NamesInAnyScriptAreAddedShownAndRepairedUnderTheSameName)
         SCOPED_TRACE(Utf8(name));
         EXPECT_EQ(Result(row, 4), L"Repaired");
         EXPECT_EQ(Result(row, 2), L"REP_" + name);
-        EXPECT_EQ(Result(row, 3), out.Path());
+        EXPECT_EQ(Result(row, 3), chosen);
         EXPECT_EQ(expected.count(WithBackslash(Result(row, 1)) + name), 1u) << "folder " << Utf8(Result(row, 1));
         written.insert(L"REP_" + name);
     }
-    const std::vector<std::wstring> files = FilesIn(out.Path());
+    const std::vector<std::wstring> files = FilesIn(chosen);
     EXPECT_EQ(std::set<std::wstring>(files.begin(), files.end()), written) << "nothing else, nowhere else";
-    const std::string repaired = ReadWholeFile(out.File(L"REP_twin.xls"));
+    EXPECT_TRUE(FilesIn(out.Path()).empty());
+    const std::string repaired = ReadWholeFile(chosen + L"\\REP_twin.xls");
     ASSERT_EQ(repaired.size(), book.size());
     EXPECT_NE(repaired.substr(0, 32), book.substr(0, 32)) << "the header was patched";
     for (const std::wstring& name : written)
-        EXPECT_EQ(ReadWholeFile(out.File(name)), repaired) << Utf8(name);
+        EXPECT_EQ(ReadWholeFile(chosen + L"\\" + name), repaired) << Utf8(name);
     for (const std::wstring& path : expected)
         EXPECT_EQ(ReadWholeFile(path), book) << "source " << Utf8(path);
     EXPECT_EQ(ReadWholeFile(temp.File(L"x.xls")), decoy) << "the file best fit would have read";
