@@ -31,14 +31,7 @@ void SetRowText(HWND hList, int row, int column, const char* text)
 
 void SetRowImage(HWND hList, int row, int image)
 {
-    CListCtrl list = ListOf(hList);
-    std::wstring texts[4];
-    for (int column = 0; column < 4; column++)
-        texts[column] = list.GetItemText(row, column);
-    list.DeleteItem(row);
-    int inserted = list.InsertItem(row, texts[0].c_str(), image);
-    for (int column = 1; column < 4; column++)
-        list.SetItemText(inserted, column, texts[column].c_str());
+    ListOf(hList).SetItemImage(row, image);
 }
 
 int AppendRow(HWND hList, const std::wstring& name, const std::wstring& folder, int image)
@@ -48,4 +41,17 @@ int AppendRow(HWND hList, const std::wstring& name, const std::wstring& folder, 
     if (row >= 0)
         list.SetItemText(row, RESULT_SOURCE_FOLDER, folder.c_str());
     return row;
+}
+
+CListRedrawPause::CListRedrawPause(HWND hList)
+    : m_hList(hList)
+{
+    ::SendMessageA(m_hList, WM_SETREDRAW, FALSE, 0);
+}
+
+CListRedrawPause::~CListRedrawPause()
+{
+    ::SendMessageA(m_hList, WM_SETREDRAW, TRUE, 0);
+    // Drawing that was held is not owed by itself: the list is painted once, header included.
+    ::RedrawWindow(m_hList, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }

@@ -50,10 +50,13 @@ void CRepairDlg::OnNext()
     SetInstructions(texts::kRepairing);
     ShowStepControls(2);
 
-    for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
-        if (m_sourceList.GetCheck(i))
-            AppendRow(
-                m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1), STATUS_QUEUED);
+    {
+        CListRedrawPause pause(m_resultList.m_hWnd);
+        for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
+            if (m_sourceList.GetCheck(i))
+                AppendRow(m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1),
+                    STATUS_QUEUED);
+        }
     }
 
     // The previous worker has ended (Next is refused while one runs); its object goes now.

@@ -123,6 +123,15 @@ std::wstring CListCtrl::GetItemText(int nItem, int nSubItem) const
     }
 }
 
+BOOL CListCtrl::SetItemImage(int nItem, int nImage)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_IMAGE;
+    item.iItem = nItem;
+    item.iImage = nImage;
+    return static_cast<BOOL>(::SendMessageA(m_hWnd, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
 int CListCtrl::GetItemImage(int nItem) const
 {
     LVITEMA item = {};

@@ -52,6 +52,8 @@ public:
     // The whole text, however long.
     std::wstring GetItemText(int nItem, int nSubItem) const;
     int GetItemImage(int nItem) const;
+    // Changes a row's image where it is: its texts, state and place stay.
+    BOOL SetItemImage(int nItem, int nImage);
     BOOL DeleteItem(int nItem) { return ListView_DeleteItem(m_hWnd, nItem); }
     BOOL DeleteAllItems() { return ListView_DeleteAllItems(m_hWnd); }
     BOOL GetCheck(int nItem) const { return ListView_GetCheckState(m_hWnd, static_cast<UINT>(nItem)) != 0; }
