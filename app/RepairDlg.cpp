@@ -242,6 +242,10 @@ void CRepairDlg::OnSysCommand(UINT nID, LPARAM lParam)
 
 void CRepairDlg::OnTimer(UINT_PTR nIDEvent)
 {
+    if (nIDEvent == kRowTimer) {
+        OnRowTimer();
+        return;
+    }
     if (nIDEvent != kSelectAllTimer || m_nStep != 1)
         return;
     int count = m_sourceList.GetItemCount();
@@ -325,7 +329,8 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case kRunOnWindowThread:
         return RunSentWork(lParam);
     case kRowUpdate:
-        return RunPostedWork(lParam);
+        OnRowUpdate();
+        return 0;
     case WM_CLOSE:
         OnExit();
         return 0;

@@ -11,6 +11,7 @@
 #include "../menu/PictureMenu.h"
 #include "../msgbox/RixMessageBox.h"
 #include "../repair/RepairJob.h"
+#include "RowChangeQueue.h"
 
 #include <atomic>
 #include <exception>
@@ -31,8 +32,11 @@ public:
     static constexpr UINT kSplashPeriod = 4000;
     // Work sent from the worker thread to be done on the window thread.
     static constexpr UINT kRunOnWindowThread = WM_APP + 1;
-    // A row change posted by the worker.
+    // The worker's first row change since the window last made them all.
     static constexpr UINT kRowUpdate = WM_APP + 2;
+    // Row changes that come while the window is awake are made together at this pace.
+    static constexpr UINT_PTR kRowTimer = 2;
+    static constexpr UINT kRowPeriod = 30;
 
     explicit CRepairDlg(HWND hWndParent = nullptr);
     ~CRepairDlg() override;
@@ -68,7 +72,8 @@ public:
 
     // Runs the work on the window thread and waits for it; what it throws is thrown here.
     void OnWindowThread(const std::function<void()>& work);
-    // Makes the change on the window thread after the ones posted before it, without waiting.
+    // Makes the change on the window thread after the ones posted before it, without waiting. The
+    // window is woken for the first change and takes the ones that follow in batches.
     void PostToWindowThread(std::function<void()> work);
     // Makes the row changes posted and not yet made, now (on the window thread).
     void ApplyPendingRowChanges();
@@ -119,7 +124,10 @@ private:
         std::exception_ptr failure;
     };
     LRESULT RunSentWork(LPARAM lParam);
-    LRESULT RunPostedWork(LPARAM lParam);
+    void OnRowUpdate();
+    void OnRowTimer();
+    // Makes the row changes until none is left, and leaves the next one to wake the window.
+    void SleepRowChanges();
 
     CHoverButton m_btnHomeLink;
     CTransparentStatic m_lblSelectAll;
@@ -142,4 +150,5 @@ private:
     CPictureMenu m_menuTools;
     CPictureMenu m_menuHelp;
     std::vector<RepairSource> m_runSources; // the rows of the run, as it started
+    RowChangeQueue m_rowChanges; // the worker's row changes the window has not made yet
 };

@@ -3,6 +3,7 @@
 #include "../repair/RepairTexts.h"
 #include "ResultRows.h"
 #include "RepairDlg.h"
+#include "RowChangeQueue.h"
 
 #include <exception>
 #include <memory>
@@ -65,30 +66,48 @@ LRESULT CRepairDlg::RunSentWork(LPARAM lParam)
 
 void CRepairDlg::PostToWindowThread(std::function<void()> work)
 {
-    auto* posted = new std::function<void()>(std::move(work));
-    if (!::PostMessageA(m_hWnd, kRowUpdate, 0, reinterpret_cast<LPARAM>(posted))) {
-        // A full queue: the change is made all the same, waiting for it.
-        std::unique_ptr<std::function<void()>> owned(posted);
-        OnWindowThread(*owned);
+    if (!m_rowChanges.Add(std::move(work)))
+        return; // the window is awake and takes it with the others
+    if (!::PostMessageA(m_hWnd, kRowUpdate, 0, 0)) {
+        // A full queue: the window is woken all the same, waiting for it.
+        ::SendMessageA(m_hWnd, kRowUpdate, 0, 0);
     }
 }
 
-LRESULT CRepairDlg::RunPostedWork(LPARAM lParam)
+// Woken by the worker: the changes so far are made now, and the ones that follow while the window
+// paints and takes input are made together when the row timer comes, which is after both.
+void CRepairDlg::OnRowUpdate()
 {
-    std::unique_ptr<std::function<void()>> work(reinterpret_cast<std::function<void()>*>(lParam));
-    // Nothing may unwind through the window procedure; a row that cannot be shown stays as it was.
-    try {
-        (*work)();
-    } catch (...) {
+    std::vector<RowChangeQueue::Change> changes = m_rowChanges.Take(false);
+    MakeChanges(changes);
+    if (!::SetTimer(m_hWnd, kRowTimer, kRowPeriod, nullptr))
+        SleepRowChanges(); // no timer to come back with: every change wakes the window again
+}
+
+void CRepairDlg::OnRowTimer()
+{
+    std::vector<RowChangeQueue::Change> changes = m_rowChanges.Take(true);
+    if (changes.empty()) {
+        ::KillTimer(m_hWnd, kRowTimer); // asleep until the worker's next change
+        return;
     }
-    return 0;
+    MakeChanges(changes);
+}
+
+void CRepairDlg::SleepRowChanges()
+{
+    for (;;) {
+        std::vector<RowChangeQueue::Change> changes = m_rowChanges.Take(true);
+        if (changes.empty())
+            return;
+        MakeChanges(changes);
+    }
 }
 
 void CRepairDlg::ApplyPendingRowChanges()
 {
-    MSG msg;
-    while (::PeekMessageA(&msg, m_hWnd, kRowUpdate, kRowUpdate, PM_REMOVE))
-        RunPostedWork(msg.lParam);
+    std::vector<RowChangeQueue::Change> changes = m_rowChanges.Take(false);
+    MakeChanges(changes);
 }
 
 // The rows of a run are read once, when it starts: nothing changes them while it runs, and the
