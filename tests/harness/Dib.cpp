@@ -52,6 +52,11 @@ void Dib::Fill(COLORREF color)
 void CaptureClient(HWND hWnd, Dib& dib)
 {
     ::UpdateWindow(hWnd);
+    CaptureAsShown(hWnd, dib);
+}
+
+void CaptureAsShown(HWND hWnd, Dib& dib)
+{
     gdi::WindowDC dc(hWnd);
     ::BitBlt(dib.dc(), 0, 0, dib.width(), dib.height(), dc, 0, 0, SRCCOPY);
 }

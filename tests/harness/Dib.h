@@ -40,6 +40,8 @@ RECT RectInParent(HWND hWnd);
 
 // Copies what a window shows (its client area) into a new DIB.
 void CaptureClient(HWND hWnd, Dib& dib);
+// The same, without painting what the window owes first: the pixels as they are on the screen now.
+void CaptureAsShown(HWND hWnd, Dib& dib);
 // A copy of a whole bitmap (any format), to read its pixels.
 std::unique_ptr<Dib> CopyOfBitmap(HBITMAP hBitmap);
 // Reads a pixel of a bitmap (any format) as a COLORREF.

@@ -1,0 +1,275 @@
+// A batch run as the user sees it: the rows the worker has finished are on the screen and Back is
+// answered while the run goes on, however many row changes the worker has handed the window.
+#include "Dib.h"
+#include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
+#include "TempFolder.h"
+#include "app/RepairRun.h"
+#include "app/ResultRows.h"
+#include "framework/Thread.h"
+#include "repair/FileCopy.h"
+#include "res/resource.h"
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+std::string Fixture(const std::string& name)
+{
+    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+}
+
+// The worker writes each block through this. It holds the worker on one block, counted from the
+// start, until the test releases it or the run is asked to stop.
+std::atomic<int> g_blocksBeforeHold { 0 };
+HANDLE g_hHeld = nullptr;
+HANDLE g_hRelease = nullptr;
+bool HoldingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (g_blocksBeforeHold.fetch_sub(1) == 0) {
+        ::SetEvent(g_hHeld);
+        while (::WaitForSingleObject(g_hRelease, 20) == WAIT_TIMEOUT && !WorkerStopRequested()) {
+        }
+    }
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+// Waits for the object while serving only what other threads send (the worker's synchronous
+// calls); posted messages, input and painting wait, as in a window thread that is busy.
+bool WaitServingSent(HANDLE hObject, DWORD timeoutMs)
+{
+    const DWORD end = ::GetTickCount() + timeoutMs;
+    for (;;) {
+        const int left = static_cast<int>(end - ::GetTickCount());
+        DWORD result = ::MsgWaitForMultipleObjects(1, &hObject, FALSE, left > 0 ? left : 0, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            return true;
+        if (result != WAIT_OBJECT_0 + 1)
+            return false;
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+// Row kinds of a run: a workbook (repaired, two blocks written), bytes that are no workbook
+// (failed, nothing written).
+struct RowKind {
+    const char* fixture; // null: no workbook
+    const char* status;
+    int image;
+};
+const RowKind kWorkbook { "lo_1cell.xls", "Repaired", STATUS_REPAIRED };
+const RowKind kNoWorkbook { nullptr, "Failed", STATUS_FAILED };
+
+class RunOnScreen : public MainWindowTest {
+protected:
+    // Rows before the held one; the worker is held writing the held row's working copy, with
+    // every change of the rows before it handed to the window.
+    static constexpr int kRowsBeforeHold = 40;
+    static constexpr int kRows = kRowsBeforeHold + 3;
+    // More than a window that keeps up needs to paint and answer, far fewer than the changes the
+    // worker has handed it by the time it is held.
+    static constexpr int kMessageBudget = 20;
+
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        dlg->m_strStartDir = ProgramFolder();
+        g_hHeld = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        g_hRelease = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        int blocks = 0;
+        for (int row = 0; row < kRows; row++) {
+            // Every third row no workbook; the held row and those after it workbooks.
+            const RowKind& kind = row % 3 == 2 && row < kRowsBeforeHold ? kNoWorkbook : kWorkbook;
+            char name[32];
+            std::snprintf(name, sizeof(name), "row%02d.xls", row);
+            const std::string bytes = kind.fixture ? ReadWholeFile(Fixture(kind.fixture)) : std::string(600, 'x');
+            dlg->AddSourceFile(folder.WriteFile(name, bytes));
+            dlg->SourceList().SetCheck(row, TRUE);
+            kinds.push_back(&kind);
+            if (row < kRowsBeforeHold && kind.fixture)
+                blocks += 2; // its working copy and its output
+        }
+        g_blocksBeforeHold = blocks;
+        previousWriter = SetCopyBlockWriter(&HoldingWriter);
+    }
+    void TearDown() override
+    {
+        ::SetEvent(g_hRelease);
+        MainWindowTest::TearDown(); // stops a worker still running
+        SetCopyBlockWriter(previousWriter);
+        ::CloseHandle(g_hHeld);
+        ::CloseHandle(g_hRelease);
+    }
+
+    // Next, the location dialog answered, and the worker held at its row while the window
+    // serves nothing but the worker's synchronous calls.
+    void StartAndHold()
+    {
+        {
+            ModalAnswerer location({ [](HWND hDlg) {
+                ::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_CLICK, 0, 0);
+                ModalAnswerer::Press(IDOK)(hDlg);
+            } });
+            Command(IDC_NEXT);
+        }
+        ASSERT_TRUE(dlg->m_bRunning.load());
+        ASSERT_TRUE(WaitServingSent(g_hHeld, 60000)) << "the worker never reached the held row";
+    }
+
+    // Serves messages one at a time as the modal loop does, at most `budget` of them, until the
+    // condition holds; returns how many it served.
+    int Serve(int budget, const std::function<bool()>& done)
+    {
+        int served = 0;
+        while (served < budget && !done()) {
+            // Messages already seen count too: a window behind its queue has nothing new in it.
+            if (::MsgWaitForMultipleObjectsEx(0, nullptr, 2000, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT)
+                break;
+            MSG msg;
+            if (!::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+                continue;
+            served++;
+            if (!dlg->PreTranslateInLoop(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+        return served;
+    }
+
+    bool RowsBeforeHoldShowTheirOutcome()
+    {
+        for (int row = 0; row < kRowsBeforeHold; row++)
+            if (dlg->ResultList().GetItemText(row, RESULT_STATUS) != kinds[row]->status)
+                return false;
+        return true;
+    }
+    bool ListOwesNoPainting()
+    {
+        HWND hList = dlg->ResultList().m_hWnd;
+        HWND hHeader = reinterpret_cast<HWND>(::SendMessageA(hList, LVM_GETHEADER, 0, 0));
+        return !::GetUpdateRect(hList, nullptr, FALSE) && !(hHeader && ::GetUpdateRect(hHeader, nullptr, FALSE));
+    }
+
+    TempFolder folder;
+    std::vector<const RowKind*> kinds;
+    CopyBlockWriter previousWriter = nullptr;
+};
+
+// The pixels that differ between two captures of the same size.
+int DifferingPixels(const Dib& a, const Dib& b)
+{
+    int differing = 0;
+    for (int y = 0; y < a.height(); y++)
+        for (int x = 0; x < a.width(); x++)
+            differing += a.Raw(x, y) != b.Raw(x, y);
+    return differing;
+}
+
+} // namespace
+
+TEST_F(RunOnScreen, FinishedRowsArePaintedWhileTheWorkerIsStillGoing)
+{
+    StartAndHold();
+    const int served = Serve(kMessageBudget, [&] { return RowsBeforeHoldShowTheirOutcome() && ListOwesNoPainting(); });
+    EXPECT_TRUE(RowsBeforeHoldShowTheirOutcome()) << "after " << served << " messages";
+    ASSERT_TRUE(dlg->m_bRunning.load()) << "the run is still going";
+
+    HWND hList = dlg->ResultList().m_hWnd;
+    RECT rc;
+    ::GetClientRect(hList, &rc);
+    Dib shown(rc.right, rc.bottom), painted(rc.right, rc.bottom);
+    CaptureAsShown(hList, shown);
+    // What the list draws when asked to paint all of it now, header included.
+    ::RedrawWindow(hList, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    CaptureAsShown(hList, painted);
+    EXPECT_EQ(DifferingPixels(shown, painted), 0) << "the screen showed the list as it was " << served
+                                                  << " messages after the worker was held";
+
+    // And what it draws is the list, not the window's picture behind it.
+    Dib behind(rc.right, rc.bottom);
+    {
+        gdi::MemoryDC picture(nullptr);
+        gdi::SelectGuard select(picture, dlg->BackgroundBitmap());
+        POINT at = { 0, 0 };
+        ::MapWindowPoints(hList, dlg->m_hWnd, &at, 1);
+        ::BitBlt(behind.dc(), 0, 0, rc.right, rc.bottom, picture, at.x, at.y, SRCCOPY);
+    }
+    EXPECT_GT(DifferingPixels(painted, behind), rc.right * rc.bottom / 2);
+    ::SetEvent(g_hRelease);
+    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 60000, dlg.get()));
+}
+
+TEST_F(RunOnScreen, BackIsAnsweredBeforeTheRowChangesAndTheRunEndsWithEveryRowInOrder)
+{
+    StartAndHold();
+    // The user has selected a row the worker has not shown yet; showing it keeps the selection.
+    ListView_SetItemState(dlg->ResultList().m_hWnd, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+
+    // A real click on Back, through the input queue, behind every change the worker handed over.
+    ::SetForegroundWindow(dlg->m_hWnd);
+    RECT rc;
+    ::GetWindowRect(Item(IDC_BACK), &rc);
+    ASSERT_TRUE(::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ModalAnswerer question({ ModalAnswerer::Press(IDNO) });
+    ASSERT_EQ(::SendInput(2, click, sizeof(INPUT)), 2u);
+    const int served = Serve(kMessageBudget, [&] { return question.Count() > 0; });
+    ASSERT_EQ(question.Count(), 1u) << "no question after " << served << " messages";
+    EXPECT_NE(question.Seen()[0].text.find("Do you want to abort repair process"), std::string::npos);
+    EXPECT_EQ(dlg->m_nStep, 2) << "answered No, the run goes on";
+
+    ::SetEvent(g_hRelease);
+    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 60000, dlg.get()));
+    Pump(50);
+    CListCtrl& list = dlg->ResultList();
+    ASSERT_EQ(list.GetItemCount(), kRows);
+    for (int row = 0; row < kRows; row++) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "row%02d.xls", row);
+        const bool repaired = kinds[row]->fixture != nullptr;
+        EXPECT_EQ(list.GetItemText(row, RESULT_SOURCE_NAME), name);
+        EXPECT_EQ(list.GetItemText(row, RESULT_SOURCE_FOLDER), folder.Path());
+        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_NAME), repaired ? "REP_" + std::string(name) : "");
+        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_FOLDER), repaired ? folder.Path() + "\\Repaired\\" : "");
+        EXPECT_EQ(list.GetItemText(row, RESULT_STATUS), kinds[row]->status) << name;
+        EXPECT_EQ(list.GetItemImage(row), kinds[row]->image) << name;
+    }
+    EXPECT_EQ(ListView_GetItemState(list.m_hWnd, 1, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
+    EXPECT_EQ(ListView_GetSelectedCount(list.m_hWnd), 1u);
+}
+
+// Windows refuses a post to a thread whose queue holds 10,000 messages; the worker's change is then
+// made while it waits. Wine's queues take far more, so there the case cannot be made to happen.
+TEST_F(MainWindowTest, RowChangeIsMadeWhenTheWindowsQueueIsFull)
+{
+    constexpr int kMostPosts = 20000;
+    int posted = 0;
+    while (posted < kMostPosts && ::PostMessageA(dlg->m_hWnd, WM_NULL, 0, 0))
+        posted++;
+    if (posted == kMostPosts) {
+        MSG msg;
+        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_NULL, WM_NULL, PM_REMOVE)) {
+        }
+        GTEST_SKIP() << "this system's queue took " << kMostPosts << " posts without refusing one";
+    }
+    static std::atomic<bool> made;
+    made = false;
+    std::unique_ptr<CWinThread> worker = CWinThread::Begin(
+        [](LPVOID param) -> UINT {
+            static_cast<CRepairDlg*>(param)->PostToWindowThread([] { made = true; });
+            return 1;
+        },
+        dlg.get());
+    ASSERT_TRUE(worker);
+    EXPECT_TRUE(WaitServingSent(worker->m_hThread, 10000));
+    EXPECT_TRUE(made.load()) << "made while the queue was still full";
+    Pump(50);
+}
