@@ -1,0 +1,307 @@
+// Prints how long a batch takes through the real main window, from the location dialog's OK to the
+// done text with every row shown, against the repair core alone on the same workbooks in the same
+// process. The two take turns, several rounds, and the figures are the minimum and median of each.
+// Also: when the last copy was written, and how long Back takes to ask its question while a long
+// run is going. Figures only; nothing here passes or fails.
+#include "../app/RepairDlg.h"
+#include "../app/RepairRun.h"
+#include "../app/ResultRows.h"
+#include "../framework/Thread.h"
+#include "../repair/FileCopy.h"
+#include "../repair/PathRules.h"
+#include "../repair/RepairTexts.h"
+#include "../res/resource.h"
+#include "../tests/harness/ModalAnswerer.h"
+#include "../tests/harness/TempFolder.h"
+#include "Seconds.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kBooks = 300;
+constexpr int kRounds = 5;
+
+// Every block a copy writes is timed, so that the last copy of a run can be told from its end.
+std::atomic<double> g_lastWrite { 0 };
+bool TimedWrite(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    DWORD written = 0;
+    bool ok = ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+    g_lastWrite = Seconds();
+    return ok;
+}
+
+double Min(std::vector<double> v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string Fixture(const char* name)
+{
+    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+}
+
+// The rows as the core alone keeps them: plain values, no window.
+class PlainRows : public IRepairRows {
+public:
+    explicit PlainRows(std::vector<RepairSource> sources)
+        : m_sources(std::move(sources))
+        , m_outcomes(m_sources.size())
+    {
+    }
+    int RowCount() override { return static_cast<int>(m_sources.size()); }
+    RepairSource StartRow(int row) override { return m_sources[row]; }
+    void ShowFailed(int row) override { m_outcomes[row] = texts::kStatusFailed; }
+    void ShowRepaired(int row, const OutputChoice&) override { m_outcomes[row] = texts::kStatusRepaired; }
+    void ShowDone() override { }
+    int Repaired() const
+    {
+        return static_cast<int>(std::count(m_outcomes.begin(), m_outcomes.end(), texts::kStatusRepaired));
+    }
+
+private:
+    std::vector<RepairSource> m_sources;
+    std::vector<std::string> m_outcomes;
+};
+
+std::string Instructions(CRepairDlg& dlg)
+{
+    char text[512] = {};
+    ::GetWindowTextA(dlg.GetDlgItem(IDC_INSTRUCTIONS), text, sizeof(text));
+    return text;
+}
+
+// Serves the window as its modal loop does until the condition holds, waking as soon as the worker ends.
+void ServeUntil(CRepairDlg& dlg, const std::function<bool()>& done)
+{
+    while (!done()) {
+        HANDLE worker = g_pWorker ? g_pWorker->m_hThread : nullptr;
+        ::MsgWaitForMultipleObjects(worker ? 1 : 0, &worker, FALSE, 10, QS_ALLINPUT);
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!dlg.PreTranslateInLoop(&msg)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageA(&msg);
+            }
+        }
+    }
+}
+
+// The location dialog confirmed with "Repair in the same location"; `pressed` is when OK went.
+ModalAnswerer::Action SameLocation(double& pressed)
+{
+    return [&pressed](HWND hDlg) {
+        ::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_CLICK, 0, 0);
+        pressed = Seconds();
+        ModalAnswerer::Press(IDOK)(hDlg);
+    };
+}
+
+bool RunEnded()
+{
+    return !g_pWorker || !g_pWorker->IsRunning();
+}
+
+// When the first window other than the main one is activated after a click: the question of Back.
+std::atomic<double> g_questionShown { 0 };
+HWND g_hMain = nullptr;
+LRESULT CALLBACK OnActivate(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HCBT_ACTIVATE && reinterpret_cast<HWND>(wParam) != g_hMain && g_questionShown == 0)
+        g_questionShown = Seconds();
+    return ::CallNextHookEx(nullptr, nCode, wParam, lParam);
+}
+
+class Batch {
+public:
+    explicit Batch(CRepairDlg& dlg)
+        : m_dlg(dlg)
+    {
+        // About 60 KiB on average: small books of every writer, and one of 50,000 cells in twenty.
+        const char* small[] = { "lo_1cell.xls", "lo_3sheets.xls", "gn_1cell.xls", "gn_3sheets.xls", "xl_1cell.xls",
+            "xl_3sheets.xls", "we_1cell.xls", "we_3sheets.xls" };
+        const char* large[] = { "lo_50k.xls", "gn_50k.xls" };
+        uint64_t total = 0;
+        for (int i = 0; i < kBooks; i++) {
+            std::string bytes = ReadWholeFile(Fixture(i % 20 == 0 ? large[i / 20 % 2] : small[i % 8]));
+            // Damaged as a failed save leaves them: the header's first fields gone.
+            std::fill(bytes.begin(), bytes.begin() + 32, '\0');
+            char name[32];
+            std::snprintf(name, sizeof(name), "book%03d.xls", i);
+            m_sources.push_back({ name, m_folder.Path() + "\\" });
+            m_paths.push_back(m_folder.WriteFile(name, bytes));
+            total += bytes.size();
+        }
+        m_meanKiB = static_cast<double>(total) / kBooks / 1024;
+        for (const std::string& path : m_paths) {
+            m_dlg.AddSourceFile(path);
+            m_dlg.SourceList().SetCheck(m_dlg.SourceList().GetItemCount() - 1, TRUE);
+        }
+    }
+
+    // Next through the real window, from the location dialog's OK until the done text shows and
+    // every row has its outcome on the screen.
+    double ThroughTheWindow(double& lastCopy, int& repaired)
+    {
+        double start = 0;
+        {
+            ModalAnswerer answer({ SameLocation(start) });
+            g_lastWrite = 0;
+            ::SendMessageA(m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED), 0);
+        }
+        ServeUntil(m_dlg, [&] { return RunEnded() && Instructions(m_dlg) == texts::kRepairDone; });
+        ::UpdateWindow(m_dlg.m_hWnd);
+        ::UpdateWindow(m_dlg.ResultList().m_hWnd);
+        double seconds = Seconds() - start;
+        lastCopy = g_lastWrite - start;
+        repaired = 0;
+        for (int row = 0; row < kBooks; row++)
+            repaired += GetRowText(m_dlg.ResultList().m_hWnd, row, RESULT_STATUS) == texts::kStatusRepaired;
+        ::SendMessageA(m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BACK, BN_CLICKED), 0);
+        RemoveTree(m_folder.Path() + "\\Repaired");
+        return seconds;
+    }
+
+    // The same books through the repair core on this thread, its rows kept in plain values.
+    double CoreAlone(double& lastCopy, int& repaired)
+    {
+        PlainRows rows(m_sources);
+        RepairSettings settings
+            = MakeRepairSettings(m_dlg.m_nNameMode, LOCATION_SAME, std::string(), m_dlg.m_strStartDir);
+        ResetWorkerStop();
+        g_lastWrite = 0;
+        double start = Seconds();
+        RunRepairBatch(settings, rows);
+        double seconds = Seconds() - start;
+        lastCopy = g_lastWrite - start;
+        repaired = rows.Repaired();
+        RemoveTree(m_folder.Path() + "\\Repaired");
+        return seconds;
+    }
+
+    // Clicks Back while a run is going, after `after` seconds of it, and answers No: the seconds
+    // from the click to the question.
+    double BackDuringRun(double after)
+    {
+        double start = 0;
+        {
+            ModalAnswerer answer({ SameLocation(start) });
+            ::SendMessageA(m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_NEXT, BN_CLICKED), 0);
+        }
+        ServeUntil(m_dlg, [&] { return Seconds() - start >= after || RunEnded(); });
+        double asked = -1;
+        if (!RunEnded()) {
+            ModalAnswerer answer({ ModalAnswerer::Press(IDNO) });
+            g_hMain = m_dlg.m_hWnd;
+            g_questionShown = 0;
+            HHOOK hook = ::SetWindowsHookExA(WH_CBT, &OnActivate, nullptr, ::GetCurrentThreadId());
+            double clicked = ClickBack();
+            ServeUntil(m_dlg, [&] { return answer.Count() > 0 || Seconds() - clicked > 30; });
+            ::UnhookWindowsHookEx(hook);
+            if (g_questionShown > 0)
+                asked = g_questionShown - clicked;
+        }
+        ServeUntil(m_dlg, [&] { return RunEnded() && Instructions(m_dlg) == texts::kRepairDone; });
+        ::SendMessageA(m_dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BACK, BN_CLICKED), 0);
+        RemoveTree(m_folder.Path() + "\\Repaired");
+        return asked;
+    }
+
+    void Measure()
+    {
+        std::vector<double> window, core, windowLast, coreLast, back;
+        int windowRepaired = 0, coreRepaired = 0;
+        double last = 0;
+        // A first run of each warms the caches for both alike.
+        ThroughTheWindow(last, windowRepaired);
+        CoreAlone(last, coreRepaired);
+        for (int round = 0; round < kRounds; round++) {
+            // Alternate which goes first, so neither always follows the other.
+            if (round % 2) {
+                core.push_back(CoreAlone(last, coreRepaired));
+                coreLast.push_back(last);
+            }
+            window.push_back(ThroughTheWindow(last, windowRepaired));
+            windowLast.push_back(last);
+            if (round % 2 == 0) {
+                core.push_back(CoreAlone(last, coreRepaired));
+                coreLast.push_back(last);
+            }
+        }
+        for (int round = 0; round < kRounds; round++) {
+            double asked = BackDuringRun(0.25 * Min(window));
+            if (asked >= 0)
+                back.push_back(asked);
+        }
+        std::printf("%d workbooks of about %.0f KiB through the window: run %.3f s, core alone %.3f s, ratio %.2f\n",
+            kBooks, m_meanKiB, Min(window), Min(core), Min(window) / Min(core));
+        std::printf("    through the window min %.3f s median %.3f s (%d repaired), core alone min %.3f s median %.3f s "
+                    "(%d repaired)\n",
+            Min(window), Median(window), windowRepaired, Min(core), Median(core), coreRepaired);
+        std::printf("    last copy written after: through the window min %.3f s median %.3f s, core alone min %.3f s "
+                    "median %.3f s\n",
+            Min(windowLast), Median(windowLast), Min(coreLast), Median(coreLast));
+        if (back.empty())
+            std::printf("    Back during a run: the run ended before the click\n");
+        else
+            std::printf("    Back during a run asks its question after min %.0f ms median %.0f ms (%zu clicks)\n",
+                Min(back) * 1000, Median(back) * 1000, back.size());
+        std::fflush(stdout);
+    }
+
+private:
+    // A real click on Back, through the system's input queue; returns when it was sent.
+    double ClickBack()
+    {
+        RECT rc;
+        ::GetWindowRect(m_dlg.GetDlgItem(IDC_BACK), &rc);
+        const int x = (rc.left + rc.right) / 2, y = (rc.top + rc.bottom) / 2;
+        const int cx = ::GetSystemMetrics(SM_CXSCREEN), cy = ::GetSystemMetrics(SM_CYSCREEN);
+        INPUT input[3] = {};
+        for (INPUT& in : input) {
+            in.type = INPUT_MOUSE;
+            in.mi.dx = x * 65536 / cx;
+            in.mi.dy = y * 65536 / cy;
+            in.mi.dwFlags = MOUSEEVENTF_ABSOLUTE;
+        }
+        input[0].mi.dwFlags |= MOUSEEVENTF_MOVE;
+        input[1].mi.dwFlags |= MOUSEEVENTF_LEFTDOWN;
+        input[2].mi.dwFlags |= MOUSEEVENTF_LEFTUP;
+        double clicked = Seconds();
+        ::SendInput(3, input, sizeof(INPUT));
+        return clicked;
+    }
+
+    CRepairDlg& m_dlg;
+    TempFolder m_folder;
+    std::vector<std::string> m_paths;
+    std::vector<RepairSource> m_sources;
+    double m_meanKiB = 0;
+};
+
+} // namespace
+
+int main()
+{
+    INITCOMMONCONTROLSEX icc = { sizeof(icc), ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES };
+    ::InitCommonControlsEx(&icc);
+    SetCopyBlockWriter(&TimedWrite);
+    CRepairDlg dlg;
+    if (!dlg.Create())
+        return 1;
+    ::ShowWindow(dlg.m_hWnd, SW_SHOWNORMAL);
+    ::UpdateWindow(dlg.m_hWnd);
+    Batch(dlg).Measure();
+    return 0;
+}
