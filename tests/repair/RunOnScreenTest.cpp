@@ -12,13 +12,14 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
 
 namespace {
 
-std::string Fixture(const std::string& name)
+std::wstring Fixture(const char* name)
 {
-    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+    return Wide(std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name);
 }
 
 // The worker writes each block through this. It holds the worker on one block, counted from the
@@ -30,8 +31,7 @@ bool HoldingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
 {
     if (g_blocksBeforeHold.fetch_sub(1) == 0) {
         ::SetEvent(g_hHeld);
-        while (::WaitForSingleObject(g_hRelease, 20) == WAIT_TIMEOUT && !WorkerStopRequested()) {
-        }
+        while (::WaitForSingleObject(g_hRelease, 20) == WAIT_TIMEOUT && !WorkerStopRequested()) { }
     }
     DWORD written = 0;
     return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
@@ -64,6 +64,13 @@ struct RowKind {
 const RowKind kWorkbook { "lo_1cell.xls", "Repaired", STATUS_REPAIRED };
 const RowKind kNoWorkbook { nullptr, "Failed", STATUS_FAILED };
 
+std::wstring RowName(int row)
+{
+    wchar_t name[32];
+    std::swprintf(name, std::size(name), L"row%02d.xls", row);
+    return name;
+}
+
 class RunOnScreen : public MainWindowTest {
 protected:
     // Rows before the held one; the worker is held writing the held row's working copy, with
@@ -84,10 +91,8 @@ protected:
         for (int row = 0; row < kRows; row++) {
             // Every third row no workbook; the held row and those after it workbooks.
             const RowKind& kind = row % 3 == 2 && row < kRowsBeforeHold ? kNoWorkbook : kWorkbook;
-            char name[32];
-            std::snprintf(name, sizeof(name), "row%02d.xls", row);
             const std::string bytes = kind.fixture ? ReadWholeFile(Fixture(kind.fixture)) : std::string(600, 'x');
-            dlg->AddSourceFile(folder.WriteFile(name, bytes));
+            dlg->AddSourceFile(folder.WriteFile(RowName(row), bytes));
             dlg->SourceList().SetCheck(row, TRUE);
             kinds.push_back(&kind);
             if (row < kRowsBeforeHold && kind.fixture)
@@ -144,7 +149,7 @@ protected:
     bool RowsBeforeHoldShowTheirOutcome()
     {
         for (int row = 0; row < kRowsBeforeHold; row++)
-            if (dlg->ResultList().GetItemText(row, RESULT_STATUS) != kinds[row]->status)
+            if (dlg->ResultList().GetItemText(row, RESULT_STATUS) != Wide(kinds[row]->status))
                 return false;
         return true;
     }
@@ -187,8 +192,8 @@ TEST_F(RunOnScreen, FinishedRowsArePaintedWhileTheWorkerIsStillGoing)
     // What the list draws when asked to paint all of it now, header included.
     ::RedrawWindow(hList, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     CaptureAsShown(hList, painted);
-    EXPECT_EQ(DifferingPixels(shown, painted), 0) << "the screen showed the list as it was " << served
-                                                  << " messages after the worker was held";
+    EXPECT_EQ(DifferingPixels(shown, painted), 0)
+        << "the screen showed the list as it was " << served << " messages after the worker was held";
 
     // And what it draws is the list, not the window's picture behind it.
     Dib behind(rc.right, rc.bottom);
@@ -232,15 +237,14 @@ TEST_F(RunOnScreen, BackIsAnsweredBeforeTheRowChangesAndTheRunEndsWithEveryRowIn
     CListCtrl& list = dlg->ResultList();
     ASSERT_EQ(list.GetItemCount(), kRows);
     for (int row = 0; row < kRows; row++) {
-        char name[32];
-        std::snprintf(name, sizeof(name), "row%02d.xls", row);
+        SCOPED_TRACE(Utf8(RowName(row)));
         const bool repaired = kinds[row]->fixture != nullptr;
-        EXPECT_EQ(list.GetItemText(row, RESULT_SOURCE_NAME), name);
+        EXPECT_EQ(list.GetItemText(row, RESULT_SOURCE_NAME), RowName(row));
         EXPECT_EQ(list.GetItemText(row, RESULT_SOURCE_FOLDER), folder.Path());
-        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_NAME), repaired ? "REP_" + std::string(name) : "");
-        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_FOLDER), repaired ? folder.Path() + "\\Repaired\\" : "");
-        EXPECT_EQ(list.GetItemText(row, RESULT_STATUS), kinds[row]->status) << name;
-        EXPECT_EQ(list.GetItemImage(row), kinds[row]->image) << name;
+        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_NAME), repaired ? L"REP_" + RowName(row) : L"");
+        EXPECT_EQ(list.GetItemText(row, RESULT_OUTPUT_FOLDER), repaired ? folder.Path() + L"\\Repaired\\" : L"");
+        EXPECT_EQ(list.GetItemText(row, RESULT_STATUS), Wide(kinds[row]->status));
+        EXPECT_EQ(list.GetItemImage(row), kinds[row]->image);
     }
     EXPECT_EQ(ListView_GetItemState(list.m_hWnd, 1, LVIS_SELECTED | LVIS_FOCUSED), LVIS_SELECTED | LVIS_FOCUSED);
     EXPECT_EQ(ListView_GetSelectedCount(list.m_hWnd), 1u);
@@ -256,8 +260,7 @@ TEST_F(MainWindowTest, RowChangeIsMadeWhenTheWindowsQueueIsFull)
         posted++;
     if (posted == kMostPosts) {
         MSG msg;
-        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_NULL, WM_NULL, PM_REMOVE)) {
-        }
+        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_NULL, WM_NULL, PM_REMOVE)) { }
         GTEST_SKIP() << "this system's queue took " << kMostPosts << " posts without refusing one";
     }
     static std::atomic<bool> made;
