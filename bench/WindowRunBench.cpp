@@ -92,7 +92,9 @@ std::string Instructions(CRepairDlg& dlg)
     return text;
 }
 
-// Serves the window as its modal loop does until the condition holds, waking as soon as the worker ends.
+// Serves the window as its modal loop does until the condition holds, waking as soon as the worker
+// ends. The condition is looked at after every message, so that what it watches for is seen when it
+// happens, not when the queue next runs dry.
 void ServeUntil(CRepairDlg& dlg, const std::function<bool()>& done)
 {
     while (!done()) {
@@ -104,6 +106,8 @@ void ServeUntil(CRepairDlg& dlg, const std::function<bool()>& done)
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }
+            if (done())
+                return;
         }
     }
 }
