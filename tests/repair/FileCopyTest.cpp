@@ -2,12 +2,17 @@
 #include "repair/FileCopy.h"
 #include "TempFolder.h"
 #include "framework/FolderLookup.h"
+#include "repair/OutputFile.h"
+#include "repair/PathRules.h"
+#include "repair/SourceFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <cwchar>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -79,11 +84,14 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     EXPECT_FALSE(ReadWhole(temp.File(L"absent.xls"), 1u << 30, image));
     EXPECT_FALSE(ReadWhole(source, 1u << 20, image)) << "larger than the limit";
 
-    // Cancelled after the first block: what was written goes.
+    // Cancelled after the first block: what was written goes, and the file it would have replaced
+    // was never touched.
     int asked = 0;
     EXPECT_FALSE(CopyWhole(source, target, CopyTarget::Replace, [&] { return ++asked > 1; }));
     EXPECT_EQ(asked, 2);
-    EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWholeFile(target), "kept");
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "source.xls", "target.xls" }));
+    ::DeleteFileA(target.c_str());
 
     // A disk that refuses the second block.
     static int blocks;
@@ -96,6 +104,249 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     SetCopyBlockWriter(previous);
     EXPECT_EQ(blocks, 2);
     EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopIt)
+{
+    TempFolder temp;
+    const std::string book = temp.WriteFile("book.xls", 5000);
+    ::CreateDirectoryA(temp.File("folder.xls").c_str(), nullptr);
+    struct Case {
+        std::string path;
+        DWORD heldShare; // another program holds it open for writing with this sharing; ~0: nobody
+        bool opens;
+    };
+    const Case cases[] = {
+        { book, ~0u, true },
+        { book, FILE_SHARE_READ, true }, // as a spreadsheet program holds what it has open
+        { book, FILE_SHARE_READ | FILE_SHARE_WRITE, true },
+        { book, 0, false }, // locked against every reader
+        { temp.File("folder.xls"), ~0u, false },
+        { temp.File("absent.xls"), ~0u, false },
+        { temp.Path() + "\\", ~0u, false },
+        { temp.File("NUL"), ~0u, false },
+        { temp.File("con.xls"), ~0u, false },
+        { temp.File("COM1.xls"), ~0u, false },
+        { temp.File("lpt1"), ~0u, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " held " + std::to_string(c.heldShare));
+        HANDLE held = c.heldShare == ~0u ? INVALID_HANDLE_VALUE
+                                         : ::CreateFileA(c.path.c_str(), GENERIC_READ | GENERIC_WRITE, c.heldShare,
+                                             nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_EQ(held == INVALID_HANDLE_VALUE, c.heldShare == ~0u);
+        SourceFile source;
+        EXPECT_EQ(source.Open(c.path), c.opens);
+        if (c.opens) {
+            FileImage image;
+            EXPECT_EQ(source.Size(), 5000u);
+            ASSERT_TRUE(ReadWhole(source, image));
+            EXPECT_EQ(std::string(image.bytes.begin(), image.bytes.end()), ReadWholeFile(book));
+        }
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "book.xls" })) << "no device name made a file";
+}
+
+TEST(SourceFiles, AttributesAreResetOnTheFileThatWasOpened)
+{
+    TempFolder temp;
+    const std::string book = temp.WriteFile("book.xls", 100);
+    ::SetFileAttributesA(book.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    SourceFile source;
+    ASSERT_TRUE(source.Open(book));
+    EXPECT_NE(::GetFileAttributesA(book.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "opening alone changes nothing";
+    EXPECT_TRUE(source.ResetAttributes());
+    EXPECT_EQ(
+        ::GetFileAttributesA(book.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+        0u);
+    EXPECT_EQ(ReadWholeFile(book).size(), 100u);
+}
+
+namespace {
+
+// Changes the source through a handle of its own after the first block has been read, as another
+// program saving it would.
+std::string g_changedPath;
+int g_change = 0;
+bool ChangingReader(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    DWORD got = 0;
+    const bool ok = ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
+    if (const int change = std::exchange(g_change, 0)) {
+        HANDLE other = ::CreateFileA(g_changedPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER at;
+        at.QuadPart = 10;
+        DWORD written = 0;
+        ::SetFilePointerEx(other, at, nullptr, change == 1 ? FILE_END : FILE_BEGIN);
+        ::WriteFile(other, "changed", 7, &written, nullptr);
+        ::CloseHandle(other);
+    }
+    return ok;
+}
+
+} // namespace
+
+TEST(SourceFiles, ASourceThatChangesWhileItIsReadGivesNoCopy)
+{
+    TempFolder temp, work;
+    // 1: grows, 2: rewritten in place at the same size, 0: left alone.
+    for (int change : { 1, 2, 0 }) {
+        for (bool toFile : { false, true }) {
+            SCOPED_TRACE(
+                testing::Message() << "change " << change << (toFile ? " into a working copy" : " into memory"));
+            g_changedPath = temp.WriteFile("book.xls", 3u << 20);
+            const std::string before = ReadWholeFile(g_changedPath);
+            SourceFile source;
+            ASSERT_TRUE(source.Open(g_changedPath));
+            CopyBlockReader previous = SetCopyBlockReader(&ChangingReader);
+            // The change lands after the first block, so the copy would mix two versions.
+            ::Sleep(20);
+            g_change = change;
+            bool copied = false;
+            TemporaryCopy copy;
+            if (toFile) {
+                ASSERT_TRUE(copy.Create(work.Path() + "\\", "book.xls", NAME_PREFIX));
+                copied = copy.Fill(source);
+            } else {
+                FileImage image;
+                copied = ReadWhole(source, image);
+            }
+            g_change = 0;
+            SetCopyBlockReader(previous);
+            EXPECT_EQ(copied, change == 0);
+            EXPECT_EQ(copy.IsOpen(), toFile && change == 0);
+            EXPECT_EQ(FilesIn(work.Path()).size(), copy.IsOpen() ? 1u : 0u) << "a copy that failed is gone";
+            EXPECT_EQ(ReadWholeFile(g_changedPath) == before, change == 0);
+        }
+    }
+}
+
+TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
+{
+    TempFolder temp;
+    temp.WriteFile("REP_a.xls", "someone's file");
+    ::CreateDirectoryA(temp.File("REP_(1)a.xls").c_str(), nullptr);
+    const std::string folder = temp.Path() + "\\";
+    {
+        TemporaryCopy first, second;
+        ASSERT_TRUE(first.Create(folder, "a.xls", NAME_PREFIX));
+        EXPECT_EQ(first.Path(), temp.File("REP_(2)a.xls"));
+        ASSERT_TRUE(second.Create(folder, "a.xls", NAME_PREFIX)) << "the first one's name is taken too";
+        EXPECT_EQ(second.Path(), temp.File("REP_(3)a.xls"));
+        FileImage image;
+        image.bytes.assign(3000, 0x5A);
+        ASSERT_TRUE(first.Fill(image));
+        EXPECT_EQ(ReadWholeFile(temp.File("REP_a.xls")), "someone's file");
+        EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "REP_a.xls" })) << "both went when closed";
+    EXPECT_EQ(::GetFileAttributesA(temp.File("REP_(1)a.xls").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+        static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+
+    // With every name taken there is no working copy, and nothing is opened.
+    for (int n = 2; n <= kMaxNumberedName; n++)
+        temp.WriteFile(NumberedCandidateName("a.xls", n, NAME_PREFIX), "x");
+    TemporaryCopy none;
+    EXPECT_FALSE(none.Create(folder, "a.xls", NAME_PREFIX));
+    EXPECT_EQ(ReadWholeFile(temp.File("REP_(199)a.xls")), "x");
+    EXPECT_FALSE(none.Create(temp.File("missing") + "\\", "a.xls", NAME_PREFIX));
+}
+
+TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
+{
+    TempFolder temp;
+    const std::string folder = temp.Path() + "\\";
+    temp.WriteFile("taken.xls", "the user's");
+    FileImage image;
+    image.bytes.assign(5000, 0x33);
+    image.written = { 0x12345678, 0x01D00000 };
+    {
+        PendingOutput output;
+        ASSERT_TRUE(output.Create(folder));
+        ASSERT_TRUE(WriteBlocks(output.Handle(), image.bytes.size(), ImageBlocks(image)));
+        const std::vector<std::string> during = FilesIn(temp.Path());
+        ASSERT_EQ(during.size(), 2u);
+        EXPECT_EQ(during[0], "taken.xls");
+        EXPECT_TRUE(IsPendingOutputName(during[1])) << during[1];
+        EXPECT_FALSE(output.Publish(temp.File("taken.xls"), image.written));
+        EXPECT_EQ(output.LastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(ReadWholeFile(temp.File("taken.xls")), "the user's");
+        ASSERT_TRUE(output.Publish(temp.File("free.xls"), image.written));
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "free.xls", "taken.xls" }));
+    EXPECT_EQ(ReadWholeFile(temp.File("free.xls")), std::string(5000, '\x33'));
+    const FILETIME kept = WriteTime(temp.File("free.xls"));
+    EXPECT_EQ(CompareFileTime(&image.written, &kept), 0);
+    {
+        PendingOutput abandoned;
+        ASSERT_TRUE(abandoned.Create(folder));
+        ASSERT_TRUE(WriteBlocks(abandoned.Handle(), image.bytes.size(), ImageBlocks(image)));
+    }
+    EXPECT_EQ(FilesIn(temp.Path()).size(), 2u) << "one never published goes";
+}
+
+TEST(PendingOutputs, NamesCarryACheckThatOnlyOurOwnHave)
+{
+    const std::string ours = PendingOutputName(0x0123456789ABCDEFull);
+    EXPECT_EQ(ours.size(), 37u);
+    EXPECT_EQ(ours.compare(0, 25, "~tessel-0123456789abcdef-"), 0) << ours;
+    std::string wrongCheck = ours;
+    wrongCheck[30] = wrongCheck[30] == '0' ? '1' : '0';
+    std::string upper = ours, otherStart = ours, otherDash = ours, otherSuffix = ours;
+    for (char& c : upper)
+        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    otherStart[0] = 'x';
+    otherDash[24] = '_';
+    otherSuffix.replace(33, 4, ".TMP");
+    struct Case {
+        std::string name;
+        bool ours;
+    };
+    const Case cases[] = {
+        { ours, true },
+        { PendingOutputName(0), true },
+        { PendingOutputName(~0ull), true },
+        { wrongCheck, false },
+        { upper, false },
+        { otherSuffix, false },
+        { ours + "x", false },
+        { otherStart, false },
+        { otherDash, false },
+        { "~tessel-.tmp", false },
+        { "REP_Book1.xls", false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPendingOutputName(c.name), c.ours) << c.name;
+}
+
+TEST(PendingOutputs, LeftoversRemovedOnlyWhenCertainlyOursAndNotInUse)
+{
+    TempFolder temp;
+    const std::string folder = temp.Path() + "\\";
+    const std::string left1 = PendingOutputName(1), left2 = PendingOutputName(2), held = PendingOutputName(3);
+    std::string forged = PendingOutputName(4);
+    forged[36 - 4] = forged[36 - 4] == 'a' ? 'b' : 'a';
+    temp.WriteFile(left1, 4000);
+    temp.WriteFile(left2, "cut short");
+    temp.WriteFile(held, "another run still writes this");
+    temp.WriteFile(forged, "the user's");
+    temp.WriteFile("~tessel-notours.tmp", "the user's");
+    temp.WriteFile("REP_Book1.xls", "the user's");
+    ::CreateDirectoryA(temp.File(PendingOutputName(5)).c_str(), nullptr);
+    HANDLE holder
+        = ::CreateFileA(temp.File(held).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RemoveLeftoverOutputs(folder), 2);
+    ::CloseHandle(holder);
+    std::vector<std::string> expected = { held, forged, "REP_Book1.xls", "~tessel-notours.tmp" };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(temp.Path()), expected);
+    EXPECT_NE(::GetFileAttributesA(temp.File(PendingOutputName(5)).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(RemoveLeftoverOutputs(folder), 1) << "the one held goes once it is let go";
+    EXPECT_EQ(RemoveLeftoverOutputs(temp.File("absent") + "\\"), 0);
 }
 
 TEST(FolderLookUp, BufferSizedFromTheAnswerAndNothingOnFailure)

@@ -1,0 +1,82 @@
+// The main window with the template beside it, driven through a batch run as a user would:
+// sources added and ticked, Next, the location dialog (and the folder browser) answered.
+#pragma once
+
+#include "MainWindowFixture.h"
+#include "ModalAnswerer.h"
+#include "TempFolder.h"
+#include "res/resource.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+inline std::string Fixture(const std::string& name)
+{
+    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+}
+
+// The location dialog confirmed with "Repair in the same location".
+inline ModalAnswerer::Action SameLocation()
+{
+    return [](HWND hDlg) {
+        ::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_CLICK, 0, 0);
+        ModalAnswerer::Press(IDOK)(hDlg);
+    };
+}
+
+inline std::string Numbered(const char* stem, int i)
+{
+    char name[48];
+    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
+    return name;
+}
+
+class BatchRun : public MainWindowTest {
+protected:
+    void SetUp() override
+    {
+        MainWindowTest::SetUp();
+        // The template lives beside the program, in the start folder (a file dialog of an earlier
+        // test may have moved the current directory since).
+        dlg->m_strStartDir = ProgramFolder();
+        ASSERT_NE(::GetFileAttributesA((dlg->m_strStartDir + "\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+
+    CListCtrl& Results() { return dlg->ResultList(); }
+    std::string Cell(int row, int col) { return Results().GetItemText(row, col); }
+
+    // Adds the files to the source list and ticks them.
+    void AddTicked(const std::vector<std::string>& paths)
+    {
+        for (const std::string& path : paths) {
+            dlg->AddSourceFile(path);
+            dlg->SourceList().SetCheck(dlg->SourceList().GetItemCount() - 1, TRUE);
+        }
+    }
+    // Next with the location dialog (and the browser) answered; waits for the run to end.
+    void Run(std::vector<ModalAnswerer::Action> answers)
+    {
+        ModalAnswerer answer(std::move(answers));
+        Command(IDC_NEXT);
+        ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
+        Pump(50);
+        ASSERT_GE(answer.Count(), 1u);
+        EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
+    }
+    bool InStepTwo()
+    {
+        return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST))
+            && !::IsWindowVisible(Item(IDC_SOURCE_LIST)) && ::IsWindowVisible(Item(IDC_BACK))
+            && !::IsWindowVisible(Item(IDC_NEXT)) && !::IsWindowVisible(Item(IDC_SELECT_ALL))
+            && !::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL));
+    }
+    std::string Instructions()
+    {
+        char text[512] = {};
+        ::GetWindowTextA(Item(IDC_INSTRUCTIONS), text, sizeof(text));
+        return text;
+    }
+};
+
+inline const char* const kDone = "                \r\nFile Reparing Done press Back Button for repair other files";

@@ -1,0 +1,324 @@
+// The batch run meets files that are not its own: sources in the temporary folder or named like
+// another row's working copy, output folders that are the temporary folder or the source folder,
+// device names, a folder in place of a file, a workbook another program holds open or changes,
+// settings that name no place for the copies, and a stop that cannot finish in time. Every source
+// stays byte for byte as it was, and every output a row reports is there and whole.
+#include "BatchRunFixture.h"
+#include "CfbWriter.h"
+#include "app/FileTexts.h"
+#include "app/RepairRun.h"
+#include "framework/FolderLookup.h"
+#include "repair/CompoundFile.h"
+#include "repair/FileCopy.h"
+#include "repair/PathRules.h"
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <set>
+
+namespace {
+
+enum Where { kSourceFolder, kTempFolder, kOutFolder };
+
+struct ListedSource {
+    Where where;
+    std::string name;
+    enum Kind { kWorkbook, kFolder, kDevice } kind = kWorkbook;
+};
+
+struct NameCase {
+    const char* what;
+    std::vector<ListedSource> sources;
+    Where output; // the chosen folder
+    std::vector<std::string> statuses;
+};
+
+// A name no other test or program uses in the shared temporary folder.
+std::string Unique(const std::string& name)
+{
+    return "nc" + std::to_string(::GetCurrentProcessId()) + name;
+}
+
+class WriterInPlace {
+public:
+    explicit WriterInPlace(CopyBlockWriter writer)
+        : m_previous(SetCopyBlockWriter(writer))
+    {
+    }
+    ~WriterInPlace() { SetCopyBlockWriter(m_previous); }
+
+private:
+    CopyBlockWriter m_previous;
+};
+
+} // namespace
+
+TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
+{
+    const std::string book = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    const std::string a = Unique("a.xls"), b = Unique("b.xls"), c = Unique("c.xls");
+    const NameCase cases[] = {
+        { "a source in the temporary folder", { { kTempFolder, a } }, kOutFolder, { "Repaired" } },
+        { "a source named like the row before's working copy", { { kSourceFolder, b }, { kTempFolder, "REP_" + b } },
+            kOutFolder, { "Repaired", "Repaired" } },
+        { "the output folder is the temporary folder, where the working copies are",
+            { { kSourceFolder, c }, { kSourceFolder, "(1)" + c } }, kTempFolder, { "Repaired", "Repaired" } },
+        { "the output folder is the source folder", { { kSourceFolder, "d.xls" }, { kSourceFolder, "REP_d.xls" } },
+            kSourceFolder, { "Repaired", "Repaired" } },
+        { "device names",
+            { { kSourceFolder, "CON", ListedSource::kDevice }, { kSourceFolder, "nul.xls", ListedSource::kDevice },
+                { kSourceFolder, "COM1.xls", ListedSource::kDevice }, { kSourceFolder, "LPT1", ListedSource::kDevice },
+                { kSourceFolder, "e.xls" } },
+            kOutFolder, { "Failed", "Failed", "Failed", "Failed", "Repaired" } },
+        { "a folder in place of a file, and an empty name",
+            { { kSourceFolder, "f.xls", ListedSource::kFolder }, { kSourceFolder, "" } }, kOutFolder,
+            { "Failed", "Failed" } },
+    };
+    const std::string temp = TemporaryFolder();
+    for (const NameCase& nc : cases) {
+        SCOPED_TRACE(nc.what);
+        TempFolder source, out;
+        auto folderOf = [&](Where where) {
+            return where == kSourceFolder ? source.Path()
+                : where == kOutFolder     ? out.Path()
+                                          : temp.substr(0, temp.size() - 1);
+        };
+        std::map<std::string, std::string> before; // every file the case starts with, and its bytes
+        std::map<std::string, DWORD> folders; // and each folder's attributes
+        dlg->SourceList().DeleteAllItems();
+        for (const ListedSource& listed : nc.sources) {
+            const std::string path = folderOf(listed.where) + "\\" + listed.name;
+            if (listed.kind == ListedSource::kWorkbook && !listed.name.empty()) {
+                std::ofstream(path, std::ios::binary) << book;
+                before[path] = book;
+            }
+            AddTicked({ path });
+            if (listed.kind == ListedSource::kFolder) {
+                // Listed as a file, then a folder of the user's under that name.
+                ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
+                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+                folders[path] = ::GetFileAttributesA(path.c_str());
+            }
+        }
+        Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folderOf(nc.output)) });
+        ASSERT_EQ(Results().GetItemCount(), static_cast<int>(nc.statuses.size()));
+        std::set<std::string> outputs;
+        for (int row = 0; row < Results().GetItemCount(); row++) {
+            EXPECT_EQ(Cell(row, 4), nc.statuses[row]) << "row " << row << " " << Cell(row, 0);
+            if (Cell(row, 4) != "Repaired")
+                continue;
+            const std::string output = WithBackslash(Cell(row, 3)) + Cell(row, 2);
+            EXPECT_TRUE(outputs.insert(output).second) << output << " reported twice";
+            EXPECT_EQ(before.count(output), 0u) << output << " was a source";
+        }
+        // Outputs checked only now that the whole batch is over: a later row must not have taken one.
+        for (const std::string& output : outputs) {
+            EXPECT_TRUE(CheckCompoundFile(output).wellFormed) << output;
+            EXPECT_EQ(ReadWholeFile(output).size(), book.size()) << output;
+        }
+        for (const auto& [path, bytes] : before)
+            EXPECT_TRUE(ReadWholeFile(path) == bytes) << path << " was written";
+        for (const auto& [folder, attributes] : folders) {
+            // Wine keeps no read-only flag on a folder; the hidden one shows a reset all the same.
+            EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
+            EXPECT_EQ(::GetFileAttributesA(folder.c_str()), attributes) << "the folder's attributes are its own";
+            ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        // Nothing but the reported outputs was left, there or in the temporary folder.
+        for (const std::string& name : FilesIn(out.Path()))
+            EXPECT_EQ(outputs.count(out.File(name)), 1u) << name << " left in the output folder";
+        for (const std::string& name : FilesIn(temp.substr(0, temp.size() - 1))) {
+            const std::string path = temp + name;
+            if (name.find(Unique("")) != std::string::npos) {
+                EXPECT_TRUE(outputs.count(path) || before.count(path)) << name << " left in the temporary folder";
+            }
+        }
+        for (const std::string& path : outputs)
+            ::DeleteFileA(path.c_str());
+        for (const auto& [path, bytes] : before)
+            ::DeleteFileA(path.c_str());
+        Command(IDC_BACK);
+    }
+}
+
+TEST_F(BatchRun, AWorkbookHeldOpenForWritingByAnotherProgramIsListedAndRepaired)
+{
+    TempFolder folder, out;
+    const std::string bytes = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    const std::string path = folder.WriteFile("open.xls", bytes);
+    // As a spreadsheet program holds a workbook it has open: reading and writing, others may read.
+    HANDLE other = ::CreateFileA(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    AddTicked({ path });
+    EXPECT_EQ(dlg->SourceList().GetItemText(0, 2), FormatSizeText(bytes.size()));
+    EXPECT_FALSE(dlg->SourceList().GetItemText(0, 5).empty()) << "its last write time";
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    ::CloseHandle(other);
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    EXPECT_TRUE(CheckCompoundFile(out.File("REP_open.xls")).wellFormed);
+    EXPECT_TRUE(ReadWholeFile(path) == bytes);
+}
+
+namespace {
+
+// Another program saves the source while its working copy is being written: after the first
+// block, the source grows.
+std::string g_growing;
+std::atomic<int> g_blocksUntilGrowth { 0 };
+bool GrowingSourceWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (--g_blocksUntilGrowth == 0) {
+        HANDLE source = ::CreateFileA(g_growing.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(source, "more", 4, &written, nullptr);
+        ::CloseHandle(source);
+    }
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+} // namespace
+
+TEST_F(BatchRun, ASourceThatGrowsWhileItIsCopiedFailsItsRowAndTheRunGoesOn)
+{
+    TempFolder folder, out;
+    CfbImage image = BuildWorkbook(20u << 20); // read through a working file, block by block
+    image.PutBof("Workbook");
+    g_growing = folder.WriteFile("growing.xls", image.bytes);
+    const std::string steady = folder.WriteFile("steady.xls", ReadWholeFile(Fixture("gn_3sheets.xls")));
+    AddTicked({ g_growing, steady });
+    g_blocksUntilGrowth = 2;
+    {
+        WriterInPlace growing(&GrowingSourceWriter);
+        Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    }
+    EXPECT_EQ(Cell(0, 4), "Failed") << "a copy of a moment the file never had";
+    EXPECT_EQ(Cell(1, 4), "Repaired");
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_steady.xls" }));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_growing.xls"));
+    EXPECT_EQ(ReadWholeFile(g_growing).size(), image.bytes.size() + 4);
+}
+
+namespace {
+
+// The rows of a run kept in a plain list, for runs of the core without the window.
+class ListedRows : public IRepairRows {
+public:
+    std::vector<RepairSource> sources;
+    std::vector<std::string> status;
+    int RowCount() override
+    {
+        status.assign(sources.size(), "queued");
+        return static_cast<int>(sources.size());
+    }
+    RepairSource StartRow(int row) override
+    {
+        status[row] = "working";
+        return sources[row];
+    }
+    void ShowFailed(int row) override { status[row] = "Failed"; }
+    void ShowRepaired(int row, const OutputChoice&) override { status[row] = "Repaired"; }
+    void ShowDone() override { }
+};
+
+} // namespace
+
+TEST(RepairCore, SettingsThatNameNoPlaceForTheCopiesFailEveryRowAndTouchNothing)
+{
+    TempFolder folder;
+    const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
+    const std::string path = folder.WriteFile("ro.xls", bytes);
+    const std::string root = CurrentFolder().substr(0, 2) + "\\";
+    struct Case {
+        int mode;
+        const char* target;
+    };
+    for (Case c : { Case { LOCATION_UNSET, "" }, Case { LOCATION_CHOSEN, "" }, Case { LOCATION_UNSET, "C:\\" },
+             Case { 9, "C:\\" } }) {
+        SCOPED_TRACE(testing::Message() << c.mode << " '" << c.target << "'");
+        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        ListedRows rows;
+        rows.sources = { { "ro.xls", folder.Path() }, { "ro.xls", "" } };
+        RunRepairBatch(MakeRepairSettings(NAME_PREFIX, c.mode, c.target, ProgramFolder()), rows);
+        EXPECT_EQ(rows.status, (std::vector<std::string> { "Failed", "Failed" }));
+        EXPECT_EQ(
+            ::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))
+            << "not even the attributes were touched";
+        EXPECT_TRUE(IsPathFree(root + "REP_ro.xls")) << "nothing at the root of the drive";
+        EXPECT_TRUE(IsPathFree(root + "Repaired"));
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_ro.xls"));
+    }
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(ReadWholeFile(path) == bytes);
+}
+
+namespace {
+
+// A write that hangs for 2.5 s whatever is asked of it, as one to a share that stopped answering
+// does. Once the stop has been asked for, it spoils the window's picture and watches for the
+// window to paint it again while the stop waits.
+HWND g_window = nullptr;
+std::atomic<bool> g_stall { false }, g_stalled { false }, g_paintedWhileStopping { false };
+bool StallingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (g_stall.exchange(false)) {
+        g_stalled = true;
+        const DWORD until = ::GetTickCount() + 2500;
+        bool spoiled = false;
+        while (static_cast<int>(until - ::GetTickCount()) > 0) {
+            if (!spoiled && WorkerStopRequested())
+                spoiled = ::InvalidateRect(g_window, nullptr, TRUE);
+            else if (spoiled && !::GetUpdateRect(g_window, nullptr, FALSE))
+                g_paintedWhileStopping = true;
+            ::Sleep(10);
+        }
+    }
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+} // namespace
+
+TEST_F(BatchRun, AStopThatCannotFinishInTimeStillReturnsAndTheWindowPaintsWhileItWaits)
+{
+    TempFolder folder, out;
+    const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
+    AddTicked({ folder.WriteFile("a.xls", bytes), folder.WriteFile("b.xls", bytes) });
+    g_window = dlg->m_hWnd;
+    g_stalled = g_paintedWhileStopping = false;
+    g_stall = true;
+    WriterInPlace stalling(&StallingWriter);
+    {
+        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+        Command(IDC_NEXT);
+    }
+    ASSERT_TRUE(PumpUntil([] { return g_stalled.load(); }, 30000, dlg.get()));
+    DWORD pressed = 0;
+    ModalAnswerer question({ [&](HWND hBox) {
+        pressed = ::GetTickCount();
+        ModalAnswerer::Press(IDYES)(hBox);
+    } });
+    Command(IDC_BACK);
+    const DWORD waited = ::GetTickCount() - pressed;
+    ASSERT_EQ(question.Count(), 1u);
+    EXPECT_LT(waited, 2000u) << "the wait is bounded, not as long as the write hangs";
+    EXPECT_TRUE(g_pWorker && g_pWorker->IsRunning()) << "the write still hangs";
+    EXPECT_TRUE(g_paintedWhileStopping) << "the window painted while it waited";
+    EXPECT_EQ(dlg->m_nStep, 1);
+    {
+        // Until the stopped worker has ended, no second run starts beside it.
+        ModalAnswerer none;
+        Command(IDC_NEXT);
+        EXPECT_EQ(none.Count(), 0u);
+        EXPECT_EQ(dlg->m_nStep, 1);
+    }
+    ASSERT_TRUE(PumpUntil([] { return !g_pWorker->IsRunning(); }, 10000, dlg.get()));
+    Pump(50);
+    EXPECT_TRUE(FilesIn(out.Path()).empty());
+    EXPECT_NE(Cell(0, 4), "Repaired");
+    EXPECT_EQ(Results().GetItemImage(1), STATUS_QUEUED) << "no row started after the stop";
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_a.xls"));
+}
