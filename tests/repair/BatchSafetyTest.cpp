@@ -242,6 +242,7 @@ TEST(RepairCore, SettingsThatNameNoPlaceForTheCopiesFailEveryRowAndTouchNothing)
         ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
         ListedRows rows;
         rows.sources = { { "ro.xls", folder.Path() }, { "ro.xls", "" } };
+        ResetWorkerStop(); // as a run's start does
         RunRepairBatch(MakeRepairSettings(NAME_PREFIX, c.mode, c.target, ProgramFolder()), rows);
         EXPECT_EQ(rows.status, (std::vector<std::string> { "Failed", "Failed" }));
         EXPECT_EQ(
@@ -321,4 +322,55 @@ TEST_F(BatchRun, AStopThatCannotFinishInTimeStillReturnsAndTheWindowPaintsWhileI
     EXPECT_NE(Cell(0, 4), "Repaired");
     EXPECT_EQ(Results().GetItemImage(1), STATUS_QUEUED) << "no row started after the stop";
     EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_a.xls"));
+}
+
+namespace {
+
+// A read that blocks until it is cancelled or its pipe is closed, as one from a share that stopped
+// answering does.
+HANDLE g_silentPipe = nullptr;
+std::atomic<bool> g_reading { false };
+bool BlockedReader(HANDLE, uint8_t* data, DWORD count)
+{
+    g_reading = true;
+    DWORD got = 0;
+    return ::ReadFile(g_silentPipe, data, count, &got, nullptr) && got == count;
+}
+
+} // namespace
+
+TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
+{
+    TempFolder folder, out;
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    HANDLE writeEnd = nullptr;
+    ASSERT_TRUE(::CreatePipe(&g_silentPipe, &writeEnd, nullptr, 0));
+    g_reading = false;
+    CopyBlockReader previous = SetCopyBlockReader(&BlockedReader);
+    {
+        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+        Command(IDC_NEXT);
+    }
+    const bool blocked = PumpUntil([] { return g_reading.load(); }, 30000, dlg.get());
+    DWORD pressed = 0;
+    {
+        ModalAnswerer question({ [&](HWND hBox) {
+            pressed = ::GetTickCount();
+            ModalAnswerer::Press(IDYES)(hBox);
+        } });
+        Command(IDC_BACK);
+    }
+    const DWORD waited = ::GetTickCount() - pressed;
+    const bool ended = !g_pWorker->IsRunning();
+    // Whatever happened, the read is let go before the test ends.
+    ::CloseHandle(writeEnd);
+    PumpUntil([] { return !g_pWorker->IsRunning(); }, 10000, dlg.get());
+    SetCopyBlockReader(previous);
+    ::CloseHandle(g_silentPipe);
+    ASSERT_TRUE(blocked);
+    EXPECT_TRUE(ended) << "the read was cancelled and the worker ended";
+    EXPECT_LT(waited, 1000u);
+    EXPECT_EQ(dlg->m_nStep, 1);
+    EXPECT_TRUE(FilesIn(out.Path()).empty());
+    EXPECT_NE(Cell(0, 4), "Repaired");
 }
