@@ -2,6 +2,7 @@
 // sources added and ticked, Next, the location dialog (and the folder browser) answered.
 #pragma once
 
+#include "CopyGate.h"
 #include "MainWindowFixture.h"
 #include "ModalAnswerer.h"
 #include "TempFolder.h"
@@ -64,6 +65,33 @@ protected:
         ASSERT_GE(answer.Count(), 1u);
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
     }
+    // Next with the location dialog answered by a chosen folder; returns as the run starts.
+    void StartRunInto(const std::string& folder)
+    {
+        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folder) });
+        Command(IDC_NEXT);
+    }
+    // Back during a run with its question answered Yes: the milliseconds from the answer until
+    // Back has returned.
+    DWORD BackAnsweredYes()
+    {
+        DWORD pressed = 0;
+        ModalAnswerer question({ [&](HWND hBox) {
+            pressed = ::GetTickCount();
+            ModalAnswerer::Press(IDYES)(hBox);
+        } });
+        Command(IDC_BACK);
+        EXPECT_EQ(question.Count(), 1u);
+        return ::GetTickCount() - pressed;
+    }
+    // Adds and ticks every file of a folder, in the order of their names.
+    void AddTickedFolder(const std::string& folder)
+    {
+        std::vector<std::string> paths;
+        for (const std::string& name : FilesIn(folder))
+            paths.push_back(folder + "\\" + name);
+        AddTicked(paths);
+    }
     bool InStepTwo()
     {
         return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST))
@@ -80,3 +108,4 @@ protected:
 };
 
 inline const char* const kDone = "                \r\nFile Reparing Done press Back Button for repair other files";
+

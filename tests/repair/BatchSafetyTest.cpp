@@ -40,18 +40,6 @@ std::string Unique(const std::string& name)
     return "nc" + std::to_string(::GetCurrentProcessId()) + name;
 }
 
-class WriterInPlace {
-public:
-    explicit WriterInPlace(CopyBlockWriter writer)
-        : m_previous(SetCopyBlockWriter(writer))
-    {
-    }
-    ~WriterInPlace() { SetCopyBlockWriter(m_previous); }
-
-private:
-    CopyBlockWriter m_previous;
-};
-
 } // namespace
 
 TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
@@ -292,19 +280,9 @@ TEST_F(BatchRun, AStopThatCannotFinishInTimeStillReturnsAndTheWindowPaintsWhileI
     g_stalled = g_paintedWhileStopping = false;
     g_stall = true;
     WriterInPlace stalling(&StallingWriter);
-    {
-        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
-        Command(IDC_NEXT);
-    }
+    StartRunInto(out.Path());
     ASSERT_TRUE(PumpUntil([] { return g_stalled.load(); }, 30000, dlg.get()));
-    DWORD pressed = 0;
-    ModalAnswerer question({ [&](HWND hBox) {
-        pressed = ::GetTickCount();
-        ModalAnswerer::Press(IDYES)(hBox);
-    } });
-    Command(IDC_BACK);
-    const DWORD waited = ::GetTickCount() - pressed;
-    ASSERT_EQ(question.Count(), 1u);
+    const DWORD waited = BackAnsweredYes();
     EXPECT_LT(waited, 2000u) << "the wait is bounded, not as long as the write hangs";
     EXPECT_TRUE(g_pWorker && g_pWorker->IsRunning()) << "the write still hangs";
     EXPECT_TRUE(g_paintedWhileStopping) << "the window painted while it waited";
@@ -347,20 +325,9 @@ TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
     ASSERT_TRUE(::CreatePipe(&g_silentPipe, &writeEnd, nullptr, 0));
     g_reading = false;
     CopyBlockReader previous = SetCopyBlockReader(&BlockedReader);
-    {
-        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
-        Command(IDC_NEXT);
-    }
+    StartRunInto(out.Path());
     const bool blocked = PumpUntil([] { return g_reading.load(); }, 30000, dlg.get());
-    DWORD pressed = 0;
-    {
-        ModalAnswerer question({ [&](HWND hBox) {
-            pressed = ::GetTickCount();
-            ModalAnswerer::Press(IDYES)(hBox);
-        } });
-        Command(IDC_BACK);
-    }
-    const DWORD waited = ::GetTickCount() - pressed;
+    const DWORD waited = BackAnsweredYes();
     const bool ended = !g_pWorker->IsRunning();
     // Whatever happened, the read is let go before the test ends.
     ::CloseHandle(writeEnd);

@@ -31,17 +31,10 @@ TEST_F(BatchRun, KillScenarioRunsABatch)
     const std::string sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by KillDuringRun";
-    std::vector<std::string> paths;
-    for (const std::string& name : FilesIn(sources))
-        paths.push_back(sources + "\\" + name);
-    AddTicked(paths);
+    AddTickedFolder(sources);
     HANDLE started = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
     ASSERT_NE(started, nullptr);
-    {
-        ModalAnswerer location(
-            { ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(EnvironmentValue(kOutputVariable)) });
-        Command(IDC_NEXT);
-    }
+    StartRunInto(EnvironmentValue(kOutputVariable));
     ASSERT_TRUE(dlg->m_bRunning.load());
     ::SetEvent(started);
     ::CloseHandle(started);

@@ -55,10 +55,7 @@ TEST_F(BatchRun, MemoryScenarioRefusesCraftedWorkbooks)
     const std::string sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by MemoryBound";
-    std::vector<std::string> paths;
-    for (const std::string& name : FilesIn(sources))
-        paths.push_back(sources + "\\" + name);
-    AddTicked(paths);
+    AddTickedFolder(sources);
     Pump(100);
     const SIZE_T before = Memory().WorkingSetSize;
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(EnvironmentValue(kOutputVariable)) });
