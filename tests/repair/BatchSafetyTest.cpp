@@ -10,8 +10,10 @@
 #include "framework/FolderLookup.h"
 #include "repair/CompoundFile.h"
 #include "repair/FileCopy.h"
+#include "repair/OutputFile.h"
 #include "repair/PathRules.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -340,4 +342,24 @@ TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
     EXPECT_EQ(dlg->m_nStep, 1);
     EXPECT_TRUE(FilesIn(out.Path()).empty());
     EXPECT_NE(Cell(0, 4), "Repaired");
+}
+
+// What a killed run left in an output folder goes with the next run into it, and only that.
+TEST_F(BatchRun, TheNextRunRemovesALeftCopyOnlyWhenItIsCertainlyOurs)
+{
+    TempFolder folder, out;
+    const std::string ours = PendingOutputName(0x1234), held = PendingOutputName(0x5678);
+    std::string forged = PendingOutputName(0x9ABC);
+    forged[forged.size() - 5] = forged[forged.size() - 5] == '0' ? '1' : '0';
+    for (const std::string& name : { ours, held, forged, std::string("~tessel-mine.tmp") })
+        out.WriteFile(name, "cut short");
+    HANDLE holder = ::CreateFileA(out.File(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    ::CloseHandle(holder);
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    std::vector<std::string> expected = { "REP_a.xls", held, forged, "~tessel-mine.tmp" };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(out.Path()), expected);
 }
