@@ -23,7 +23,7 @@
 namespace {
 
 constexpr int kRounds = 7;
-constexpr DWORD kLoopBlock = 4u << 20;
+constexpr DWORD kLoopBlock = 1u << 20;
 
 std::wstring MakeFolder(const std::wstring& parent, const std::wstring& name)
 {
