@@ -363,3 +363,35 @@ TEST_F(BatchRun, TheNextRunRemovesALeftCopyOnlyWhenItIsCertainlyOurs)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesIn(out.Path()), expected);
 }
+
+namespace {
+
+// Another program takes the copy's name while the copy is being written.
+std::string g_takenName;
+std::atomic<int> g_blocksUntilTaken { 0 };
+bool NameTakingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (--g_blocksUntilTaken == 0)
+        std::ofstream(g_takenName, std::ios::binary) << "someone else's";
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+} // namespace
+
+TEST_F(BatchRun, ANameTakenWhileTheCopyIsWrittenIsLeftAloneAndTheNextFreeOneIsUsed)
+{
+    TempFolder folder, out;
+    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
+    g_takenName = out.File("REP_a.xls");
+    g_blocksUntilTaken = 2; // the working copy's one block, then the copy's
+    {
+        WriterInPlace taking(&NameTakingWriter);
+        Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    }
+    EXPECT_EQ(Cell(0, 4), "Repaired");
+    EXPECT_EQ(Cell(0, 2), "REP_(1)a.xls");
+    EXPECT_EQ(ReadWholeFile(out.File("REP_a.xls")), "someone else's");
+    EXPECT_TRUE(CheckCompoundFile(out.File("REP_(1)a.xls")).wellFormed);
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_(1)a.xls", "REP_a.xls" }));
+}
