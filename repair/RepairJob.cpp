@@ -104,19 +104,23 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
         if (!batch || batch->clearedFolders.insert(folder).second)
             RemoveLeftoverOutputs(folder);
         PendingOutput pending;
+        bool failed = false;
         if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest)) {
-            // A name free a moment ago may be taken by now: it is never replaced, the next free
-            // one is taken instead.
-            for (int attempt = 0; attempt < 3 && placed.empty(); attempt++) {
-                output = ChooseOutput(
-                    source.name, settings.nameMode, settings.locationMode, source.folder, settings.targetDir);
-                if (output.path.empty())
-                    break;
-                if (pending.Publish(output.path, written))
-                    placed = output.path;
-                else if (IsPathFree(output.path))
-                    break; // failed for another reason than the name
-            }
+            // Each name in turn is taken by renaming the copy to it, which fails for a name that is
+            // there: a file or folder of that name, even one made a moment ago, is never replaced.
+            output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
+                settings.targetDir, [&](const std::string& path) {
+                    if (pending.Publish(path, written))
+                        return true;
+                    const DWORD error = pending.LastError();
+                    const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                        || (error == ERROR_ACCESS_DENIED && !IsPathFree(path));
+                    // A failure the name does not explain ends the search.
+                    failed = !taken;
+                    return failed;
+                });
+            if (!failed && !output.path.empty())
+                placed = output.path;
         }
     }
     if (placed.empty()) {

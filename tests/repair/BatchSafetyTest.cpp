@@ -34,6 +34,7 @@ struct NameCase {
     std::vector<ListedSource> sources;
     Where output; // the chosen folder
     std::vector<std::string> statuses;
+    std::vector<std::string> userFolders = {}; // folders of the user's in the output folder
 };
 
 // A name no other test or program uses in the shared temporary folder.
@@ -64,11 +65,15 @@ TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
         { "a folder in place of a file, and an empty name",
             { { kSourceFolder, "f.xls", ListedSource::kFolder }, { kSourceFolder, "" } }, kOutFolder,
             { "Failed", "Failed" } },
+        { "a folder of the user's under the copy's name", { { kSourceFolder, "g.xls" } }, kOutFolder, { "Repaired" },
+            { "REP_g.xls" } },
     };
     const std::string temp = TemporaryFolder();
     for (const NameCase& nc : cases) {
         SCOPED_TRACE(nc.what);
         TempFolder source, out;
+        for (const std::string& name : nc.userFolders)
+            ASSERT_TRUE(::CreateDirectoryA(out.File(name).c_str(), nullptr));
         auto folderOf = [&](Where where) {
             return where == kSourceFolder ? source.Path()
                 : where == kOutFolder     ? out.Path()
@@ -114,6 +119,10 @@ TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
             EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
             EXPECT_EQ(::GetFileAttributesA(folder.c_str()), attributes) << "the folder's attributes are its own";
             ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+        }
+        for (const std::string& name : nc.userFolders) {
+            EXPECT_NE(::GetFileAttributesA(out.File(name).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u)
+                << name << " is still the user's folder";
         }
         // Nothing but the reported outputs was left, there or in the temporary folder.
         for (const std::string& name : FilesIn(out.Path()))
