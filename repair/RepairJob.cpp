@@ -109,7 +109,7 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
             // Each name in turn is taken by renaming the copy to it, which fails for a name that is
             // there: a file or folder of that name, even one made a moment ago, is never replaced.
             output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
-                settings.targetDir, [&](const std::string& path) {
+                settings.targetDir, [&](const std::wstring& path) {
                     if (pending.Publish(path, written))
                         return true;
                     const DWORD error = pending.LastError();

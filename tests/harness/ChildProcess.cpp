@@ -2,21 +2,21 @@
 
 ChildProcess::ChildProcess(const std::string& testFilter, const Environment& environment)
 {
-    char self[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = std::string("\"") + self + "\" --gtest_filter=" + testFilter;
+    std::wstring self(MAX_PATH, L'\0');
+    self.resize(::GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+    std::wstring command = L"\"" + self + L"\" --gtest_filter=" + std::wstring(testFilter.begin(), testFilter.end());
     // The child inherits our environment as it is at its start: set for it, then put back.
-    std::vector<std::pair<std::string, std::string>> saved;
+    std::vector<std::pair<std::wstring, std::wstring>> saved;
     for (const auto& [name, value] : environment) {
         saved.emplace_back(name, EnvironmentValue(name.c_str()));
-        ::SetEnvironmentVariableA(name.c_str(), value.c_str());
+        ::SetEnvironmentVariableW(name.c_str(), value.c_str());
     }
-    STARTUPINFOA si = {};
+    STARTUPINFOW si = {};
     si.cb = sizeof(si);
-    if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_process))
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_process))
         m_process = {};
     for (const auto& [name, value] : saved)
-        ::SetEnvironmentVariableA(name.c_str(), value.empty() ? nullptr : value.c_str());
+        ::SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
 }
 
 ChildProcess::~ChildProcess()
@@ -43,13 +43,13 @@ DWORD ChildProcess::ExitCode() const
     return code;
 }
 
-std::string EnvironmentValue(const char* name)
+std::wstring EnvironmentValue(const wchar_t* name)
 {
-    DWORD size = ::GetEnvironmentVariableA(name, nullptr, 0);
+    DWORD size = ::GetEnvironmentVariableW(name, nullptr, 0);
     if (size == 0)
-        return std::string();
-    std::string value(size, '\0');
-    size = ::GetEnvironmentVariableA(name, value.data(), size);
+        return std::wstring();
+    std::wstring value(size, L'\0');
+    size = ::GetEnvironmentVariableW(name, value.data(), size);
     value.resize(size);
     return value;
 }

@@ -10,7 +10,8 @@
 
 class ChildProcess {
 public:
-    using Environment = std::vector<std::pair<std::string, std::string>>;
+    // Names and values are wide: values are mostly paths.
+    using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
 
     // Runs the test named by the filter, with these variables added to the environment.
     ChildProcess(const std::string& testFilter, const Environment& environment);
@@ -29,4 +30,4 @@ private:
 };
 
 // The value of a variable of this process's environment, or empty.
-std::string EnvironmentValue(const char* name);
+std::wstring EnvironmentValue(const wchar_t* name);

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-inline std::string Fixture(const std::string& name)
+inline std::wstring Fixture(const std::string& name)
 {
-    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+    return L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name);
 }
 
 // The location dialog confirmed with "Repair in the same location".
@@ -26,11 +26,9 @@ inline ModalAnswerer::Action SameLocation()
     };
 }
 
-inline std::string Numbered(const char* stem, int i)
+inline std::wstring Numbered(const wchar_t* stem, int i)
 {
-    char name[48];
-    std::snprintf(name, sizeof(name), "%s%d.xls", stem, i);
-    return name;
+    return stem + std::to_wstring(i) + L".xls";
 }
 
 class BatchRun : public MainWindowTest {
@@ -41,16 +39,17 @@ protected:
         // The template lives beside the program, in the start folder (a file dialog of an earlier
         // test may have moved the current directory since).
         dlg->m_strStartDir = ProgramFolder();
-        ASSERT_NE(::GetFileAttributesA((dlg->m_strStartDir + "\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
+        ASSERT_NE(::GetFileAttributesW((dlg->m_strStartDir + L"\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
     }
 
     CListCtrl& Results() { return dlg->ResultList(); }
-    std::string Cell(int row, int col) { return Results().GetItemText(row, col); }
+    // In UTF-8, as this file is written.
+    std::string Cell(int row, int col) { return Utf8(Results().GetItemText(row, col)); }
 
     // Adds the files to the source list and ticks them.
-    void AddTicked(const std::vector<std::string>& paths)
+    void AddTicked(const std::vector<std::wstring>& paths)
     {
-        for (const std::string& path : paths) {
+        for (const std::wstring& path : paths) {
             dlg->AddSourceFile(path);
             dlg->SourceList().SetCheck(dlg->SourceList().GetItemCount() - 1, TRUE);
         }
@@ -66,7 +65,7 @@ protected:
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
     }
     // Next with the location dialog answered by a chosen folder; returns as the run starts.
-    void StartRunInto(const std::string& folder)
+    void StartRunInto(const std::wstring& folder)
     {
         ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folder) });
         Command(IDC_NEXT);
@@ -85,11 +84,11 @@ protected:
         return ::GetTickCount() - pressed;
     }
     // Adds and ticks every file of a folder, in the order of their names.
-    void AddTickedFolder(const std::string& folder)
+    void AddTickedFolder(const std::wstring& folder)
     {
-        std::vector<std::string> paths;
-        for (const std::string& name : FilesIn(folder))
-            paths.push_back(folder + "\\" + name);
+        std::vector<std::wstring> paths;
+        for (const std::wstring& name : FilesIn(folder))
+            paths.push_back(folder + L"\\" + name);
         AddTicked(paths);
     }
     bool InStepTwo()

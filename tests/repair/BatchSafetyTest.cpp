@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
 #include <map>
 #include <set>
 
@@ -25,7 +24,7 @@ enum Where { kSourceFolder, kTempFolder, kOutFolder };
 
 struct ListedSource {
     Where where;
-    std::string name;
+    std::wstring name;
     enum Kind { kWorkbook, kFolder, kDevice } kind = kWorkbook;
 };
 
@@ -34,13 +33,13 @@ struct NameCase {
     std::vector<ListedSource> sources;
     Where output; // the chosen folder
     std::vector<std::string> statuses;
-    std::vector<std::string> userFolders = {}; // folders of the user's in the output folder
+    std::vector<std::wstring> userFolders = {}; // folders of the user's in the output folder
 };
 
 // A name no other test or program uses in the shared temporary folder.
-std::string Unique(const std::string& name)
+std::wstring Unique(const std::wstring& name)
 {
-    return "nc" + std::to_string(::GetCurrentProcessId()) + name;
+    return L"nc" + std::to_wstring(::GetCurrentProcessId()) + name;
 }
 
 } // namespace
@@ -48,95 +47,96 @@ std::string Unique(const std::string& name)
 TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
 {
     const std::string book = ReadWholeFile(Fixture("lo_3sheets.xls"));
-    const std::string a = Unique("a.xls"), b = Unique("b.xls"), c = Unique("c.xls");
+    const std::wstring a = Unique(L"a.xls"), b = Unique(L"b.xls"), c = Unique(L"c.xls");
     const NameCase cases[] = {
         { "a source in the temporary folder", { { kTempFolder, a } }, kOutFolder, { "Repaired" } },
-        { "a source named like the row before's working copy", { { kSourceFolder, b }, { kTempFolder, "REP_" + b } },
+        { "a source named like the row before's working copy", { { kSourceFolder, b }, { kTempFolder, L"REP_" + b } },
             kOutFolder, { "Repaired", "Repaired" } },
         { "the output folder is the temporary folder, where the working copies are",
-            { { kSourceFolder, c }, { kSourceFolder, "(1)" + c } }, kTempFolder, { "Repaired", "Repaired" } },
-        { "the output folder is the source folder", { { kSourceFolder, "d.xls" }, { kSourceFolder, "REP_d.xls" } },
+            { { kSourceFolder, c }, { kSourceFolder, L"(1)" + c } }, kTempFolder, { "Repaired", "Repaired" } },
+        { "the output folder is the source folder", { { kSourceFolder, L"d.xls" }, { kSourceFolder, L"REP_d.xls" } },
             kSourceFolder, { "Repaired", "Repaired" } },
         { "device names",
-            { { kSourceFolder, "CON", ListedSource::kDevice }, { kSourceFolder, "nul.xls", ListedSource::kDevice },
-                { kSourceFolder, "COM1.xls", ListedSource::kDevice }, { kSourceFolder, "LPT1", ListedSource::kDevice },
-                { kSourceFolder, "e.xls" } },
+            { { kSourceFolder, L"CON", ListedSource::kDevice }, { kSourceFolder, L"nul.xls", ListedSource::kDevice },
+                { kSourceFolder, L"COM1.xls", ListedSource::kDevice },
+                { kSourceFolder, L"LPT1", ListedSource::kDevice }, { kSourceFolder, L"e.xls" } },
             kOutFolder, { "Failed", "Failed", "Failed", "Failed", "Repaired" } },
         { "a folder in place of a file, and an empty name",
-            { { kSourceFolder, "f.xls", ListedSource::kFolder }, { kSourceFolder, "" } }, kOutFolder,
+            { { kSourceFolder, L"f.xls", ListedSource::kFolder }, { kSourceFolder, L"" } }, kOutFolder,
             { "Failed", "Failed" } },
-        { "a folder of the user's under the copy's name", { { kSourceFolder, "g.xls" } }, kOutFolder, { "Repaired" },
-            { "REP_g.xls" } },
+        { "a folder of the user's under the copy's name", { { kSourceFolder, L"g.xls" } }, kOutFolder, { "Repaired" },
+            { L"REP_g.xls" } },
     };
-    const std::string temp = TemporaryFolder();
+    const std::wstring temp = TemporaryFolder();
     for (const NameCase& nc : cases) {
         SCOPED_TRACE(nc.what);
         TempFolder source, out;
-        for (const std::string& name : nc.userFolders)
-            ASSERT_TRUE(::CreateDirectoryA(out.File(name).c_str(), nullptr));
+        for (const std::wstring& name : nc.userFolders)
+            ASSERT_TRUE(::CreateDirectoryW(out.File(name).c_str(), nullptr));
         auto folderOf = [&](Where where) {
             return where == kSourceFolder ? source.Path()
                 : where == kOutFolder     ? out.Path()
                                           : temp.substr(0, temp.size() - 1);
         };
-        std::map<std::string, std::string> before; // every file the case starts with, and its bytes
-        std::map<std::string, DWORD> folders; // and each folder's attributes
+        std::map<std::wstring, std::string> before; // every file the case starts with, and its bytes
+        std::map<std::wstring, DWORD> folders; // and each folder's attributes
         dlg->SourceList().DeleteAllItems();
         for (const ListedSource& listed : nc.sources) {
-            const std::string path = folderOf(listed.where) + "\\" + listed.name;
+            const std::wstring path = folderOf(listed.where) + L"\\" + listed.name;
             if (listed.kind == ListedSource::kWorkbook && !listed.name.empty()) {
-                std::ofstream(path, std::ios::binary) << book;
+                ASSERT_TRUE(WriteWholeFile(path, book));
                 before[path] = book;
             }
             AddTicked({ path });
             if (listed.kind == ListedSource::kFolder) {
                 // Listed as a file, then a folder of the user's under that name.
-                ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr));
-                ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-                folders[path] = ::GetFileAttributesA(path.c_str());
+                ASSERT_TRUE(::CreateDirectoryW(path.c_str(), nullptr));
+                ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+                folders[path] = ::GetFileAttributesW(path.c_str());
             }
         }
         Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folderOf(nc.output)) });
         ASSERT_EQ(Results().GetItemCount(), static_cast<int>(nc.statuses.size()));
-        std::set<std::string> outputs;
+        std::set<std::wstring> outputs;
         for (int row = 0; row < Results().GetItemCount(); row++) {
             EXPECT_EQ(Cell(row, 4), nc.statuses[row]) << "row " << row << " " << Cell(row, 0);
             if (Cell(row, 4) != "Repaired")
                 continue;
-            const std::string output = WithBackslash(Cell(row, 3)) + Cell(row, 2);
-            EXPECT_TRUE(outputs.insert(output).second) << output << " reported twice";
-            EXPECT_EQ(before.count(output), 0u) << output << " was a source";
+            const std::wstring output = WithBackslash(Wide(Cell(row, 3))) + Wide(Cell(row, 2));
+            EXPECT_TRUE(outputs.insert(output).second) << Utf8(output) << " reported twice";
+            EXPECT_EQ(before.count(output), 0u) << Utf8(output) << " was a source";
         }
         // Outputs checked only now that the whole batch is over: a later row must not have taken one.
-        for (const std::string& output : outputs) {
-            EXPECT_TRUE(CheckCompoundFile(output).wellFormed) << output;
-            EXPECT_EQ(ReadWholeFile(output).size(), book.size()) << output;
+        for (const std::wstring& output : outputs) {
+            EXPECT_TRUE(CheckCompoundFile(output).wellFormed) << Utf8(output);
+            EXPECT_EQ(ReadWholeFile(output).size(), book.size()) << Utf8(output);
         }
         for (const auto& [path, bytes] : before)
-            EXPECT_TRUE(ReadWholeFile(path) == bytes) << path << " was written";
+            EXPECT_TRUE(ReadWholeFile(path) == bytes) << Utf8(path) << " was written";
         for (const auto& [folder, attributes] : folders) {
             // Wine keeps no read-only flag on a folder; the hidden one shows a reset all the same.
             EXPECT_NE(attributes & FILE_ATTRIBUTE_HIDDEN, 0u);
-            EXPECT_EQ(::GetFileAttributesA(folder.c_str()), attributes) << "the folder's attributes are its own";
-            ::SetFileAttributesA(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+            EXPECT_EQ(::GetFileAttributesW(folder.c_str()), attributes) << "the folder's attributes are its own";
+            ::SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
         }
-        for (const std::string& name : nc.userFolders) {
-            EXPECT_NE(::GetFileAttributesA(out.File(name).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u)
-                << name << " is still the user's folder";
+        for (const std::wstring& name : nc.userFolders) {
+            EXPECT_NE(::GetFileAttributesW(out.File(name).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u)
+                << Utf8(name) << " is still the user's folder";
         }
         // Nothing but the reported outputs was left, there or in the temporary folder.
-        for (const std::string& name : FilesIn(out.Path()))
-            EXPECT_EQ(outputs.count(out.File(name)), 1u) << name << " left in the output folder";
-        for (const std::string& name : FilesIn(temp.substr(0, temp.size() - 1))) {
-            const std::string path = temp + name;
-            if (name.find(Unique("")) != std::string::npos) {
-                EXPECT_TRUE(outputs.count(path) || before.count(path)) << name << " left in the temporary folder";
+        for (const std::wstring& name : FilesIn(out.Path()))
+            EXPECT_EQ(outputs.count(out.File(name)), 1u) << Utf8(name) << " left in the output folder";
+        for (const std::wstring& name : FilesIn(temp.substr(0, temp.size() - 1))) {
+            const std::wstring path = temp + name;
+            if (name.find(Unique(L"")) != std::wstring::npos) {
+                EXPECT_TRUE(outputs.count(path) || before.count(path))
+                    << Utf8(name) << " left in the temporary folder";
             }
         }
-        for (const std::string& path : outputs)
-            ::DeleteFileA(path.c_str());
+        for (const std::wstring& path : outputs)
+            ::DeleteFileW(path.c_str());
         for (const auto& [path, bytes] : before)
-            ::DeleteFileA(path.c_str());
+            ::DeleteFileW(path.c_str());
         Command(IDC_BACK);
     }
 }
@@ -145,18 +145,18 @@ TEST_F(BatchRun, AWorkbookHeldOpenForWritingByAnotherProgramIsListedAndRepaired)
 {
     TempFolder folder, out;
     const std::string bytes = ReadWholeFile(Fixture("lo_3sheets.xls"));
-    const std::string path = folder.WriteFile("open.xls", bytes);
+    const std::wstring path = folder.WriteFile(L"open.xls", bytes);
     // As a spreadsheet program holds a workbook it has open: reading and writing, others may read.
-    HANDLE other = ::CreateFileA(
+    HANDLE other = ::CreateFileW(
         path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     AddTicked({ path });
-    EXPECT_EQ(dlg->SourceList().GetItemText(0, 2), FormatSizeText(bytes.size()));
+    EXPECT_EQ(Utf8(dlg->SourceList().GetItemText(0, 2)), FormatSizeText(bytes.size()));
     EXPECT_FALSE(dlg->SourceList().GetItemText(0, 5).empty()) << "its last write time";
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     ::CloseHandle(other);
     EXPECT_EQ(Cell(0, 4), "Repaired");
-    EXPECT_TRUE(CheckCompoundFile(out.File("REP_open.xls")).wellFormed);
+    EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_open.xls")).wellFormed);
     EXPECT_TRUE(ReadWholeFile(path) == bytes);
 }
 
@@ -164,12 +164,12 @@ namespace {
 
 // Another program saves the source while its working copy is being written: after the first
 // block, the source grows.
-std::string g_growing;
+std::wstring g_growing;
 std::atomic<int> g_blocksUntilGrowth { 0 };
 bool GrowingSourceWriter(HANDLE hFile, const uint8_t* data, DWORD count)
 {
     if (--g_blocksUntilGrowth == 0) {
-        HANDLE source = ::CreateFileA(g_growing.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        HANDLE source = ::CreateFileW(g_growing.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
             OPEN_EXISTING, 0, nullptr);
         DWORD written = 0;
         ::WriteFile(source, "more", 4, &written, nullptr);
@@ -186,8 +186,8 @@ TEST_F(BatchRun, ASourceThatGrowsWhileItIsCopiedFailsItsRowAndTheRunGoesOn)
     TempFolder folder, out;
     CfbImage image = BuildWorkbook(20u << 20); // read through a working file, block by block
     image.PutBof("Workbook");
-    g_growing = folder.WriteFile("growing.xls", image.bytes);
-    const std::string steady = folder.WriteFile("steady.xls", ReadWholeFile(Fixture("gn_3sheets.xls")));
+    g_growing = folder.WriteFile(L"growing.xls", image.bytes);
+    const std::wstring steady = folder.WriteFile(L"steady.xls", ReadWholeFile(Fixture("gn_3sheets.xls")));
     AddTicked({ g_growing, steady });
     g_blocksUntilGrowth = 2;
     {
@@ -196,8 +196,8 @@ TEST_F(BatchRun, ASourceThatGrowsWhileItIsCopiedFailsItsRowAndTheRunGoesOn)
     }
     EXPECT_EQ(Cell(0, 4), "Failed") << "a copy of a moment the file never had";
     EXPECT_EQ(Cell(1, 4), "Repaired");
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_steady.xls" }));
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_growing.xls"));
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::wstring> { L"REP_steady.xls" }));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_growing.xls"));
     EXPECT_EQ(ReadWholeFile(g_growing).size(), image.bytes.size() + 4);
 }
 
@@ -219,6 +219,7 @@ public:
         return sources[row];
     }
     void ShowFailed(int row) override { status[row] = "Failed"; }
+    void ShowNameTooLong(int row) override { status[row] = "Name too long"; }
     void ShowRepaired(int row, const OutputChoice&) override { status[row] = "Repaired"; }
     void ShowDone() override { }
 };
@@ -229,29 +230,29 @@ TEST(RepairCore, SettingsThatNameNoPlaceForTheCopiesFailEveryRowAndTouchNothing)
 {
     TempFolder folder;
     const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
-    const std::string path = folder.WriteFile("ro.xls", bytes);
-    const std::string root = CurrentFolder().substr(0, 2) + "\\";
+    const std::wstring path = folder.WriteFile(L"ro.xls", bytes);
+    const std::wstring root = CurrentFolder().substr(0, 2) + L"\\";
     struct Case {
         int mode;
-        const char* target;
+        const wchar_t* target;
     };
-    for (Case c : { Case { LOCATION_UNSET, "" }, Case { LOCATION_CHOSEN, "" }, Case { LOCATION_UNSET, "C:\\" },
-             Case { 9, "C:\\" } }) {
-        SCOPED_TRACE(testing::Message() << c.mode << " '" << c.target << "'");
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    for (Case c : { Case { LOCATION_UNSET, L"" }, Case { LOCATION_CHOSEN, L"" }, Case { LOCATION_UNSET, L"C:\\" },
+             Case { 9, L"C:\\" } }) {
+        SCOPED_TRACE(testing::Message() << c.mode << " '" << Utf8(c.target) << "'");
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
         ListedRows rows;
-        rows.sources = { { "ro.xls", folder.Path() }, { "ro.xls", "" } };
+        rows.sources = { { L"ro.xls", folder.Path() }, { L"ro.xls", L"" } };
         ResetWorkerStop(); // as a run's start does
         RunRepairBatch(MakeRepairSettings(NAME_PREFIX, c.mode, c.target, ProgramFolder()), rows);
         EXPECT_EQ(rows.status, (std::vector<std::string> { "Failed", "Failed" }));
         EXPECT_EQ(
-            ::GetFileAttributesA(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))
+            ::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY))
             << "not even the attributes were touched";
-        EXPECT_TRUE(IsPathFree(root + "REP_ro.xls")) << "nothing at the root of the drive";
-        EXPECT_TRUE(IsPathFree(root + "Repaired"));
-        EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_ro.xls"));
+        EXPECT_TRUE(IsPathFree(root + L"REP_ro.xls")) << "nothing at the root of the drive";
+        EXPECT_TRUE(IsPathFree(root + L"Repaired"));
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_ro.xls"));
     }
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(ReadWholeFile(path) == bytes);
 }
 
@@ -286,7 +287,7 @@ TEST_F(BatchRun, AStopThatCannotFinishInTimeStillReturnsAndTheWindowPaintsWhileI
 {
     TempFolder folder, out;
     const std::string bytes = ReadWholeFile(Fixture("lo_1cell.xls"));
-    AddTicked({ folder.WriteFile("a.xls", bytes), folder.WriteFile("b.xls", bytes) });
+    AddTicked({ folder.WriteFile(L"a.xls", bytes), folder.WriteFile(L"b.xls", bytes) });
     g_window = dlg->m_hWnd;
     g_stalled = g_paintedWhileStopping = false;
     g_stall = true;
@@ -310,7 +311,7 @@ TEST_F(BatchRun, AStopThatCannotFinishInTimeStillReturnsAndTheWindowPaintsWhileI
     EXPECT_TRUE(FilesIn(out.Path()).empty());
     EXPECT_NE(Cell(0, 4), "Repaired");
     EXPECT_EQ(Results().GetItemImage(1), STATUS_QUEUED) << "no row started after the stop";
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_a.xls"));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_a.xls"));
 }
 
 namespace {
@@ -331,7 +332,7 @@ bool BlockedReader(HANDLE, uint8_t* data, DWORD count)
 TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
 {
     TempFolder folder, out;
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     HANDLE writeEnd = nullptr;
     ASSERT_TRUE(::CreatePipe(&g_silentPipe, &writeEnd, nullptr, 0));
     g_reading = false;
@@ -357,18 +358,18 @@ TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
 TEST_F(BatchRun, TheNextRunRemovesALeftCopyOnlyWhenItIsCertainlyOurs)
 {
     TempFolder folder, out;
-    const std::string ours = PendingOutputName(0x1234), held = PendingOutputName(0x5678);
-    std::string forged = PendingOutputName(0x9ABC);
-    forged[forged.size() - 5] = forged[forged.size() - 5] == '0' ? '1' : '0';
-    for (const std::string& name : { ours, held, forged, std::string("~tessel-mine.tmp") })
+    const std::wstring ours = PendingOutputName(0x1234), held = PendingOutputName(0x5678);
+    std::wstring forged = PendingOutputName(0x9ABC);
+    forged[forged.size() - 5] = forged[forged.size() - 5] == L'0' ? L'1' : L'0';
+    for (const std::wstring& name : { ours, held, forged, std::wstring(L"~tessel-mine.tmp") })
         out.WriteFile(name, "cut short");
-    HANDLE holder = ::CreateFileA(out.File(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = ::CreateFileW(out.File(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     ::CloseHandle(holder);
     EXPECT_EQ(Cell(0, 4), "Repaired");
-    std::vector<std::string> expected = { "REP_a.xls", held, forged, "~tessel-mine.tmp" };
+    std::vector<std::wstring> expected = { L"REP_a.xls", held, forged, L"~tessel-mine.tmp" };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesIn(out.Path()), expected);
 }
@@ -376,12 +377,12 @@ TEST_F(BatchRun, TheNextRunRemovesALeftCopyOnlyWhenItIsCertainlyOurs)
 namespace {
 
 // Another program takes the copy's name while the copy is being written.
-std::string g_takenName;
+std::wstring g_takenName;
 std::atomic<int> g_blocksUntilTaken { 0 };
 bool NameTakingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
 {
     if (--g_blocksUntilTaken == 0)
-        std::ofstream(g_takenName, std::ios::binary) << "someone else's";
+        WriteWholeFile(g_takenName, "someone else's");
     DWORD written = 0;
     return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
 }
@@ -391,8 +392,8 @@ bool NameTakingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
 TEST_F(BatchRun, ANameTakenWhileTheCopyIsWrittenIsLeftAloneAndTheNextFreeOneIsUsed)
 {
     TempFolder folder, out;
-    AddTicked({ folder.WriteFile("a.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
-    g_takenName = out.File("REP_a.xls");
+    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
+    g_takenName = out.File(L"REP_a.xls");
     g_blocksUntilTaken = 2; // the working copy's one block, then the copy's
     {
         WriterInPlace taking(&NameTakingWriter);
@@ -400,7 +401,7 @@ TEST_F(BatchRun, ANameTakenWhileTheCopyIsWrittenIsLeftAloneAndTheNextFreeOneIsUs
     }
     EXPECT_EQ(Cell(0, 4), "Repaired");
     EXPECT_EQ(Cell(0, 2), "REP_(1)a.xls");
-    EXPECT_EQ(ReadWholeFile(out.File("REP_a.xls")), "someone else's");
-    EXPECT_TRUE(CheckCompoundFile(out.File("REP_(1)a.xls")).wellFormed);
-    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::string> { "REP_(1)a.xls", "REP_a.xls" }));
+    EXPECT_EQ(ReadWholeFile(out.File(L"REP_a.xls")), "someone else's");
+    EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_(1)a.xls")).wellFormed);
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::wstring> { L"REP_(1)a.xls", L"REP_a.xls" }));
 }

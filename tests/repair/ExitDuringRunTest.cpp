@@ -16,8 +16,8 @@
 
 namespace {
 
-const char* const kScenarioVariable = "TESSEL_EXIT_SCENARIO_OUTPUT";
-const char* const kWayVariable = "TESSEL_EXIT_SCENARIO_WAY";
+const wchar_t* const kScenarioVariable = L"TESSEL_EXIT_SCENARIO_OUTPUT";
+const wchar_t* const kWayVariable = L"TESSEL_EXIT_SCENARIO_WAY";
 constexpr int kBooks = 6;
 
 } // namespace
@@ -37,10 +37,11 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
     }
     // The worker is held inside the third output (still under its temporary name), after its
     // first block.
-    const std::string outputFolder = output;
-    const std::string leaf = outputFolder.substr(outputFolder.find_last_of('\\') + 1);
-    CopyGate gate([leaf, outputFolder](const std::string& path, uint64_t offset) {
-        return offset > 0 && path.find(leaf + "\\~tessel-") != std::string::npos && FilesIn(outputFolder).size() == 3;
+    const std::wstring outputFolder = output;
+    const std::wstring leaf = outputFolder.substr(outputFolder.find_last_of(L'\\') + 1);
+    CopyGate gate([leaf, outputFolder](const std::wstring& path, uint64_t offset) {
+        return offset > 0 && path.find(leaf + L"\\~tessel-") != std::wstring::npos
+            && FilesIn(outputFolder).size() == 3;
     });
     {
         ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(output) });
@@ -50,7 +51,7 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
     ASSERT_TRUE(PumpUntil([&] { return gate.Held(); }, 60000, dlg.get()));
     ASSERT_EQ(FilesIn(outputFolder).size(), 3u) << "two whole outputs and the half-written one";
     ModalAnswerer confirm({ ModalAnswerer::Press(IDYES) });
-    if (EnvironmentValue(kWayVariable) == "endsession")
+    if (EnvironmentValue(kWayVariable) == L"endsession")
         ::PostMessageA(dlg->m_hWnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
     else
         ::PostMessageA(dlg->m_hWnd, WM_CLOSE, 0, 0);
@@ -60,23 +61,24 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
 
 TEST(ExitDuringRun, EndsTheProcessWithCodeZeroAndNoHalfWrittenOutput)
 {
-    for (const char* way : { "close", "endsession" }) {
-        SCOPED_TRACE(way);
+    for (const wchar_t* way : { L"close", L"endsession" }) {
+        SCOPED_TRACE(Utf8(way));
         TempFolder output, temp;
         ChildProcess child("MainWindowTest.ExitScenarioClosesTheWindowDuringARun",
-            { { kScenarioVariable, output.Path() }, { kWayVariable, way }, { "TMP", temp.Path() },
-                { "TEMP", temp.Path() } });
+            { { kScenarioVariable, output.Path() }, { kWayVariable, way }, { L"TMP", temp.Path() },
+                { L"TEMP", temp.Path() } });
         ASSERT_TRUE(child.Started());
         ASSERT_TRUE(child.Wait(240000));
         EXPECT_EQ(child.ExitCode(), 0u);
 
         // The half-written third output is gone; the first two are whole.
-        std::vector<std::string> written = FilesIn(output.Path());
-        EXPECT_EQ(written, (std::vector<std::string> { "REP_big0.xls", "REP_big1.xls" }));
-        for (const std::string& name : written) {
+        std::vector<std::wstring> written = FilesIn(output.Path());
+        EXPECT_EQ(written, (std::vector<std::wstring> { L"REP_big0.xls", L"REP_big1.xls" }));
+        for (const std::wstring& name : written) {
             CompoundFileCheck check = CheckCompoundFile(output.File(name));
-            EXPECT_TRUE(check.wellFormed) << name << ": " << check.problem;
-            EXPECT_GT(ReadWholeFile(output.File(name)).size(), static_cast<size_t>(3 << 20)) << name << " is whole";
+            EXPECT_TRUE(check.wellFormed) << Utf8(name) << ": " << check.problem;
+            EXPECT_GT(ReadWholeFile(output.File(name)).size(), static_cast<size_t>(3 << 20))
+                << Utf8(name) << " is whole";
         }
         EXPECT_TRUE(FilesIn(temp.Path()).empty()) << "no working copy outlives the process";
     }

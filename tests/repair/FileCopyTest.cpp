@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cwctype>
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -90,8 +91,8 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     EXPECT_FALSE(CopyWhole(source, target, CopyTarget::Replace, [&] { return ++asked > 1; }));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(ReadWholeFile(target), "kept");
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "source.xls", "target.xls" }));
-    ::DeleteFileA(target.c_str());
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"source.xlsL", L"target.xlsL" }));
+    ::DeleteFileW(target.c_str());
 
     // A disk that refuses the second block.
     static int blocks;
@@ -109,10 +110,10 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
 TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopIt)
 {
     TempFolder temp;
-    const std::string book = temp.WriteFile("book.xls", 5000);
-    ::CreateDirectoryA(temp.File("folder.xls").c_str(), nullptr);
+    const std::wstring book = temp.WriteFile(L"book.xls", 5000);
+    ::CreateDirectoryW(temp.File(L"folder.xls").c_str(), nullptr);
     struct Case {
-        std::string path;
+        std::wstring path;
         DWORD heldShare; // another program holds it open for writing with this sharing; ~0: nobody
         bool opens;
     };
@@ -121,18 +122,18 @@ TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopI
         { book, FILE_SHARE_READ, true }, // as a spreadsheet program holds what it has open
         { book, FILE_SHARE_READ | FILE_SHARE_WRITE, true },
         { book, 0, false }, // locked against every reader
-        { temp.File("folder.xls"), ~0u, false },
-        { temp.File("absent.xls"), ~0u, false },
-        { temp.Path() + "\\", ~0u, false },
-        { temp.File("NUL"), ~0u, false },
-        { temp.File("con.xls"), ~0u, false },
-        { temp.File("COM1.xls"), ~0u, false },
-        { temp.File("lpt1"), ~0u, false },
+        { temp.File(L"folder.xls"), ~0u, false },
+        { temp.File(L"absent.xls"), ~0u, false },
+        { temp.Path() + L"\\", ~0u, false },
+        { temp.File(L"NUL"), ~0u, false },
+        { temp.File(L"con.xls"), ~0u, false },
+        { temp.File(L"COM1.xls"), ~0u, false },
+        { temp.File(L"lpt1"), ~0u, false },
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.path + " held " + std::to_string(c.heldShare));
+        SCOPED_TRACE(Utf8(c.path) + " held " + std::to_string(c.heldShare));
         HANDLE held = c.heldShare == ~0u ? INVALID_HANDLE_VALUE
-                                         : ::CreateFileA(c.path.c_str(), GENERIC_READ | GENERIC_WRITE, c.heldShare,
+                                         : ::CreateFileW(c.path.c_str(), GENERIC_READ | GENERIC_WRITE, c.heldShare,
                                              nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_EQ(held == INVALID_HANDLE_VALUE, c.heldShare == ~0u);
         SourceFile source;
@@ -146,20 +147,20 @@ TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopI
         if (held != INVALID_HANDLE_VALUE)
             ::CloseHandle(held);
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "book.xls" })) << "no device name made a file";
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"book.xlsL" })) << "no device name made a file";
 }
 
 TEST(SourceFiles, AttributesAreResetOnTheFileThatWasOpened)
 {
     TempFolder temp;
-    const std::string book = temp.WriteFile("book.xls", 100);
-    ::SetFileAttributesA(book.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    const std::wstring book = temp.WriteFile(L"book.xls", 100);
+    ::SetFileAttributesW(book.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     SourceFile source;
     ASSERT_TRUE(source.Open(book));
-    EXPECT_NE(::GetFileAttributesA(book.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "opening alone changes nothing";
+    EXPECT_NE(::GetFileAttributesW(book.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "opening alone changes nothing";
     EXPECT_TRUE(source.ResetAttributes());
     EXPECT_EQ(
-        ::GetFileAttributesA(book.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+        ::GetFileAttributesW(book.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
         0u);
     EXPECT_EQ(ReadWholeFile(book).size(), 100u);
 }
@@ -168,14 +169,14 @@ namespace {
 
 // Changes the source through a handle of its own after the first block has been read, as another
 // program saving it would.
-std::string g_changedPath;
+std::wstring g_changedPath;
 int g_change = 0;
 bool ChangingReader(HANDLE hFile, uint8_t* data, DWORD count)
 {
     DWORD got = 0;
     const bool ok = ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
     if (const int change = std::exchange(g_change, 0)) {
-        HANDLE other = ::CreateFileA(g_changedPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        HANDLE other = ::CreateFileW(g_changedPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
             OPEN_EXISTING, 0, nullptr);
         LARGE_INTEGER at;
         at.QuadPart = 10;
@@ -197,7 +198,7 @@ TEST(SourceFiles, ASourceThatChangesWhileItIsReadGivesNoCopy)
         for (bool toFile : { false, true }) {
             SCOPED_TRACE(
                 testing::Message() << "change " << change << (toFile ? " into a working copy" : " into memory"));
-            g_changedPath = temp.WriteFile("book.xls", 3u << 20);
+            g_changedPath = temp.WriteFile(L"book.xls", 3u << 20);
             const std::string before = ReadWholeFile(g_changedPath);
             SourceFile source;
             ASSERT_TRUE(source.Open(g_changedPath));
@@ -208,7 +209,7 @@ TEST(SourceFiles, ASourceThatChangesWhileItIsReadGivesNoCopy)
             bool copied = false;
             TemporaryCopy copy;
             if (toFile) {
-                ASSERT_TRUE(copy.Create(work.Path() + "\\", "book.xls", NAME_PREFIX));
+                ASSERT_TRUE(copy.Create(work.Path() + L"\\", L"book.xls", NAME_PREFIX));
                 copied = copy.Fill(source);
             } else {
                 FileImage image;
@@ -227,39 +228,39 @@ TEST(SourceFiles, ASourceThatChangesWhileItIsReadGivesNoCopy)
 TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
 {
     TempFolder temp;
-    temp.WriteFile("REP_a.xls", "someone's file");
-    ::CreateDirectoryA(temp.File("REP_(1)a.xls").c_str(), nullptr);
-    const std::string folder = temp.Path() + "\\";
+    temp.WriteFile(L"REP_a.xls", "someone's file");
+    ::CreateDirectoryW(temp.File(L"REP_(1)a.xls").c_str(), nullptr);
+    const std::wstring folder = temp.Path() + L"\\";
     {
         TemporaryCopy first, second;
-        ASSERT_TRUE(first.Create(folder, "a.xls", NAME_PREFIX));
-        EXPECT_EQ(first.Path(), temp.File("REP_(2)a.xls"));
-        ASSERT_TRUE(second.Create(folder, "a.xls", NAME_PREFIX)) << "the first one's name is taken too";
-        EXPECT_EQ(second.Path(), temp.File("REP_(3)a.xls"));
+        ASSERT_TRUE(first.Create(folder, L"a.xls", NAME_PREFIX));
+        EXPECT_EQ(first.Path(), temp.File(L"REP_(2)a.xls"));
+        ASSERT_TRUE(second.Create(folder, L"a.xls", NAME_PREFIX)) << "the first one's name is taken too";
+        EXPECT_EQ(second.Path(), temp.File(L"REP_(3)a.xls"));
         FileImage image;
         image.bytes.assign(3000, 0x5A);
         ASSERT_TRUE(first.Fill(image));
-        EXPECT_EQ(ReadWholeFile(temp.File("REP_a.xls")), "someone's file");
+        EXPECT_EQ(ReadWholeFile(temp.File(L"REP_a.xls")), "someone's file");
         EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "REP_a.xls" })) << "both went when closed";
-    EXPECT_EQ(::GetFileAttributesA(temp.File("REP_(1)a.xls").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"REP_a.xlsL" })) << "both went when closed";
+    EXPECT_EQ(::GetFileAttributesW(temp.File(L"REP_(1)a.xls").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
         static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
     // With every name taken there is no working copy, and nothing is opened.
     for (int n = 2; n <= kMaxNumberedName; n++)
-        temp.WriteFile(NumberedCandidateName("a.xls", n, NAME_PREFIX), "x");
+        temp.WriteFile(NumberedCandidateName(L"a.xls", n, NAME_PREFIX), "x");
     TemporaryCopy none;
-    EXPECT_FALSE(none.Create(folder, "a.xls", NAME_PREFIX));
-    EXPECT_EQ(ReadWholeFile(temp.File("REP_(199)a.xls")), "x");
-    EXPECT_FALSE(none.Create(temp.File("missing") + "\\", "a.xls", NAME_PREFIX));
+    EXPECT_FALSE(none.Create(folder, L"a.xls", NAME_PREFIX));
+    EXPECT_EQ(ReadWholeFile(temp.File(L"REP_(199)a.xls")), "x");
+    EXPECT_FALSE(none.Create(temp.File(L"missing") + L"\\", L"a.xls", NAME_PREFIX));
 }
 
 TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
 {
     TempFolder temp;
-    const std::string folder = temp.Path() + "\\";
-    temp.WriteFile("taken.xls", "the user's");
+    const std::wstring folder = temp.Path() + L"\\";
+    temp.WriteFile(L"taken.xls", "the user's");
     FileImage image;
     image.bytes.assign(5000, 0x33);
     image.written = { 0x12345678, 0x01D00000 };
@@ -267,18 +268,18 @@ TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
         PendingOutput output;
         ASSERT_TRUE(output.Create(folder));
         ASSERT_TRUE(WriteBlocks(output.Handle(), image.bytes.size(), ImageBlocks(image)));
-        const std::vector<std::string> during = FilesIn(temp.Path());
+        const std::vector<std::wstring> during = FilesIn(temp.Path());
         ASSERT_EQ(during.size(), 2u);
-        EXPECT_EQ(during[0], "taken.xls");
-        EXPECT_TRUE(IsPendingOutputName(during[1])) << during[1];
-        EXPECT_FALSE(output.Publish(temp.File("taken.xls"), image.written));
+        EXPECT_EQ(during[0], L"taken.xls");
+        EXPECT_TRUE(IsPendingOutputName(during[1])) << Utf8(during[1]);
+        EXPECT_FALSE(output.Publish(temp.File(L"taken.xls"), image.written));
         EXPECT_EQ(output.LastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
-        EXPECT_EQ(ReadWholeFile(temp.File("taken.xls")), "the user's");
-        ASSERT_TRUE(output.Publish(temp.File("free.xls"), image.written));
+        EXPECT_EQ(ReadWholeFile(temp.File(L"taken.xls")), "the user's");
+        ASSERT_TRUE(output.Publish(temp.File(L"free.xls"), image.written));
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::string> { "free.xls", "taken.xls" }));
-    EXPECT_EQ(ReadWholeFile(temp.File("free.xls")), std::string(5000, '\x33'));
-    const FILETIME kept = WriteTime(temp.File("free.xls"));
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"free.xlsL", L"taken.xlsL" }));
+    EXPECT_EQ(ReadWholeFile(temp.File(L"free.xls")), std::string(5000, '\x33'));
+    const FILETIME kept = WriteTime(temp.File(L"free.xls"));
     EXPECT_EQ(CompareFileTime(&image.written, &kept), 0);
     {
         PendingOutput abandoned;
@@ -290,19 +291,19 @@ TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
 
 TEST(PendingOutputs, NamesCarryACheckThatOnlyOurOwnHave)
 {
-    const std::string ours = PendingOutputName(0x0123456789ABCDEFull);
+    const std::wstring ours = PendingOutputName(0x0123456789ABCDEFull);
     EXPECT_EQ(ours.size(), 37u);
-    EXPECT_EQ(ours.compare(0, 25, "~tessel-0123456789abcdef-"), 0) << ours;
-    std::string wrongCheck = ours;
-    wrongCheck[30] = wrongCheck[30] == '0' ? '1' : '0';
-    std::string upper = ours, otherStart = ours, otherDash = ours, otherSuffix = ours;
-    for (char& c : upper)
-        c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-    otherStart[0] = 'x';
-    otherDash[24] = '_';
-    otherSuffix.replace(33, 4, ".TMP");
+    EXPECT_EQ(ours.compare(0, 25, L"~tessel-0123456789abcdef-"), 0) << Utf8(ours);
+    std::wstring wrongCheck = ours;
+    wrongCheck[30] = wrongCheck[30] == L'0' ? L'1' : L'0';
+    std::wstring upper = ours, otherStart = ours, otherDash = ours, otherSuffix = ours;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(towupper(c));
+    otherStart[0] = L'x';
+    otherDash[24] = L'_';
+    otherSuffix.replace(33, 4, L".TMP");
     struct Case {
-        std::string name;
+        std::wstring name;
         bool ours;
     };
     const Case cases[] = {
@@ -312,41 +313,41 @@ TEST(PendingOutputs, NamesCarryACheckThatOnlyOurOwnHave)
         { wrongCheck, false },
         { upper, false },
         { otherSuffix, false },
-        { ours + "x", false },
+        { ours + L"x", false },
         { otherStart, false },
         { otherDash, false },
-        { "~tessel-.tmp", false },
-        { "REP_Book1.xls", false },
+        { L"~tessel-.tmp", false },
+        { L"REP_Book1.xls", false },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(IsPendingOutputName(c.name), c.ours) << c.name;
+        EXPECT_EQ(IsPendingOutputName(c.name), c.ours) << Utf8(c.name);
 }
 
 TEST(PendingOutputs, LeftoversRemovedOnlyWhenCertainlyOursAndNotInUse)
 {
     TempFolder temp;
-    const std::string folder = temp.Path() + "\\";
-    const std::string left1 = PendingOutputName(1), left2 = PendingOutputName(2), held = PendingOutputName(3);
-    std::string forged = PendingOutputName(4);
-    forged[36 - 4] = forged[36 - 4] == 'a' ? 'b' : 'a';
+    const std::wstring folder = temp.Path() + L"\\";
+    const std::wstring left1 = PendingOutputName(1), left2 = PendingOutputName(2), held = PendingOutputName(3);
+    std::wstring forged = PendingOutputName(4);
+    forged[36 - 4] = forged[36 - 4] == L'a' ? L'b' : L'a';
     temp.WriteFile(left1, 4000);
     temp.WriteFile(left2, "cut short");
     temp.WriteFile(held, "another run still writes this");
     temp.WriteFile(forged, "the user's");
-    temp.WriteFile("~tessel-notours.tmp", "the user's");
-    temp.WriteFile("REP_Book1.xls", "the user's");
-    ::CreateDirectoryA(temp.File(PendingOutputName(5)).c_str(), nullptr);
+    temp.WriteFile(L"~tessel-notours.tmp", "the user's");
+    temp.WriteFile(L"REP_Book1.xls", "the user's");
+    ::CreateDirectoryW(temp.File(PendingOutputName(5)).c_str(), nullptr);
     HANDLE holder
-        = ::CreateFileA(temp.File(held).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        = ::CreateFileW(temp.File(held).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     EXPECT_EQ(RemoveLeftoverOutputs(folder), 2);
     ::CloseHandle(holder);
-    std::vector<std::string> expected = { held, forged, "REP_Book1.xls", "~tessel-notours.tmp" };
+    std::vector<std::wstring> expected = { held, forged, L"REP_Book1.xls", L"~tessel-notours.tmp" };
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(FilesIn(temp.Path()), expected);
-    EXPECT_NE(::GetFileAttributesA(temp.File(PendingOutputName(5)).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(::GetFileAttributesW(temp.File(PendingOutputName(5)).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(RemoveLeftoverOutputs(folder), 1) << "the one held goes once it is let go";
-    EXPECT_EQ(RemoveLeftoverOutputs(temp.File("absent") + "\\"), 0);
+    EXPECT_EQ(RemoveLeftoverOutputs(temp.File(L"absent") + L"\\"), 0);
 }
 
 TEST(FolderLookUp, BufferSizedFromTheAnswerAndNothingOnFailure)

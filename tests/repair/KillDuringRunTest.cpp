@@ -18,9 +18,9 @@
 
 namespace {
 
-const char* const kSourcesVariable = "TESSEL_KILL_SOURCES";
-const char* const kOutputVariable = "TESSEL_KILL_OUTPUT";
-const char* const kEventVariable = "TESSEL_KILL_EVENT";
+const wchar_t* const kSourcesVariable = L"TESSEL_KILL_SOURCES";
+const wchar_t* const kOutputVariable = L"TESSEL_KILL_OUTPUT";
+const wchar_t* const kEventVariable = L"TESSEL_KILL_EVENT";
 constexpr int kKills = 10;
 
 } // namespace
@@ -28,11 +28,11 @@ constexpr int kKills = 10;
 // The scenario, run only in the child process: the whole batch, unless it is ended first.
 TEST_F(BatchRun, KillScenarioRunsABatch)
 {
-    const std::string sources = EnvironmentValue(kSourcesVariable);
+    const std::wstring sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by KillDuringRun";
     AddTickedFolder(sources);
-    HANDLE started = ::OpenEventA(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
+    HANDLE started = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
     ASSERT_NE(started, nullptr);
     StartRunInto(EnvironmentValue(kOutputVariable));
     ASSERT_TRUE(dlg->m_bRunning.load());
@@ -49,13 +49,13 @@ TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills
     // becomes when repaired whole.
     TempFolder sources;
     TailBlock tail {};
-    ASSERT_TRUE(ReadTailBlock(ProgramFolder() + "\\VuzuviViduv.dll", tail));
-    std::map<std::string, std::string> repaired;
-    std::map<std::string, size_t> original; // a hash of each source's bytes
+    ASSERT_TRUE(ReadTailBlock(ProgramFolder() + L"\\VuzuviViduv.dll", tail));
+    std::map<std::wstring, std::string> repaired;
+    std::map<std::wstring, size_t> original; // a hash of each source's bytes
     for (int i = 0; i < 8; i++) {
         CfbImage image = BuildWorkbook(i % 2 ? (12u << 20) : (64u << 20));
         image.PutBof("Workbook");
-        const std::string name = "book" + std::to_string(i) + ".xls";
+        const std::wstring name = L"book" + std::to_wstring(i) + L".xls";
         sources.WriteFile(name, image.bytes);
         original[name] = std::hash<std::string>()(image.bytes);
         std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.end());
@@ -73,13 +73,13 @@ TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills
     for (int round = 0; round < kKills + 2; round++) {
         SCOPED_TRACE(testing::Message() << "round " << round);
         TempFolder output, temp;
-        const std::string eventName
-            = "TesselKillScenario-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(round);
-        HANDLE started = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+        const std::wstring eventName
+            = L"TesselKillScenario-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(round);
+        HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
         ASSERT_NE(started, nullptr);
         ChildProcess child("BatchRun.KillScenarioRunsABatch",
             { { kSourcesVariable, sources.Path() }, { kOutputVariable, output.Path() }, { kEventVariable, eventName },
-                { "TMP", temp.Path() }, { "TEMP", temp.Path() } });
+                { L"TMP", temp.Path() }, { L"TEMP", temp.Path() } });
         ASSERT_TRUE(child.Started());
         const bool running = ::WaitForSingleObject(started, 120000) == WAIT_OBJECT_0;
         ::CloseHandle(started);
@@ -97,24 +97,24 @@ TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills
                 ::TerminateProcess(child.Process(), 9);
             ASSERT_TRUE(child.Wait(30000));
         }
-        const std::vector<std::string> written = FilesIn(output.Path());
+        const std::vector<std::wstring> written = FilesIn(output.Path());
         std::printf("round %d: %zu of %zu copies in place\n", round, written.size(), repaired.size());
         interrupted += round >= 2 && written.size() < repaired.size();
         if (round < 2) {
             EXPECT_EQ(written.size(), repaired.size());
         }
-        for (const std::string& name : written) {
+        for (const std::wstring& name : written) {
             // A copy that was being written may stay only under a name that is certainly ours.
             if (IsPendingOutputName(name))
                 continue;
-            ASSERT_EQ(name.rfind("REP_", 0), 0u) << name;
+            ASSERT_EQ(name.rfind(L"REP_", 0), 0u) << Utf8(name);
             const auto source = repaired.find(name.substr(4));
-            ASSERT_NE(source, repaired.end()) << name;
-            EXPECT_TRUE(ReadWholeFile(output.File(name)) == source->second) << name << " is not whole";
+            ASSERT_NE(source, repaired.end()) << Utf8(name);
+            EXPECT_TRUE(ReadWholeFile(output.File(name)) == source->second) << Utf8(name) << " is not whole";
         }
         EXPECT_TRUE(FilesIn(temp.Path()).empty()) << "no working copy outlives the process";
     }
     EXPECT_GE(interrupted, kKills / 2) << "most kills landed inside the run";
     for (const auto& [name, hash] : original)
-        EXPECT_EQ(std::hash<std::string>()(ReadWholeFile(sources.File(name))), hash) << name << " was changed";
+        EXPECT_EQ(std::hash<std::string>()(ReadWholeFile(sources.File(name))), hash) << Utf8(name) << " was changed";
 }

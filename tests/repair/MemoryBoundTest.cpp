@@ -10,14 +10,13 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <functional>
 
 namespace {
 
-const char* const kSourcesVariable = "TESSEL_MEMORY_SOURCES";
-const char* const kOutputVariable = "TESSEL_MEMORY_OUTPUT";
-const char* const kFiguresVariable = "TESSEL_MEMORY_FIGURES";
+const wchar_t* const kSourcesVariable = L"TESSEL_MEMORY_SOURCES";
+const wchar_t* const kOutputVariable = L"TESSEL_MEMORY_OUTPUT";
+const wchar_t* const kFiguresVariable = L"TESSEL_MEMORY_FIGURES";
 constexpr uint64_t kBookSize = 256u << 20;
 constexpr uint64_t kAllowed = 64u << 20;
 
@@ -52,7 +51,7 @@ void PutRootEntry(std::string& bytes, uint64_t at)
 // The scenario, run only in the child process.
 TEST_F(BatchRun, MemoryScenarioRefusesCraftedWorkbooks)
 {
-    const std::string sources = EnvironmentValue(kSourcesVariable);
+    const std::wstring sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by MemoryBound";
     AddTickedFolder(sources);
@@ -60,7 +59,7 @@ TEST_F(BatchRun, MemoryScenarioRefusesCraftedWorkbooks)
     const SIZE_T before = Memory().WorkingSetSize;
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(EnvironmentValue(kOutputVariable)) });
     const SIZE_T peak = Memory().PeakWorkingSetSize;
-    std::ofstream(EnvironmentValue(kFiguresVariable)) << before << " " << peak;
+    WriteWholeFile(EnvironmentValue(kFiguresVariable), std::to_string(before) + " " + std::to_string(peak));
     for (int row = 0; row < Results().GetItemCount(); row++)
         EXPECT_EQ(Cell(row, 4), "Failed") << Cell(row, 0);
 }
@@ -110,17 +109,17 @@ TEST(MemoryBound, CraftedWorkbooksOfAFewHundredMiBAreRefusedWithin64MiB)
     };
     TempFolder sources, output, figures;
     for (const Case& c : cases) {
-        const std::string name = std::string(c.name).substr(0, std::string(c.name).find(':'));
+        const std::wstring name = Wide(std::string(c.name).substr(0, std::string(c.name).find(':')));
         sources.WriteFile(name, c.make());
     }
     ChildProcess child("BatchRun.MemoryScenarioRefusesCraftedWorkbooks",
         { { kSourcesVariable, sources.Path() }, { kOutputVariable, output.Path() },
-            { kFiguresVariable, figures.File("figures.txt") } });
+            { kFiguresVariable, figures.File(L"figures.txt") } });
     ASSERT_TRUE(child.Started());
     ASSERT_TRUE(child.Wait(600000));
     EXPECT_EQ(child.ExitCode(), 0u) << "every crafted workbook is refused, within the bound";
     unsigned long long before = 0, peak = 0;
-    std::ifstream(figures.File("figures.txt")) >> before >> peak;
+    std::sscanf(ReadWholeFile(figures.File(L"figures.txt")).c_str(), "%llu %llu", &before, &peak);
     ASSERT_GT(before, 0u) << "the scenario measured";
     std::printf("peak working set %.1f MiB above the %.1f MiB before the run\n", (peak - before) / 1048576.0,
         before / 1048576.0);

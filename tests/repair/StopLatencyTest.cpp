@@ -10,10 +10,10 @@
 
 namespace {
 
-uint64_t SizeOf(const std::string& path)
+uint64_t SizeOf(const std::wstring& path)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
         return 0;
     return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
@@ -30,13 +30,13 @@ TEST_F(BatchRun, StopDuringTheRebuildOfA512MiBWorkbookEndsTheRunWithinASecond)
         // The header sector lost: the patch has to rebuild it from the whole file.
         std::memset(image.bytes.data(), 0, 512);
         size = image.bytes.size();
-        folder.WriteFile("huge.xls", image.bytes);
+        folder.WriteFile(L"huge.xls", image.bytes);
     }
-    AddTicked({ folder.File("huge.xls") });
+    AddTicked({ folder.File(L"huge.xls") });
     StartRunInto(out.Path());
     ASSERT_TRUE(dlg->m_bRunning.load());
     // Once the working copy is whole, the patch begins: the check, then the rebuild's scans.
-    const std::string workingCopy = TemporaryFolder() + "REP_huge.xls";
+    const std::wstring workingCopy = TemporaryFolder() + L"REP_huge.xls";
     ASSERT_TRUE(PumpUntil([&] { return SizeOf(workingCopy) == size; }, 120000, dlg.get()));
     const DWORD stopping = BackAnsweredYes();
     EXPECT_FALSE(g_pWorker && g_pWorker->IsRunning()) << "the worker has ended";
