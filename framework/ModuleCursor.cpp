@@ -7,8 +7,8 @@ HCURSOR CopyModuleCursor(const std::wstring& modulePath, UINT id)
 {
     if (modulePath.empty())
         return nullptr;
-    HMODULE hModule
-        = ::LoadLibraryExW(LongPathForm(modulePath).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HMODULE hModule = ::LoadLibraryExW(
+        LongPathForm(modulePath).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!hModule)
         return nullptr;
     HCURSOR hCopy = nullptr;

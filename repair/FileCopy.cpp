@@ -151,9 +151,9 @@ bool TemporaryCopy::Create(const std::wstring& folder, const std::wstring& sourc
         const std::wstring path = folder
             + (n == 0 ? FirstCandidateName(sourceName, nameMode) : NumberedCandidateName(sourceName, n, nameMode));
         // Created new or not at all: a file already there, ours or not, is never opened.
-        HANDLE h
-            = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                nullptr, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        HANDLE h = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             m_handle = h;
             m_path = path;

@@ -15,7 +15,8 @@ const wchar_t kNamePrefix[] = L"~tessel-";
 const wchar_t kNameSuffix[] = L".tmp";
 constexpr size_t kTokenDigits = 16;
 constexpr size_t kCheckDigits = 8;
-constexpr size_t kNameLength = std::size(kNamePrefix) - 1 + kTokenDigits + 1 + kCheckDigits + std::size(kNameSuffix) - 1;
+constexpr size_t kNameLength
+    = std::size(kNamePrefix) - 1 + kTokenDigits + 1 + kCheckDigits + std::size(kNameSuffix) - 1;
 
 uint64_t NewToken()
 {
@@ -177,7 +178,8 @@ int RemoveLeftoverOutputs(const std::wstring& folder)
         if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsPendingOutputName(fd.cFileName))
             continue;
         // Opened with no sharing: a copy some program (another run of ours) still writes stays.
-        HANDLE h = ::CreateFileW(LongPathForm(folder + fd.cFileName).c_str(), DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        HANDLE h = ::CreateFileW(LongPathForm(folder + fd.cFileName).c_str(), DELETE, 0, nullptr, OPEN_EXISTING,
+            FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (h == INVALID_HANDLE_VALUE)
             continue;
         BY_HANDLE_FILE_INFORMATION info = {};

@@ -310,8 +310,8 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
 {
     std::wstring placed;
     // The caller's copy, held with no sharing while it is patched and copied.
-    HANDLE hCopy = ::CreateFileW(
-        LongPathForm(workingCopy).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE hCopy = ::CreateFileW(LongPathForm(workingCopy).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     try {
         PatchReport report;
         if (hCopy != INVALID_HANDLE_VALUE && HasOutputLocation(settings.locationMode, settings.targetDir)) {

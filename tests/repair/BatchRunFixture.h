@@ -107,4 +107,3 @@ protected:
 };
 
 inline const char* const kDone = "                \r\nFile Reparing Done press Back Button for repair other files";
-

@@ -129,8 +129,7 @@ TEST_F(BatchRun, FilesThatAreNotOursAreNeverWrittenAndReportedOutputsStayWhole)
         for (const std::wstring& name : FilesIn(temp.substr(0, temp.size() - 1))) {
             const std::wstring path = temp + name;
             if (name.find(Unique(L"")) != std::wstring::npos) {
-                EXPECT_TRUE(outputs.count(path) || before.count(path))
-                    << Utf8(name) << " left in the temporary folder";
+                EXPECT_TRUE(outputs.count(path) || before.count(path)) << Utf8(name) << " left in the temporary folder";
             }
         }
         for (const std::wstring& path : outputs)

@@ -40,8 +40,7 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
     const std::wstring outputFolder = output;
     const std::wstring leaf = outputFolder.substr(outputFolder.find_last_of(L'\\') + 1);
     CopyGate gate([leaf, outputFolder](const std::wstring& path, uint64_t offset) {
-        return offset > 0 && path.find(leaf + L"\\~tessel-") != std::wstring::npos
-            && FilesIn(outputFolder).size() == 3;
+        return offset > 0 && path.find(leaf + L"\\~tessel-") != std::wstring::npos && FilesIn(outputFolder).size() == 3;
     });
     {
         ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(output) });

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cwctype>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 #include <utility>
 #include <vector>
 
@@ -91,7 +91,7 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     EXPECT_FALSE(CopyWhole(source, target, CopyTarget::Replace, [&] { return ++asked > 1; }));
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(ReadWholeFile(target), "kept");
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"source.xlsL", L"target.xlsL" }));
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"source.xls", L"target.xls" }));
     ::DeleteFileW(target.c_str());
 
     // A disk that refuses the second block.
@@ -147,7 +147,7 @@ TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopI
         if (held != INVALID_HANDLE_VALUE)
             ::CloseHandle(held);
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"book.xlsL" })) << "no device name made a file";
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"book.xls" })) << "no device name made a file";
 }
 
 TEST(SourceFiles, AttributesAreResetOnTheFileThatWasOpened)
@@ -243,7 +243,7 @@ TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
         EXPECT_EQ(ReadWholeFile(temp.File(L"REP_a.xls")), "someone's file");
         EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"REP_a.xlsL" })) << "both went when closed";
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"REP_a.xls" })) << "both went when closed";
     EXPECT_EQ(::GetFileAttributesW(temp.File(L"REP_(1)a.xls").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
         static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 
@@ -277,7 +277,7 @@ TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
         EXPECT_EQ(ReadWholeFile(temp.File(L"taken.xls")), "the user's");
         ASSERT_TRUE(output.Publish(temp.File(L"free.xls"), image.written));
     }
-    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"free.xlsL", L"taken.xlsL" }));
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"free.xls", L"taken.xls" }));
     EXPECT_EQ(ReadWholeFile(temp.File(L"free.xls")), std::string(5000, '\x33'));
     const FILETIME kept = WriteTime(temp.File(L"free.xls"));
     EXPECT_EQ(CompareFileTime(&image.written, &kept), 0);
