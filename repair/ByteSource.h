@@ -9,6 +9,13 @@
 #include <string>
 #include <vector>
 
+// Every block read from a file, a copy's and the structure check's alike, goes through the block
+// reader: `count` bytes from the file's position, or false. Tests put in ones that change the
+// source while it is read, block, or slow the reads down.
+using CopyBlockReader = bool (*)(HANDLE hFile, uint8_t* data, DWORD count);
+CopyBlockReader SetCopyBlockReader(CopyBlockReader reader);
+CopyBlockReader CurrentBlockReader();
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;

@@ -19,14 +19,7 @@ bool WriteBlock(HANDLE hFile, const uint8_t* data, DWORD count)
     return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
 }
 
-bool ReadBlock(HANDLE hFile, uint8_t* data, DWORD count)
-{
-    DWORD got = 0;
-    return ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
-}
-
 std::atomic<CopyBlockWriter> g_writer { &WriteBlock };
-std::atomic<CopyBlockReader> g_reader { &ReadBlock };
 
 bool SeekToStart(HANDLE hFile)
 {
@@ -46,11 +39,6 @@ std::wstring FolderOf(const std::wstring& path)
 CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer)
 {
     return g_writer.exchange(writer ? writer : &WriteBlock);
-}
-
-CopyBlockReader SetCopyBlockReader(CopyBlockReader reader)
-{
-    return g_reader.exchange(reader ? reader : &ReadBlock);
 }
 
 bool WriteBlocks(HANDLE hFile, uint64_t size, const BlockSource& next, const StopTest& stopped)
@@ -87,7 +75,7 @@ BlockSource FileBlocks(HANDLE hFile, std::vector<uint8_t>& buffer)
             }
         }
         data = buffer.data();
-        return g_reader.load()(hFile, buffer.data(), count);
+        return CurrentBlockReader()(hFile, buffer.data(), count);
     };
 }
 
@@ -104,7 +92,7 @@ bool ReadWhole(SourceFile& source, FileImage& image, const StopTest& stopped)
     // A buffer much larger than needed is given back rather than kept.
     if (image.bytes.capacity() > 2 * image.bytes.size() + (1u << 20))
         image.bytes.shrink_to_fit();
-    const CopyBlockReader read = g_reader.load();
+    const CopyBlockReader read = CurrentBlockReader();
     for (uint64_t offset = 0; offset < size; offset += kBlockSize) {
         const DWORD count = size - offset < kBlockSize ? static_cast<DWORD>(size - offset) : kBlockSize;
         if ((stopped && stopped()) || !read(source.Handle(), image.bytes.data() + offset, count))

@@ -73,9 +73,7 @@ private:
     std::wstring m_path;
 };
 
-// Every block a copy reads or writes goes through these; tests put in ones that fill the disk
-// part way or change the source while it is read.
+// Every block a copy writes goes through this, as every read goes through the block reader (see
+// ByteSource.h); tests put in ones that fill the disk part way.
 using CopyBlockWriter = bool (*)(HANDLE hFile, const uint8_t* data, DWORD count);
 CopyBlockWriter SetCopyBlockWriter(CopyBlockWriter writer);
-using CopyBlockReader = bool (*)(HANDLE hFile, uint8_t* data, DWORD count);
-CopyBlockReader SetCopyBlockReader(CopyBlockReader reader);
