@@ -79,8 +79,14 @@ void CRepairDlg::OnExit()
 {
     if (ShowMessage(texts::kExitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
-    // A file being written is finished or removed before the process goes.
-    StopWorker();
+    // The worker stops within a moment; a copy it still writes is pending and goes with the process.
+    StopWorker(kStopWait);
+    EndProcessNow();
+}
+
+void CRepairDlg::OnEndSession()
+{
+    StopWorker(kStopWait);
     EndProcessNow();
 }
 
@@ -112,7 +118,7 @@ void CRepairDlg::OnLiveUpdate()
     ::ShellExecuteW(
         m_hWnd, L"open", path.c_str(), WidenText(texts::kLiveUpdateParameter).c_str(), nullptr, SW_SHOWNORMAL);
     // The updater takes over; a copy being written is finished or removed first.
-    StopWorker();
+    StopWorker(kStopWait);
     EndProcessNow();
 }
 

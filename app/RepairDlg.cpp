@@ -31,7 +31,8 @@ constexpr BYTE kImageRightOfCaption = 2;
 
 } // namespace
 
-CRepairDlg::CRepairDlg(HWND hWndParent) : CDialog(IDD_REPAIR_DIALOG, hWndParent)
+CRepairDlg::CRepairDlg(HWND hWndParent)
+    : CDialog(IDD_REPAIR_DIALOG, hWndParent)
 {
     m_hIcon = static_cast<HICON>(
         ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
@@ -40,7 +41,8 @@ CRepairDlg::CRepairDlg(HWND hWndParent) : CDialog(IDD_REPAIR_DIALOG, hWndParent)
 
 CRepairDlg::~CRepairDlg()
 {
-    StopWorker();
+    // The worker reaches this window until it ends: it is waited for, however long that takes.
+    StopWorker(INFINITE);
     // The window goes while every member it may still talk to is alive.
     if (m_hWnd)
         DestroyWindow();
@@ -113,16 +115,15 @@ void CRepairDlg::SetUpButtons()
         const char* tip;
     };
     ToolbarButton toolbar[] = {
-        {m_btnLiveUpdate, IDB_LIVE_UPDATE_HOT, IDB_LIVE_UPDATE, texts::kTipLiveUpdate},
-        {m_btnSettings, IDB_SETTINGS_HOT, IDB_SETTINGS, texts::kTipSettings},
-        {m_btnAddFiles, IDB_ADD_FILES_HOT, IDB_ADD_FILES, texts::kTipAddFiles},
-        {m_btnRemoveSelected, IDB_REMOVE_SELECTED_HOT, IDB_REMOVE_SELECTED, texts::kTipRemoveSelected},
-        {m_btnRemoveAll, IDB_REMOVE_ALL_HOT, IDB_REMOVE_ALL, texts::kTipRemoveAll},
+        { m_btnLiveUpdate, IDB_LIVE_UPDATE_HOT, IDB_LIVE_UPDATE, texts::kTipLiveUpdate },
+        { m_btnSettings, IDB_SETTINGS_HOT, IDB_SETTINGS, texts::kTipSettings },
+        { m_btnAddFiles, IDB_ADD_FILES_HOT, IDB_ADD_FILES, texts::kTipAddFiles },
+        { m_btnRemoveSelected, IDB_REMOVE_SELECTED_HOT, IDB_REMOVE_SELECTED, texts::kTipRemoveSelected },
+        { m_btnRemoveAll, IDB_REMOVE_ALL_HOT, IDB_REMOVE_ALL, texts::kTipRemoveAll },
     };
     for (ToolbarButton& b : toolbar) {
         b.button.UseParentBackground(FALSE);
-        b.button.SetBitmapPair(LoadPicture(b.hotBitmap), kHotKeyColor, LoadPicture(b.normalBitmap),
-                               kNormalKeyColor);
+        b.button.SetBitmapPair(LoadPicture(b.hotBitmap), kHotKeyColor, LoadPicture(b.normalBitmap), kNormalKeyColor);
         b.button.SetToolTipText(b.tip, TRUE);
     }
 
@@ -133,8 +134,8 @@ void CRepairDlg::SetUpButtons()
         const char* tip;
     };
     NavButton nav[] = {
-        {m_btnNext, IDI_NEXT_HOT, IDI_NEXT, texts::kTipNext},
-        {m_btnBack, IDI_BACK_HOT, IDI_BACK, texts::kTipBack},
+        { m_btnNext, IDI_NEXT_HOT, IDI_NEXT, texts::kTipNext },
+        { m_btnBack, IDI_BACK_HOT, IDI_BACK, texts::kTipBack },
     };
     for (NavButton& b : nav) {
         b.button.SetIcon(b.hotIcon, b.normalIcon);
@@ -147,11 +148,11 @@ void CRepairDlg::SetUpButtons()
 
 void CRepairDlg::SetUpLists()
 {
-    const int statusIcons[] = {IDI_STATUS_WORKING, IDI_STATUS_FAILED, IDI_STATUS_REPAIRED, IDI_STATUS_QUEUED};
+    const int statusIcons[] = { IDI_STATUS_WORKING, IDI_STATUS_FAILED, IDI_STATUS_REPAIRED, IDI_STATUS_QUEUED };
     m_resultImages.reset(::ImageList_Create(16, 16, ILC_COLOR16 | ILC_MASK, 4, 1));
     for (int id : statusIcons) {
-        gdi::Icon icon(static_cast<HICON>(
-            ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 48, 48, 0)));
+        gdi::Icon icon(
+            static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, 48, 48, 0)));
         ::ImageList_AddIcon(m_resultImages.get(), icon.get());
     }
     m_resultList.SetImageList(m_resultImages.get(), LVSIL_SMALL);
@@ -160,8 +161,8 @@ void CRepairDlg::SetUpLists()
     m_hSourceImages = reinterpret_cast<HIMAGELIST>(
         ::SHGetFileInfoA("", 0, &sfi, sizeof(sfi), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
     // The shell's icon list is shared by every window of the process: the list must not destroy it.
-    ::SetWindowLongA(m_sourceList.m_hWnd, GWL_STYLE,
-                     ::GetWindowLongA(m_sourceList.m_hWnd, GWL_STYLE) | LVS_SHAREIMAGELISTS);
+    ::SetWindowLongA(
+        m_sourceList.m_hWnd, GWL_STYLE, ::GetWindowLongA(m_sourceList.m_hWnd, GWL_STYLE) | LVS_SHAREIMAGELISTS);
     m_sourceList.SetImageList(m_hSourceImages, LVSIL_SMALL);
 
     m_sourceList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES);
@@ -333,6 +334,10 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         OnExit();
+        return 0;
+    case WM_ENDSESSION:
+        if (wParam)
+            OnEndSession();
         return 0;
     case WM_SYSCOMMAND:
         OnSysCommand(static_cast<UINT>(wParam), lParam);

@@ -55,6 +55,8 @@ public:
     void OnSelectAll();
     void OnSourceClick(const NMHDR* pNotify);
     void OnExit();
+    // Log-off or shut-down: the run stops as for an exit, and the process ends.
+    void OnEndSession();
     void OnHelp();
     void OnLiveUpdate();
     void OnHomeLink();
@@ -67,8 +69,13 @@ public:
     void OnSettings();
 
     void SetInstructions(const char* text) { m_lblInstructions.SetWindowText(text); }
-    // Stops a running worker at its next safe point and waits for it.
-    void StopWorker();
+    // How long a stop waits for the worker (the window paints meanwhile), and how often it cancels
+    // a read that blocks.
+    static constexpr DWORD kStopWait = 1000;
+    static constexpr DWORD kStopRetry = 100;
+    // Stops a running worker at its next safe point and waits up to `timeout` ms for it; true
+    // when it has ended.
+    bool StopWorker(DWORD timeout);
 
     // Runs the work on the window thread and waits for it; what it throws is thrown here.
     void OnWindowThread(const std::function<void()>& work);

@@ -44,8 +44,12 @@ void CRepairDlg::AddSourceFile(const std::wstring& path)
         return;
     m_sourceList.SetItemText(row, COL_FOLDER, folder.c_str());
 
-    HANDLE hFile = ::CreateFileW(LongPathForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Only the attributes are read, and every kind of sharing allowed: a workbook open in another
+    // program, even for writing, still shows its size and times. A device is never opened.
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE hFile = IsDeviceName(name) ? INVALID_HANDLE_VALUE
+                                      : ::CreateFileW(LongPathForm(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (hFile != INVALID_HANDLE_VALUE) {
         BY_HANDLE_FILE_INFORMATION info = {};
         if (::GetFileInformationByHandle(hFile, &info)) {

@@ -2,12 +2,13 @@
 #include "../repair/LocationDlg.h"
 #include "../repair/NameSettingDlg.h"
 #include "../repair/RepairTexts.h"
-#include "ResultRows.h"
 #include "../res/resource.h"
 #include "RepairDlg.h"
 #include "RepairRun.h"
+#include "ResultRows.h"
 #include "Texts.h"
 
+#include <algorithm>
 #include <memory>
 
 void CRepairDlg::OnSettings()
@@ -33,7 +34,8 @@ void CRepairDlg::ShowStepControls(int step)
 
 void CRepairDlg::OnNext()
 {
-    if (m_bRunning)
+    // A stopped worker that has not yet reached its end still counts as running.
+    if (m_bRunning || (g_pWorker && g_pWorker->IsRunning()))
         return;
     m_resultList.DeleteAllItems();
     if (!AnySourceTicked()) {
@@ -69,15 +71,28 @@ void CRepairDlg::OnNext()
         m_bRunning = 0; // the rows stay queued
 }
 
-void CRepairDlg::StopWorker()
+bool CRepairDlg::StopWorker(DWORD timeout)
 {
     if (!g_pWorker || !g_pWorker->IsRunning())
-        return;
+        return true;
     RequestWorkerStop();
-    g_pWorker->WaitServingMessages();
+    // The worker sees the request before its next read or block; a read that blocks (a share that
+    // stopped answering) is cancelled, again every little while in case one has just begun.
+    const DWORD start = ::GetTickCount();
+    bool ended = false;
+    for (;;) {
+        ::CancelSynchronousIo(g_pWorker->m_hThread);
+        const DWORD elapsed = ::GetTickCount() - start;
+        const DWORD left = timeout == INFINITE ? INFINITE : (elapsed >= timeout ? 0 : timeout - elapsed);
+        ended = g_pWorker->WaitServingMessages(std::min<DWORD>(left, kStopRetry));
+        if (ended || left <= kStopRetry)
+            break;
+    }
     // What the worker did before it stopped shows now, before anything else can touch the rows.
     ApplyPendingRowChanges();
-    m_bRunning = 0;
+    if (ended)
+        m_bRunning = 0;
+    return ended;
 }
 
 void CRepairDlg::OnBack()
@@ -85,7 +100,8 @@ void CRepairDlg::OnBack()
     if (m_bRunning) {
         if (ShowMessage(texts::kAbortQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return;
-        StopWorker();
+        // A worker that does not end in time ends on its own; Next waits for it.
+        StopWorker(kStopWait);
         m_bRunning = 0;
     }
     ShowStepControls(1);

@@ -1,6 +1,6 @@
 #include "HoverButton.h"
 
-#include "../framework/FolderLookup.h"
+#include "../framework/ModuleCursor.h"
 
 #include <cstring>
 #include <utility>
@@ -36,21 +36,9 @@ int CHoverButton::SetLinkText(const char* lpszText)
         return 0;
     }
     lstrcpynA(m_szLinkText, lpszText, kLinkTextSize);
-    if (!m_hLinkCursor) {
-        // The hand cursor lives in the old help program, where a system still has it. Without a
-        // Windows folder there is none to load: never a program of that name at a drive root.
-        const std::wstring windows
-            = LookUpFolder([](DWORD size, wchar_t* buffer) { return ::GetWindowsDirectoryW(buffer, size); });
-        const std::wstring path = windows.empty() ? std::wstring() : windows + L"\\winhlp32.exe";
-        HMODULE hModule = path.empty() ? nullptr : ::LoadLibraryW(path.c_str());
-        if (hModule) {
-            HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(kHandCursorId));
-            if (hCursor)
-                m_hLinkCursor = ::CopyIcon(hCursor);
-            // The copy outlives the module, which we need no longer.
-            ::FreeLibrary(hModule);
-        }
-    }
+    // The hand lives in the old help program, where a system still has it.
+    if (!m_hLinkCursor)
+        m_hLinkCursor = CopyHelpProgramCursor(kHandCursorId);
     return 0;
 }
 

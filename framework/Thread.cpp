@@ -17,8 +17,8 @@ std::unique_ptr<CWinThread> CWinThread::Begin(ThreadProc proc, LPVOID param, int
     std::unique_ptr<CWinThread> thread(new CWinThread);
     thread->m_proc = proc;
     thread->m_param = param;
-    thread->m_hThread = ::CreateThread(nullptr, stackSize, &CWinThread::Start, thread.get(), CREATE_SUSPENDED,
-                                       &thread->m_nThreadID);
+    thread->m_hThread
+        = ::CreateThread(nullptr, stackSize, &CWinThread::Start, thread.get(), CREATE_SUSPENDED, &thread->m_nThreadID);
     if (!thread->m_hThread)
         return nullptr;
     ::SetThreadPriority(thread->m_hThread, priority);
@@ -31,13 +31,27 @@ bool CWinThread::IsRunning() const
     return m_hThread && ::WaitForSingleObject(m_hThread, 0) == WAIT_TIMEOUT;
 }
 
-void CWinThread::WaitServingMessages() const
+bool CWinThread::WaitServingMessages(DWORD timeout) const
 {
     if (!m_hThread)
-        return;
-    while (::MsgWaitForMultipleObjects(1, &m_hThread, FALSE, INFINITE, QS_SENDMESSAGE) != WAIT_OBJECT_0) {
+        return true;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        DWORD left = INFINITE;
+        if (timeout != INFINITE) {
+            const DWORD elapsed = ::GetTickCount() - start;
+            left = elapsed >= timeout ? 0 : timeout - elapsed;
+        }
+        const DWORD woken
+            = ::MsgWaitForMultipleObjectsEx(1, &m_hThread, left, QS_SENDMESSAGE | QS_PAINT, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return !IsRunning();
         MSG msg;
-        // Peeking delivers the messages sent to this thread's windows; nothing is taken off the queue.
-        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        // Peeking delivers the messages sent to this thread's windows; only paints are taken off.
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        if (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE | PM_QS_PAINT))
+            ::DispatchMessageA(&msg);
     }
 }

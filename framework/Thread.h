@@ -17,13 +17,14 @@ public:
     DWORD m_nThreadID = 0;
 
     bool IsRunning() const;
-    // Waits for the thread to end while serving the messages other threads send to this one, so a
-    // worker blocked in SendMessage to our windows can still reach its end.
-    void WaitServingMessages() const;
+    // Waits up to `timeout` ms for the thread to end while serving the messages other threads send
+    // to this one (so a worker blocked in SendMessage to our windows can still reach its end) and
+    // painting this thread's windows. Input waits in the queue. True when the thread has ended.
+    bool WaitServingMessages(DWORD timeout = INFINITE) const;
 
     // Starts proc(param) on a new thread; null when the thread cannot be created.
-    static std::unique_ptr<CWinThread> Begin(ThreadProc proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL,
-                                             UINT stackSize = 0);
+    static std::unique_ptr<CWinThread> Begin(
+        ThreadProc proc, LPVOID param, int priority = THREAD_PRIORITY_NORMAL, UINT stackSize = 0);
 
 private:
     CWinThread() = default;

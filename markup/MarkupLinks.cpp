@@ -1,6 +1,8 @@
 // Links: what the mouse does over the last drawing, and opening a link's target.
 #include "markup/RixMarkupRenderer.h"
 
+#include "framework/ModuleCursor.h"
+
 #include <shellapi.h>
 
 #include <string>
@@ -167,18 +169,6 @@ void RixMarkupRenderer::SetLinkCursor(HCURSOR hCursor)
 
 void RixMarkupRenderer::LoadHandCursor()
 {
-    if (m_hLinkCursor)
-        return;
-    char folder[MAX_PATH] = {};
-    const UINT length = ::GetWindowsDirectoryA(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return;
-    const std::string helpProgram = std::string(folder) + "\\winhlp32.exe";
-    // Only its resources are wanted: nothing of the module runs.
-    HMODULE hModule = ::LoadLibraryExA(helpProgram.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!hModule)
-        return;
-    if (HCURSOR hCursor = ::LoadCursorA(hModule, MAKEINTRESOURCEA(106)))
-        m_hLinkCursor = static_cast<HCURSOR>(::CopyImage(hCursor, IMAGE_CURSOR, 0, 0, 0));
-    ::FreeLibrary(hModule);
+    if (!m_hLinkCursor)
+        m_hLinkCursor = CopyHelpProgramCursor(kHelpProgramHand);
 }

@@ -3,7 +3,36 @@
 #include "../framework/PathText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+namespace {
+
+bool ReadBlock(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    DWORD done = 0;
+    while (done < count) {
+        DWORD got = 0;
+        if (!::ReadFile(hFile, data + done, count - done, &got, nullptr) || got == 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
+std::atomic<CopyBlockReader> g_reader { &ReadBlock };
+
+} // namespace
+
+CopyBlockReader SetCopyBlockReader(CopyBlockReader reader)
+{
+    return g_reader.exchange(reader ? reader : &ReadBlock);
+}
+
+CopyBlockReader CurrentBlockReader()
+{
+    return g_reader.load();
+}
 
 HandleBytes::HandleBytes(HANDLE hFile)
     : m_file(hFile)
@@ -21,16 +50,7 @@ bool HandleBytes::ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const
         return false;
     LARGE_INTEGER pos;
     pos.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(m_file, pos, nullptr, FILE_BEGIN))
-        return false;
-    uint32_t done = 0;
-    while (done < size) {
-        DWORD got = 0;
-        if (!::ReadFile(m_file, buffer + done, size - done, &got, nullptr) || got == 0)
-            return false;
-        done += got;
-    }
-    return true;
+    return ::SetFilePointerEx(m_file, pos, nullptr, FILE_BEGIN) && g_reader.load()(m_file, buffer, size);
 }
 
 FileBytes::FileBytes(const std::wstring& path)

@@ -5,8 +5,16 @@
 #include "../framework/Platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+// Every block read from a file, a copy's and the structure check's alike, goes through the block
+// reader: `count` bytes from the file's position, or false. Tests put in ones that change the
+// source while it is read, block, or slow the reads down.
+using CopyBlockReader = bool (*)(HANDLE hFile, uint8_t* data, DWORD count);
+CopyBlockReader SetCopyBlockReader(CopyBlockReader reader);
+CopyBlockReader CurrentBlockReader();
 
 class ByteSource {
 public:
@@ -127,4 +135,51 @@ public:
 private:
     std::vector<uint8_t>& m_image;
     MemoryBytes m_bytes;
+};
+
+// A test of whether the work should stop; an empty one never stops it.
+using StopTest = std::function<bool()>;
+
+// Another source whose every read first asks whether to stop, and fails once told to: a scan
+// through the whole of a large file then ends within one read of the request.
+class StoppableBytes : public ByteSource {
+public:
+    StoppableBytes(const ByteSource& base, const StopTest& stopped)
+        : m_base(&base)
+        , m_stopped(stopped)
+    {
+    }
+    void Rebase(const ByteSource& base) { m_base = &base; }
+    uint64_t Length() const override { return m_base->Length(); }
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
+    {
+        return !(m_stopped && m_stopped()) && m_base->ReadAt(offset, buffer, size);
+    }
+
+private:
+    const ByteSource* m_base;
+    StopTest m_stopped;
+};
+
+// Bytes written over as another target is, read as StoppableBytes.
+class StoppableTarget : public WritableBytes {
+public:
+    StoppableTarget(WritableBytes& target, const StopTest& stopped)
+        : m_target(target)
+        , m_bytes(target.Bytes(), stopped)
+    {
+    }
+    const ByteSource& Bytes() override
+    {
+        m_bytes.Rebase(m_target.Bytes());
+        return m_bytes;
+    }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
+    {
+        return m_target.Write(offset, bytes, count);
+    }
+
+private:
+    WritableBytes& m_target;
+    StoppableBytes m_bytes;
 };

@@ -56,7 +56,9 @@ private:
     uint32_t NewOwner(const std::string& name);
     bool CheckReference(uint32_t sector, const std::string& what);
     bool Claim(uint32_t sector, uint32_t owner);
-    bool WalkChain(uint32_t start, uint32_t owner, uint64_t& count, std::vector<uint32_t>* sectors);
+    // `limit`: the most sectors the chain may have; a longer one fails the walk.
+    bool WalkChain(
+        uint32_t start, uint32_t owner, uint64_t& count, std::vector<uint32_t>* sectors, uint64_t limit = UINT64_MAX);
     bool WalkMiniChain(uint32_t start, uint32_t owner, uint64_t& count);
     uint64_t StreamSize(const uint8_t* entry) const;
     const uint8_t* Entry(uint32_t index) const { return m_directory.data() + static_cast<size_t>(index) * kEntrySize; }
@@ -261,12 +263,14 @@ bool Walker::ReadDifatAndFat()
     return true;
 }
 
-bool Walker::WalkChain(uint32_t start, uint32_t owner, uint64_t& count, std::vector<uint32_t>* sectors)
+bool Walker::WalkChain(uint32_t start, uint32_t owner, uint64_t& count, std::vector<uint32_t>* sectors, uint64_t limit)
 {
     const std::string& what = m_ownerNames[owner - 1];
     count = 0;
     // Every step claims a new sector, so the walk ends within m_usable steps.
     for (uint32_t sector = start; sector != kEndOfChain; sector = m_fat[sector]) {
+        if (count == limit)
+            return Fail(what + " longer than " + Num(limit) + " sectors");
         if (!CheckReference(sector, what) || !Claim(sector, owner))
             return false;
         count++;
@@ -283,7 +287,7 @@ bool Walker::ReadDirectory()
         return Fail("no directory");
     std::vector<uint32_t> sectors;
     uint64_t count = 0;
-    if (!WalkChain(start, NewOwner("directory chain"), count, &sectors))
+    if (!WalkChain(start, NewOwner("directory chain"), count, &sectors, kMaxDirectoryBytes / m_sectorSize))
         return false;
     m_directory.resize(static_cast<size_t>(count) * m_sectorSize);
     std::vector<uint8_t> buffer;
@@ -401,6 +405,19 @@ bool Walker::ReadMiniFat()
             return Fail("mini FAT sector count does not match its chain");
     }
 
+    // The mini stream's own chain is walked before its tables are sized, so a size the file
+    // cannot hold never sizes them. An empty mini stream may have any start: nobody reads it.
+    if (rootSize > kMaxMiniStreamBytes)
+        return Fail("mini stream larger than " + Num(kMaxMiniStreamBytes) + " bytes");
+    if (rootSize > 0) {
+        uint32_t rootStart = Get32(Entry(0) + 116);
+        uint64_t length = 0;
+        if (!WalkChain(rootStart, NewOwner("mini stream"), length, nullptr))
+            return false;
+        if (length < CeilDiv(rootSize, m_sectorSize))
+            return Fail("mini stream chain shorter than its size");
+    }
+
     // Only mini sectors wholly inside the mini stream can be named by a chain.
     uint64_t covered = uint64_t(sectors.size()) * m_entriesPerSector;
     m_miniSectors = std::min(rootSize / kMiniSectorSize, covered);
@@ -416,16 +433,6 @@ bool Walker::ReadMiniFat()
         uint64_t n = std::min<uint64_t>(m_entriesPerSector, m_miniFat.size() - base);
         for (uint64_t j = 0; j < n; j++)
             m_miniFat[static_cast<size_t>(base + j)] = Get32(buffer.data() + j * 4);
-    }
-
-    // An empty mini stream may have any start: nobody reads it.
-    if (rootSize > 0) {
-        uint32_t rootStart = Get32(Entry(0) + 116);
-        uint64_t length = 0;
-        if (!WalkChain(rootStart, NewOwner("mini stream"), length, nullptr))
-            return false;
-        if (length < CeilDiv(rootSize, m_sectorSize))
-            return Fail("mini stream chain shorter than its size");
     }
     return true;
 }

@@ -23,6 +23,8 @@ constexpr size_t kMaxPlaces = 64;
 constexpr uint64_t kMaxSearchSteps = 1u << 16;
 constexpr uint64_t kMaxOrderings = 256;
 constexpr size_t kMaxTables = 2;
+// Table entries beyond twice the file's sectors that a rebuilt table may still have.
+constexpr uint64_t kSpareTableEntries = 1u << 16;
 
 void Put16(uint8_t* p, uint16_t value)
 {
@@ -103,12 +105,13 @@ private:
     bool TryDirectory(uint32_t root, int& tries);
     bool TryHeader(const Header& header, const std::vector<uint8_t>& directory, int& tries);
     bool WorkbookStartsWithBof(const std::vector<uint8_t>& directory, uint64_t rootStart);
-    bool Chain(uint32_t start, std::vector<uint32_t>& sectors) const;
+    bool Chain(uint32_t start, std::vector<uint32_t>& sectors, uint64_t limit = UINT64_MAX) const;
     bool ReadSector(uint64_t sector, uint8_t* buffer) const
     {
         return m_file.Read((sector + 1) * m_sectorSize, buffer, m_sectorSize);
     }
     bool IsTableEntry(uint32_t value) const { return value < m_sectors || value >= kDifSect; }
+    uint64_t MaxTableSectors() const { return (2 * m_sectors + kSpareTableEntries) / m_perSector; }
 
     File& m_file;
     uint32_t m_shift;
@@ -174,9 +177,11 @@ bool Rebuilder::Scan()
             }
             m_tableLike[number] = tableLike;
             if (tableLike && !marker.marks.empty()) {
-                // Every mark names a distinct sector of the file.
+                // Every mark names a table sector. A table with entries for more than twice the
+                // file's sectors (and a few more) is not one we rebuild: it would size the rebuilt
+                // table like the file.
                 m_markCount += marker.marks.size();
-                if (m_markCount > m_sectors)
+                if (m_markCount > MaxTableSectors())
                     return false;
                 marker.sector = number;
                 m_markers.push_back(std::move(marker));
@@ -358,12 +363,13 @@ bool Rebuilder::FindDifat()
     return false;
 }
 
-// The sectors of a chain, or false when it leaves the file, reaches a mark or loops.
-bool Rebuilder::Chain(uint32_t start, std::vector<uint32_t>& sectors) const
+// The sectors of a chain, or false when it leaves the file, reaches a mark, loops or has more
+// than `limit` sectors.
+bool Rebuilder::Chain(uint32_t start, std::vector<uint32_t>& sectors, uint64_t limit) const
 {
     sectors.clear();
     for (uint32_t sector = start; sector != kEndOfChain; sector = m_fat[sector]) {
-        if (sector >= m_sectors || sectors.size() >= m_sectors)
+        if (sector >= m_sectors || sectors.size() >= m_sectors || sectors.size() >= limit)
             return false;
         sectors.push_back(sector);
     }
@@ -373,7 +379,7 @@ bool Rebuilder::Chain(uint32_t start, std::vector<uint32_t>& sectors) const
 bool Rebuilder::TryDirectory(uint32_t root, int& tries)
 {
     std::vector<uint32_t> chain;
-    if (!Chain(root, chain))
+    if (!Chain(root, chain, kMaxDirectoryBytes / m_sectorSize))
         return false;
     std::vector<uint8_t> directory(chain.size() * m_sectorSize);
     for (size_t i = 0; i < chain.size(); i++) {

@@ -76,6 +76,30 @@ bool NameFits(const std::wstring& name)
     return name.size() <= kMaxNameLength;
 }
 
+bool IsDeviceName(const std::wstring& name)
+{
+    // The system looks at the name before its first dot, without trailing blanks.
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ')
+        base.pop_back();
+    for (wchar_t& c : base)
+        c = (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+    for (const wchar_t* device : { L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$" }) {
+        if (base == device)
+            return true;
+    }
+    if (base.size() != 4 || (base.compare(0, 3, L"COM") != 0 && base.compare(0, 3, L"LPT") != 0))
+        return false;
+    // A digit, or a superscript one, two or three.
+    const wchar_t last = base[3];
+    return (last >= L'0' && last <= L'9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
+}
+
+bool HasOutputLocation(int locationMode, const std::wstring& targetDir)
+{
+    return locationMode == LOCATION_SAME || (locationMode == LOCATION_CHOSEN && !targetDir.empty());
+}
+
 std::wstring OutputFolder(int locationMode, const std::wstring& sourceDir, const std::wstring& targetDir)
 {
     if (locationMode == LOCATION_SAME)

@@ -33,6 +33,13 @@ std::wstring NumberedCandidateName(const std::wstring& name, int n, int nameMode
 // True when a name is short enough for the file system.
 bool NameFits(const std::wstring& name);
 
+// True for a name the system takes as a device rather than a file (CON, PRN, AUX, NUL, COM0 to
+// COM9 and LPT0 to LPT9, with or without an extension, in any case, with trailing blanks).
+bool IsDeviceName(const std::wstring& name);
+
+// True when the settings say where copies go: the same location, or a chosen folder that is set.
+bool HasOutputLocation(int locationMode, const std::wstring& targetDir);
+
 // The folder a copy goes to, ending in a backslash: the source's "Repaired" folder, or the chosen one.
 std::wstring OutputFolder(int locationMode, const std::wstring& sourceDir, const std::wstring& targetDir);
 

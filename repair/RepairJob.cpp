@@ -3,10 +3,13 @@
 #include "../framework/FolderLookup.h"
 #include "../framework/PathText.h"
 #include "FileCopy.h"
+#include "OutputFile.h"
 #include "RepairSteps.h"
 #include "RepairTexts.h"
+#include "SourceFile.h"
 
 #include <atomic>
+#include <functional>
 
 namespace {
 
@@ -33,6 +36,8 @@ bool Stopped()
 {
     return g_bStopRequested;
 }
+
+const StopTest g_stopTest = &Stopped;
 
 double Now()
 {
@@ -71,27 +76,86 @@ void FailRow(IRepairRows& rows, int row, RepairStageTimes* times)
     rows.ShowFailed(row);
 }
 
-void Remove(const std::wstring& path, TemporaryCopy* held, RepairStageTimes* times)
-{
-    StageClock clock(times, &RepairStageTimes::cleanup);
-    if (held)
-        held->Close();
-    else
-        ::DeleteFileW(LongPathForm(path).c_str());
-}
-
-// A row that ended in an exception: whatever it wrote goes, and the row says so.
-void FailAfterException(IRepairRows& rows, int row, const std::wstring& workingCopy, const std::wstring& output)
+// A row that ended in an exception: an output it had already put in place goes, and the row
+// says it failed. Its working copy and any output still pending went with their owners.
+void FailAfterException(IRepairRows& rows, int row, const std::wstring& output)
 {
     if (!output.empty())
         ::DeleteFileW(LongPathForm(output).c_str());
-    if (!workingCopy.empty())
-        ::DeleteFileW(LongPathForm(workingCopy).c_str());
     try {
         rows.ShowFailed(row);
     } catch (...) {
         // The row cannot even be shown; the run goes on all the same.
     }
+}
+
+// Writes the repaired bytes into the output folder under a free name and shows the outcome in the
+// row. `placed` is the output's path once it is in place.
+void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource& source, int row,
+    RepairStageTimes* times, const BlockSource& blocks, uint64_t size, const FILETIME& written, RepairBatchState* batch,
+    std::wstring& placed)
+{
+    OutputChoice output;
+    {
+        StageClock clock(times, &RepairStageTimes::placing);
+        const std::wstring folder = OutputFolder(settings.locationMode, source.folder, settings.targetDir);
+        if (settings.locationMode == LOCATION_SAME)
+            CreateFolderPath(folder);
+        if (!batch || batch->clearedFolders.insert(folder).second)
+            RemoveLeftoverOutputs(folder);
+        PendingOutput pending;
+        bool failed = false;
+        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest)) {
+            // Each name in turn is taken by renaming the copy to it, which fails for a name that is
+            // there: a file or folder of that name, even one made a moment ago, is never replaced.
+            output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
+                settings.targetDir, [&](const std::wstring& path) {
+                    if (pending.Publish(path, written))
+                        return true;
+                    const DWORD error = pending.LastError();
+                    const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                        || (error == ERROR_ACCESS_DENIED && !IsPathFree(path));
+                    // A failure the name does not explain ends the search.
+                    failed = !taken;
+                    return failed;
+                });
+            if (!failed && !output.path.empty())
+                placed = output.path;
+        }
+    }
+    if (placed.empty()) {
+        if (Stopped())
+            return;
+        if (output.nameTooLong) {
+            StageClock clock(times, &RepairStageTimes::rows);
+            rows.ShowNameTooLong(row);
+        } else {
+            FailRow(rows, row, times); // every name taken, or the copy failed: nothing stays behind
+        }
+        return;
+    }
+    StageClock clock(times, &RepairStageTimes::rows);
+    rows.ShowRepaired(row, output);
+}
+
+uint64_t LengthOf(HANDLE hFile)
+{
+    LARGE_INTEGER length;
+    return ::GetFileSizeEx(hFile, &length) && length.QuadPart > 0 ? static_cast<uint64_t>(length.QuadPart) : 0;
+}
+
+PatchReport PatchWith(const RepairSettings& settings, const RepairBatchState* batch,
+    const std::function<PatchReport(const TailBlock&)>& patch)
+{
+    if (batch && batch->haveTail)
+        return patch(batch->tail);
+    TailBlock tail {};
+    if (!ReadTailBlock(settings.templatePath, tail)) {
+        PatchReport report;
+        report.result = PatchResult::NoTemplate;
+        return report;
+    }
+    return patch(tail);
 }
 
 } // namespace
@@ -138,17 +202,16 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
         count = rows.RowCount();
     }
     // The template is read once for the batch; without it every row fails, as before.
-    TailBlock tail {};
-    bool haveTail = false;
+    RepairBatchState batch;
     {
         StageClock clock(times, &RepairStageTimes::patch);
-        haveTail = ReadTailBlock(settings.templatePath, tail);
+        batch.haveTail = ReadTailBlock(settings.templatePath, batch.tail);
     }
     BatchImage image;
     for (int row = 0; row < count; row++) {
         if (Stopped())
             return;
-        RepairRowOf(settings, rows, row, times, haveTail ? &tail : nullptr);
+        RepairRowOf(settings, rows, row, times, &batch);
     }
     if (!Stopped()) {
         StageClock clock(times, &RepairStageTimes::rows);
@@ -157,9 +220,9 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
 }
 
 void RepairRowOf(
-    const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times, const TailBlock* tail)
+    const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times, RepairBatchState* batch)
 {
-    std::wstring workingCopy; // set once the copy made it, so only ours is ever removed
+    std::wstring placed; // the output, once in place, so only ours is ever removed
     try {
         RepairSource source;
         {
@@ -173,114 +236,103 @@ void RepairRowOf(
             rows.ShowNameTooLong(row);
             return;
         }
-        source.folder = WithBackslash(source.folder);
-        const std::wstring sourcePath = source.folder + source.name;
-        std::wstring path;
-        FileImage ownImage;
-        FileImage& image = t_pBatchImage ? *t_pBatchImage : ownImage;
-        TemporaryCopy held;
-        bool inMemory = false;
-        {
-            StageClock clock(times, &RepairStageTimes::workingCopy);
-            ::SetFileAttributesW(LongPathForm(sourcePath).c_str(), FILE_ATTRIBUTE_NORMAL);
-            // Without a temporary folder there is nowhere to work: never the root of the drive.
-            const std::wstring temp = TemporaryFolder();
-            if (Stopped())
-                return;
-            if (!temp.empty()) {
-                path = temp + FirstCandidateName(source.name, settings.nameMode);
-                inMemory = ReadWhole(sourcePath, kInMemoryLimit, image);
-            }
-        }
-        if (!path.empty() && inMemory) {
-            // Read once: repaired in memory, then written as the working copy and, from the same
-            // bytes, to the output.
-            PatchReport report;
-            {
-                StageClock clock(times, &RepairStageTimes::patch);
-                report = tail ? PatchImage(image.bytes, *tail) : PatchImage(image.bytes, settings.templatePath);
-            }
-            if (Stopped())
-                return;
-            if (report.result != PatchResult::Patched) {
-                FailRow(rows, row, times);
-                return;
-            }
-            StageClock clock(times, &RepairStageTimes::workingCopy);
-            if (held.Write(path, image, &Stopped))
-                workingCopy = path;
-        } else if (!path.empty()) {
-            StageClock clock(times, &RepairStageTimes::workingCopy);
-            if (CopyWhole(sourcePath, path, CopyTarget::Replace, &Stopped))
-                workingCopy = path;
-        }
-        if (workingCopy.empty()) {
-            if (!Stopped())
-                FailRow(rows, row, times);
+        // Without a place for the copy, or a folder for the source, nothing is touched: never the
+        // root of a drive.
+        if (!HasOutputLocation(settings.locationMode, settings.targetDir) || source.folder.empty()) {
+            FailRow(rows, row, times);
             return;
         }
-        RepairWorkingCopy(
-            settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr, inMemory ? &held : nullptr);
+        source.folder = WithBackslash(source.folder);
+        SourceFile file;
+        FileImage ownImage;
+        FileImage& image = t_pBatchImage ? *t_pBatchImage : ownImage;
+        // The working copy: created new under a free name and gone when it closes, however this ends.
+        TemporaryCopy held;
+        std::wstring temp;
+        bool inMemory = false;
+        bool ready = false;
+        {
+            StageClock clock(times, &RepairStageTimes::workingCopy);
+            // Only a file is opened, and only the file opened has its attributes reset.
+            if (file.Open(source.folder + source.name)) {
+                file.ResetAttributes();
+                // Without a temporary folder there is nowhere to work: never the root of the drive.
+                temp = TemporaryFolder();
+            }
+            inMemory = file.Size() <= kInMemoryLimit;
+            if (!temp.empty() && inMemory)
+                ready = ReadWhole(file, image, g_stopTest);
+            else if (!temp.empty())
+                ready = held.Create(temp, source.name, settings.nameMode) && held.Fill(file, g_stopTest);
+        }
+        if (Stopped())
+            return;
+        if (!ready) {
+            FailRow(rows, row, times);
+            return;
+        }
+        PatchReport report;
+        {
+            StageClock clock(times, &RepairStageTimes::patch);
+            report = PatchWith(settings, batch, [&](const TailBlock& tail) {
+                return inMemory ? PatchImage(image.bytes, tail, g_stopTest)
+                                : PatchOpenFile(held.Handle(), tail, g_stopTest);
+            });
+        }
+        if (Stopped())
+            return;
+        if (report.result != PatchResult::Patched) {
+            FailRow(rows, row, times);
+            return;
+        }
+        if (inMemory) {
+            // Read once: repaired in memory, then written as the working copy and, from the same
+            // bytes, to the output.
+            StageClock clock(times, &RepairStageTimes::workingCopy);
+            if (!held.Create(temp, source.name, settings.nameMode) || !held.Fill(image, g_stopTest)) {
+                if (!Stopped())
+                    FailRow(rows, row, times);
+                return;
+            }
+        }
+        std::vector<uint8_t> buffer;
+        Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(held.Handle(), buffer),
+            inMemory ? image.bytes.size() : LengthOf(held.Handle()), file.Written(), batch, placed);
+        StageClock clock(times, &RepairStageTimes::cleanup);
+        held.Close();
     } catch (...) {
-        FailAfterException(rows, row, workingCopy, std::wstring());
+        FailAfterException(rows, row, placed);
     }
 }
 
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired, TemporaryCopy* held)
+    const RepairSource& source, int row, RepairStageTimes* times)
 {
-    std::wstring written; // the output this row wrote
+    std::wstring placed;
+    // The caller's copy, held with no sharing while it is patched and copied.
+    HANDLE hCopy = ::CreateFileW(LongPathForm(workingCopy).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     try {
-        if (!repaired) {
-            PatchReport report;
-            {
-                StageClock clock(times, &RepairStageTimes::patch);
-                report = PatchWorkingCopy(workingCopy, settings.templatePath);
-            }
-            if (Stopped()) {
-                Remove(workingCopy, held, times);
-                return;
-            }
-            if (report.result != PatchResult::Patched) {
-                FailRow(rows, row, times);
-                Remove(workingCopy, held, times);
-                return;
-            }
+        PatchReport report;
+        if (hCopy != INVALID_HANDLE_VALUE && HasOutputLocation(settings.locationMode, settings.targetDir)) {
+            StageClock clock(times, &RepairStageTimes::patch);
+            report = PatchWith(
+                settings, nullptr, [&](const TailBlock& tail) { return PatchOpenFile(hCopy, tail, g_stopTest); });
         }
-
-        OutputChoice output;
-        bool copied = false;
-        {
-            StageClock clock(times, &RepairStageTimes::placing);
-            if (settings.locationMode == LOCATION_SAME)
-                CreateFolderPath(OutputFolder(LOCATION_SAME, source.folder, settings.targetDir));
-            output = ChooseOutput(
-                source.name, settings.nameMode, settings.locationMode, source.folder, settings.targetDir);
-            // The name was free a moment ago; if it is taken now, it is not ours to replace.
-            if (!output.path.empty())
-                copied = repaired ? WriteWhole(output.path, *repaired, CopyTarget::New, &Stopped)
-                                  : CopyWhole(workingCopy, output.path, CopyTarget::New, &Stopped);
-            if (copied)
-                written = output.path;
-        }
-        if (Stopped() && !copied) {
-            Remove(workingCopy, held, times);
-            return;
-        }
-        if (copied) {
-            StageClock clock(times, &RepairStageTimes::rows);
-            rows.ShowRepaired(row, output);
-        } else if (output.nameTooLong) {
-            StageClock clock(times, &RepairStageTimes::rows);
-            rows.ShowNameTooLong(row);
-        } else {
-            // Every name taken, or the copy failed: nothing half written stays behind.
+        if (report.result == PatchResult::Patched) {
+            FILETIME written = {};
+            ::GetFileTime(hCopy, nullptr, nullptr, &written);
+            std::vector<uint8_t> buffer;
+            Place(settings, rows, source, row, times, FileBlocks(hCopy, buffer), LengthOf(hCopy), written, nullptr,
+                placed);
+        } else if (!Stopped()) {
             FailRow(rows, row, times);
         }
-        Remove(workingCopy, held, times);
     } catch (...) {
-        if (held)
-            held->Close();
-        FailAfterException(rows, row, held ? std::wstring() : workingCopy, written);
+        FailAfterException(rows, row, placed);
     }
+    StageClock clock(times, &RepairStageTimes::cleanup);
+    if (hCopy != INVALID_HANDLE_VALUE)
+        ::CloseHandle(hCopy);
+    ::DeleteFileW(LongPathForm(workingCopy).c_str());
 }

@@ -7,6 +7,7 @@
 #include "PathRules.h"
 #include "RepairSteps.h"
 
+#include <set>
 #include <string>
 
 struct RepairSettings {
@@ -53,24 +54,33 @@ struct RepairStageTimes {
     double cleanup = 0; // removing the working copy
 };
 
+// What a batch keeps from row to row: the template's tail block, read once, and the output
+// folders it has already cleared of what killed runs left there.
+struct RepairBatchState {
+    TailBlock tail {};
+    bool haveTail = false;
+    struct FolderOrder {
+        bool operator()(const std::wstring& a, const std::wstring& b) const { return FileNameLess(a, b); }
+    };
+    std::set<std::wstring, FolderOrder> clearedFolders;
+};
+
 // Repairs every row in order; a row that fails, even by an exception, never stops the run.
 void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairStageTimes* times = nullptr);
-// Makes the working copy of one row and repairs it.
-// `tail`, when given, is the template's tail block as the batch read it when it started.
+// Makes the working copy of one row and repairs it. Nothing of a source is touched, not even its
+// attributes, unless it is a file and the settings say where its copy goes.
 void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, RepairStageTimes* times = nullptr,
-    const TailBlock* tail = nullptr);
-// Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
-// records the outcome in the row and removes the working copy. `repaired`, when given, is the
-// working copy's content already repaired in memory, and is what goes to the output; `held` is
-// then the working copy itself, removed by closing it.
+    RepairBatchState* batch = nullptr);
+// Repairs a working copy that the caller made of a source (its folder ending in a backslash) into
+// the output folder, records the outcome in the row and removes the working copy.
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr,
-    TemporaryCopy* held = nullptr);
+    const RepairSource& source, int row, RepairStageTimes* times = nullptr);
 
 // Workbooks up to this size (nearly all) are read once and repaired in memory; larger ones through the file.
 constexpr uint64_t kInMemoryLimit = 16ull << 20;
 
-// Asks the run to stop at its next safe point (between the steps of a file).
+// Asks the run to stop at its next safe point: between the blocks of a copy, or the reads of a
+// check or a rebuild.
 void RequestWorkerStop();
 bool WorkerStopRequested();
 // Clears the request before a new run.

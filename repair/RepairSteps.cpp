@@ -58,13 +58,19 @@ bool ReadTailBlock(const std::wstring& templatePath, std::array<uint8_t, kTailBl
     return ok && got == kTailBlockSize;
 }
 
-namespace {
-
 // Each step is first checked on a view of the copy as it would be, so the structure is read once
-// for a sound workbook and nothing is ever written only to be taken back.
-PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSize>& tail)
+// for a sound workbook and nothing is ever written only to be taken back. Every read asks
+// `stopped` first, so a stop request ends even a scan through a large copy within one read.
+PatchReport PatchBytes(WritableBytes& copy, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped)
 {
     PatchReport report;
+    StoppableTarget target(copy, stopped);
+    auto stop = [&] {
+        if (!stopped || !stopped())
+            return false;
+        report.result = PatchResult::Stopped;
+        return true;
+    };
     OverlaidBytes patched(target.Bytes());
     patched.Lay(0, kHeaderPatch.data(), kHeaderPatch.size());
     // The patch stays unless it turns a well-formed file into a malformed one.
@@ -78,6 +84,8 @@ PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSiz
     } else {
         report.headerApplied = true;
     }
+    if (stop())
+        return report;
     // A copy shorter than the header gets the whole patch (and grows to 32 bytes).
     if (report.headerApplied && !target.Write(0, kHeaderPatch.data(), kHeaderPatch.size())) {
         report.result = PatchResult::CannotOpen;
@@ -94,6 +102,8 @@ PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSiz
     // sector of a copy that is not yet well-formed.
     if (!state.Check().wellFormed && RebuildHeader(target))
         state = CompoundFile(target.Bytes());
+    if (stop())
+        return report;
 
     // The tail block goes only where it cannot destroy anything a reader would use: over sectors
     // no structure or stream holds (which no check reads, so the file stays as sound as it is),
@@ -105,11 +115,11 @@ PatchReport Patch(WritableBytes& target, const std::array<uint8_t, kTailBlockSiz
         if (report.tailApplied && !wellFormed)
             state = CompoundFile(target.Bytes());
     }
+    if (stop())
+        return report;
     report.result = state.Check().wellFormed ? PatchResult::Patched : PatchResult::NotReadable;
     return report;
 }
-
-} // namespace
 
 PatchReport PatchWorkingCopy(const std::wstring& workingCopy, const std::wstring& templatePath)
 {
@@ -122,10 +132,15 @@ PatchReport PatchWorkingCopy(const std::wstring& workingCopy, const std::wstring
         report.result = PatchResult::NoTemplate;
         return report;
     }
-    HandleTarget target(file.get());
+    return PatchOpenFile(file.get(), tail);
+}
+
+PatchReport PatchOpenFile(HANDLE hFile, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped)
+{
+    HandleTarget target(hFile);
     if (!target.IsValid())
-        return report;
-    return Patch(target, tail);
+        return PatchReport();
+    return PatchBytes(target, tail, stopped);
 }
 
 PatchReport PatchImage(std::vector<uint8_t>& image, const std::wstring& templatePath)
@@ -139,8 +154,9 @@ PatchReport PatchImage(std::vector<uint8_t>& image, const std::wstring& template
     return PatchImage(image, tail);
 }
 
-PatchReport PatchImage(std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail)
+PatchReport PatchImage(
+    std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped)
 {
     MemoryTarget target(image);
-    return Patch(target, tail);
+    return PatchBytes(target, tail, stopped);
 }

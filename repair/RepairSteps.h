@@ -2,6 +2,9 @@
 // does not turn a well-formed compound file into a malformed one.
 #pragma once
 
+#include "../framework/Platform.h"
+#include "ByteSource.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -21,6 +24,7 @@ enum class PatchResult {
     NoTemplate, // the template is missing, unreadable or shorter than the tail block
     TooShort, // shorter than the minimum length after the header patch
     NotReadable, // the result is not a well-formed compound file
+    Stopped, // asked to stop before the copy was ready; what it holds is of no use
 };
 
 // What the steps did, for tests and for the record.
@@ -38,5 +42,12 @@ bool ReadTailBlock(const std::wstring& templatePath, std::array<uint8_t, kTailBl
 PatchReport PatchWorkingCopy(const std::wstring& workingCopy, const std::wstring& templatePath);
 // The same repair on a working copy held in memory.
 PatchReport PatchImage(std::vector<uint8_t>& image, const std::wstring& templatePath);
-// With the tail block already read.
-PatchReport PatchImage(std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail);
+// With the tail block already read. `stopped` is asked before every read of the copy.
+PatchReport PatchImage(
+    std::vector<uint8_t>& image, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped = nullptr);
+// The same on any bytes that can be written over.
+PatchReport PatchBytes(
+    WritableBytes& target, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped = nullptr);
+// The same on a working copy held open for reading and writing.
+PatchReport PatchOpenFile(
+    HANDLE hFile, const std::array<uint8_t, kTailBlockSize>& tail, const StopTest& stopped = nullptr);

@@ -120,23 +120,30 @@ TEST_F(SourceList, RowShowsNameFolderSizeTimesAndTypeOfARealFile)
     }
 }
 
-TEST_F(SourceList, FileThatCannotBeOpenedKeepsNameFolderAndTypeOnly)
+// A missing file keeps its name, folder and type only. One that another program holds, even with
+// no sharing at all, still shows its size and times: reading them needs no share of its data.
+TEST_F(SourceList, MissingFileKeepsNameFolderAndTypeOnlyAndAHeldOneShowsItsSize)
 {
     TempFolder folder;
     dlg->AddSourceFile(folder.File(L"missing.xls"));
-    std::wstring locked = folder.WriteFile(L"locked.xls", 4096);
-    HANDLE hLock = ::CreateFileW(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(hLock, INVALID_HANDLE_VALUE);
-    dlg->AddSourceFile(locked);
-    ::CloseHandle(hLock);
+    std::vector<HANDLE> holders;
+    for (DWORD share : { DWORD(0), DWORD(FILE_SHARE_READ) }) {
+        std::wstring held = folder.WriteFile(L"held" + std::to_wstring(share) + L".xls", 4096);
+        holders.push_back(
+            ::CreateFileW(held.c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_NE(holders.back(), INVALID_HANDLE_VALUE);
+        dlg->AddSourceFile(held);
+    }
+    for (HANDLE holder : holders)
+        ::CloseHandle(holder);
 
-    ASSERT_EQ(List().GetItemCount(), 2);
+    ASSERT_EQ(List().GetItemCount(), 3);
     EXPECT_EQ(Cell(0, 0), "missing.xls");
-    EXPECT_EQ(Cell(1, 0), "locked.xls");
-    for (int row = 0; row < 2; row++) {
+    for (int row = 0; row < 3; row++) {
         EXPECT_EQ(Cell(row, 1), Utf8(folder.Path()));
-        for (int col = 2; col <= 5; col++)
-            EXPECT_EQ(Cell(row, col), "") << "row " << row << " column " << col;
+        EXPECT_EQ(Cell(row, 2), row == 0 ? "" : "4096 B") << "row " << row;
+        for (int col = 3; col <= 5; col++)
+            EXPECT_EQ(Cell(row, col).empty(), row == 0) << "row " << row << " column " << col;
         EXPECT_NE(Cell(row, 6), "");
     }
 }
@@ -147,7 +154,7 @@ TEST_F(SourceList, SameFileTwiceGivesTwoRows)
     std::wstring path = folder.WriteFile(L"twice.xls", 100);
     dlg->AddSourceFile(path);
     dlg->AddSourceFile(path);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"twice.xls", "twice.xls"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "twice.xls", "twice.xls" }));
     EXPECT_EQ(Cell(1, 2), "100 B");
 }
 
@@ -182,14 +189,13 @@ TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)
         Command(1000);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
-        EXPECT_NE(answer.Seen()[0].filters.find("Excel File(*.xls)"), std::string::npos)
-            << answer.Seen()[0].filters;
+        EXPECT_NE(answer.Seen()[0].filters.find("Excel File(*.xls)"), std::string::npos) << answer.Seen()[0].filters;
     }
     ASSERT_EQ(List().GetItemCount(), 3);
     std::vector<std::string> names = Names();
     std::vector<std::string> sorted = names;
     std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, (std::vector<std::string>{"a.xls", "b.xls", "c.xls"}));
+    EXPECT_EQ(sorted, (std::vector<std::string> { "a.xls", "b.xls", "c.xls" }));
     for (int row = 0; row < 3; row++)
         EXPECT_EQ(Cell(row, 1), Utf8(folder.Path()));
     int b = static_cast<int>(std::find(names.begin(), names.end(), "b.xls") - names.begin());
@@ -198,7 +204,7 @@ TEST_F(SourceList, AddFilesTakesTheSelectionOfTheRealFileDialogInItsOrder)
 
 TEST_F(SourceList, MenuAddFilesCancelledAddsNothing)
 {
-    ModalAnswerer answer({ModalAnswerer::Press(IDCANCEL)});
+    ModalAnswerer answer({ ModalAnswerer::Press(IDCANCEL) });
     Command(32771);
     EXPECT_EQ(answer.Count(), 1u);
     EXPECT_EQ(List().GetItemCount(), 0);
@@ -208,13 +214,13 @@ TEST_F(SourceList, RemoveSelectedLeavesTheUntickedRowsInOrder)
 {
     TempFolder folder;
     AddFiveRows(folder);
-    for (int row : {0, 1, 3})
+    for (int row : { 0, 1, 3 })
         List().SetCheck(row, TRUE);
     ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
     ModalAnswerer answer;
     Command(1002);
     EXPECT_EQ(answer.Count(), 0u);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"r2.xls", "r4.xls"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "r2.xls", "r4.xls" }));
     EXPECT_FALSE(List().GetCheck(0));
     EXPECT_FALSE(List().GetCheck(1));
     EXPECT_FALSE(SelectAllTicked());
@@ -227,13 +233,13 @@ TEST_F(SourceList, RemoveSelectedFromTheMenuRemovesTrailingTickedRows)
     List().SetCheck(3, TRUE);
     List().SetCheck(4, TRUE);
     Command(32773);
-    EXPECT_EQ(Names(), (std::vector<std::string>{"r0.xls", "r1.xls", "r2.xls"}));
+    EXPECT_EQ(Names(), (std::vector<std::string> { "r0.xls", "r1.xls", "r2.xls" }));
 }
 
 TEST_F(SourceList, RemoveSelectedExplainsAnEmptyListAndNothingTicked)
 {
     {
-        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        ModalAnswerer answer({ ModalAnswerer::Press(IDOK) });
         Command(1002);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
@@ -243,7 +249,7 @@ TEST_F(SourceList, RemoveSelectedExplainsAnEmptyListAndNothingTicked)
     AddFiveRows(folder);
     ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
     {
-        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        ModalAnswerer answer({ ModalAnswerer::Press(IDOK) });
         Command(1002);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_NE(answer.Seen()[0].text.find("No item selected for remove"), std::string::npos)
@@ -266,7 +272,7 @@ TEST_F(SourceList, RemoveAllEmptiesTheListAndExplainsAnEmptyOne)
     EXPECT_EQ(List().GetItemCount(), 0);
     ::SendMessageA(Item(1014), BM_SETCHECK, BST_CHECKED, 0);
     {
-        ModalAnswerer answer({ModalAnswerer::Press(IDOK)});
+        ModalAnswerer answer({ ModalAnswerer::Press(IDOK) });
         Command(32772);
         ASSERT_EQ(answer.Count(), 1u);
         EXPECT_NE(answer.Seen()[0].text.find("No item to remove"), std::string::npos) << answer.Seen()[0].text;
@@ -351,7 +357,7 @@ TEST_F(SourceList, ListCommandsDoNothingInStepTwo)
     List().SetCheck(0, TRUE);
     dlg->m_nStep = 2;
     ModalAnswerer answer;
-    for (int id : {1000, 32771, 1001, 32772, 1002, 32773})
+    for (int id : { 1000, 32771, 1001, 32772, 1002, 32773 })
         Command(id);
     Pump(100);
     EXPECT_EQ(answer.Count(), 0u) << "no dialog and no message in step 2";

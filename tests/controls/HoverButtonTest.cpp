@@ -1,8 +1,10 @@
 // The picture link: its size and picture, pressed or not; its cursor and link text; its single
 // tool tip; and how it follows the mouse with capture and a timer.
+#include "controls/HoverButton.h"
 #include "Dib.h"
 #include "MainWindowFixture.h"
-#include "controls/HoverButton.h"
+#include "framework/ModuleCursor.h"
+#include "framework/PathText.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +16,7 @@
 
 namespace {
 
-constexpr POINT kAway = {1270, 1010};
+constexpr POINT kAway = { 1270, 1010 };
 
 std::string TipText(const CToolTipCtrl& tip, HWND hWndOwner, UINT_PTR id)
 {
@@ -56,7 +58,7 @@ protected:
     {
         RECT rc;
         ::GetWindowRect(link->m_hWnd, &rc);
-        const POINT screen = {rc.left - 30, rc.top + 20};
+        const POINT screen = { rc.left - 30, rc.top + 20 };
         EXPECT_EQ(::WindowFromPoint(screen), dlg->m_hWnd);
         POINT client = screen;
         ::ScreenToClient(link->m_hWnd, &client);
@@ -97,9 +99,8 @@ TEST_F(LinkTest, TakesTheSizeOfItsPictureAndShowsIt)
     EXPECT_EQ(rc.right - rc.left, 132);
     EXPECT_EQ(rc.bottom - rc.top, 59);
 
-    gdi::Bitmap picture(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr),
-                                                          MAKEINTRESOURCEA(IDB_HOME_LINK), IMAGE_BITMAP, 0, 0,
-                                                          LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION)));
+    gdi::Bitmap picture(static_cast<HBITMAP>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_HOME_LINK),
+        IMAGE_BITMAP, 0, 0, LR_LOADMAP3DCOLORS | LR_CREATEDIBSECTION)));
     ASSERT_TRUE(picture);
     BITMAP bm = {};
     ::GetObjectA(picture.get(), sizeof(bm), &bm);
@@ -118,8 +119,8 @@ TEST_F(LinkTest, TakesTheSizeOfItsPictureAndShowsIt)
         for (int y = 0; y < 59; y++)
             for (int x = 0; x < 132; x++)
                 if (shot.Pixel(x, y) != frame.Pixel(x, y) && ++wrong == 1)
-                    first = std::to_string(x) + "," + std::to_string(y) + ": " + ColourText(shot.Pixel(x, y)) + " not " +
-                            ColourText(frame.Pixel(x, y));
+                    first = std::to_string(x) + "," + std::to_string(y) + ": " + ColourText(shot.Pixel(x, y)) + " not "
+                        + ColourText(frame.Pixel(x, y));
         return std::to_string(wrong) + (wrong ? " differ, first at " + first : "");
     };
     EXPECT_EQ(differing(*Shot()), "0");
@@ -130,8 +131,8 @@ TEST_F(LinkTest, TakesTheSizeOfItsPictureAndShowsIt)
 
     // A picture that is not there leaves a link as it was.
     CHoverButton own;
-    HWND hWnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 5, 400, 40, 20,
-                                  dlg->m_hWnd, reinterpret_cast<HMENU>(4101), ::GetModuleHandleA(nullptr), nullptr);
+    HWND hWnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 5, 400, 40, 20, dlg->m_hWnd,
+        reinterpret_cast<HMENU>(4101), ::GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(own.SubclassWindow(hWnd));
     EXPECT_FALSE(own.LoadImageStrip(9999));
     ::GetWindowRect(hWnd, &rc);
@@ -177,11 +178,52 @@ TEST_F(LinkTest, CursorIsTheArrowWithoutTheHelpProgramsHand)
 
 // A link of our own: no cursor before a text; a null text clears all 260 characters and loads
 // nothing; a second text replaces the first and keeps the cursor the first one brought.
+// The hand is borrowed from a module that is only read: none of the module's code runs in ours.
+TEST(ModuleCursors, CopiedFromAModuleWhoseCodeNeverRuns)
+{
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string module = self;
+    module = module.substr(0, module.find_last_of('\\')) + "\\cursor_module.dll";
+    ::SetEnvironmentVariableA("TESSEL_CURSOR_MODULE_RAN", nullptr);
+    struct Case {
+        std::string path;
+        UINT id;
+        bool found;
+    };
+    const Case cases[] = {
+        { module, kHelpProgramHand, true },
+        { module, kHelpProgramHand + 1, false },
+        { module + ".absent", kHelpProgramHand, false },
+        { "", kHelpProgramHand, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " " + std::to_string(c.id));
+        HCURSOR hCursor = CopyModuleCursor(WidenText(c.path.c_str()), c.id);
+        ASSERT_EQ(hCursor != nullptr, c.found);
+        if (!hCursor)
+            continue;
+        ICONINFO info = {};
+        ASSERT_TRUE(::GetIconInfo(hCursor, &info));
+        EXPECT_FALSE(info.fIcon);
+        EXPECT_EQ(info.xHotspot, 5u);
+        EXPECT_EQ(info.yHotspot, 3u);
+        ::DeleteObject(info.hbmMask);
+        if (info.hbmColor)
+            ::DeleteObject(info.hbmColor);
+        EXPECT_TRUE(::DestroyCursor(hCursor)) << "the copy is ours to destroy";
+    }
+    char ran[8] = {};
+    EXPECT_EQ(::GetEnvironmentVariableA("TESSEL_CURSOR_MODULE_RAN", ran, sizeof(ran)), 0u)
+        << "the module's code never ran";
+    EXPECT_EQ(::GetModuleHandleA("cursor_module.dll"), nullptr) << "and the module is not kept";
+}
+
 TEST_F(LinkTest, LinkTextReplacesAndClears)
 {
     CHoverButton own;
-    HWND hWnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 5, 400, 40, 20,
-                                  dlg->m_hWnd, reinterpret_cast<HMENU>(4100), ::GetModuleHandleA(nullptr), nullptr);
+    HWND hWnd = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 5, 400, 40, 20, dlg->m_hWnd,
+        reinterpret_cast<HMENU>(4100), ::GetModuleHandleA(nullptr), nullptr);
     ASSERT_TRUE(own.SubclassWindow(hWnd));
     const char zeros[CHoverButton::kLinkTextSize] = {};
 
@@ -229,7 +271,7 @@ TEST_F(LinkTest, ToolTipTextIsReplacedNotAdded)
 TEST_F(LinkTest, HoverFollowsCaptureAndTimer)
 {
     HWND hWnd = link->m_hWnd;
-    const POINT inside = {20, 20};
+    const POINT inside = { 20, 20 };
     // The real cursor over the dialog, away from the link; its own mouse messages are done with.
     {
         RECT rc;

@@ -1,9 +1,7 @@
 // A batch run through the real window: Next, the location dialog, the worker and Back.
+#include "BatchRunFixture.h"
 #include "CopyGate.h"
-#include "MainWindowFixture.h"
-#include "ModalAnswerer.h"
 #include "TempDrive.h"
-#include "TempFolder.h"
 #include "app/RepairRun.h"
 #include "framework/FolderLookup.h"
 #include "repair/CompoundFile.h"
@@ -15,79 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <new>
-
-namespace {
-
-std::wstring Fixture(const std::string& name)
-{
-    return L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name);
-}
-
-// The location dialog confirmed with "Repair in the same location".
-ModalAnswerer::Action SameLocation()
-{
-    return [](HWND hDlg) {
-        ::SendMessageA(::GetDlgItem(hDlg, IDC_SAME_LOCATION), BM_CLICK, 0, 0);
-        ModalAnswerer::Press(IDOK)(hDlg);
-    };
-}
-
-std::wstring Numbered(const wchar_t* stem, int i)
-{
-    return stem + std::to_wstring(i) + L".xls";
-}
-
-class BatchRun : public MainWindowTest {
-protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        // The template lives beside the program, in the start folder (a file dialog of an earlier
-        // test may have moved the current directory since).
-        dlg->m_strStartDir = ProgramFolder();
-        ASSERT_NE(::GetFileAttributesW((dlg->m_strStartDir + L"\\VuzuviViduv.dll").c_str()), INVALID_FILE_ATTRIBUTES);
-    }
-
-    CListCtrl& Results() { return dlg->ResultList(); }
-    // In UTF-8, as this file is written.
-    std::string Cell(int row, int col) { return Utf8(Results().GetItemText(row, col)); }
-
-    // Adds the files to the source list and ticks them.
-    void AddTicked(const std::vector<std::wstring>& paths)
-    {
-        for (const std::wstring& path : paths) {
-            dlg->AddSourceFile(path);
-            dlg->SourceList().SetCheck(dlg->SourceList().GetItemCount() - 1, TRUE);
-        }
-    }
-    // Next with the location dialog (and the browser) answered; waits for the run to end.
-    void Run(std::vector<ModalAnswerer::Action> answers)
-    {
-        ModalAnswerer answer(std::move(answers));
-        Command(IDC_NEXT);
-        ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 120000, dlg.get()));
-        Pump(50);
-        ASSERT_GE(answer.Count(), 1u);
-        EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
-    }
-    bool InStepTwo()
-    {
-        return dlg->m_nStep == 2 && ::IsWindowVisible(Item(IDC_RESULT_LIST))
-            && !::IsWindowVisible(Item(IDC_SOURCE_LIST)) && ::IsWindowVisible(Item(IDC_BACK))
-            && !::IsWindowVisible(Item(IDC_NEXT)) && !::IsWindowVisible(Item(IDC_SELECT_ALL))
-            && !::IsWindowVisible(Item(IDC_SELECT_ALL_LABEL));
-    }
-    std::string Instructions()
-    {
-        char text[512] = {};
-        ::GetWindowTextA(Item(IDC_INSTRUCTIONS), text, sizeof(text));
-        return text;
-    }
-};
-
-const char* const kDone = "                \r\nFile Reparing Done press Back Button for repair other files";
-
-} // namespace
 
 TEST_F(BatchRun, NextWithNothingTickedExplainsAndStaysInStepOne)
 {

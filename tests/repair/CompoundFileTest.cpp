@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,16 +75,17 @@ TEST_F(CompoundFileTest, Version3WorkbookInTheFat)
 
 TEST_F(CompoundFileTest, Version3WorkbookInTheMiniStream)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000), CfbStream("SummaryInformation", 200),
-                                         CfbStream("Empty", 0)}));
+    CfbImage image = BuildCfb(
+        Layout(3, { CfbStream("Workbook", 3000), CfbStream("SummaryInformation", 200), CfbStream("Empty", 0) }));
     ASSERT_FALSE(image.miniStreamSectors.empty());
     EXPECT_TRUE(WellFormed(image));
 }
 
 TEST_F(CompoundFileTest, Version4WithStoragesAndBothKindsOfStream)
 {
-    CfbImage image = BuildCfb(Layout(4, {CfbStream("Workbook", 10000), CfbStream("Small", 100),
-                                         CfbStorage("Storage", {CfbStream("Inner", 5000), CfbStream("Tiny", 10)})}));
+    CfbImage image = BuildCfb(Layout(4,
+        { CfbStream("Workbook", 10000), CfbStream("Small", 100),
+            CfbStorage("Storage", { CfbStream("Inner", 5000), CfbStream("Tiny", 10) }) }));
     EXPECT_EQ(image.sectorSize, 4096u);
     EXPECT_TRUE(WellFormed(image));
 }
@@ -91,7 +93,7 @@ TEST_F(CompoundFileTest, Version4WithStoragesAndBothKindsOfStream)
 TEST_F(CompoundFileTest, StreamsAtTheMiniStreamCutoff)
 {
     // 4096 bytes go to the FAT, 4095 to the mini stream.
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 4096), CfbStream("Other", 4095)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 4096), CfbStream("Other", 4095) }));
     ASSERT_EQ(image.chains["Workbook"].size(), 8u);
     ASSERT_EQ(image.chains["Other"].size(), 64u);
     EXPECT_TRUE(WellFormed(image));
@@ -99,10 +101,10 @@ TEST_F(CompoundFileTest, StreamsAtTheMiniStreamCutoff)
 
 TEST_F(CompoundFileTest, DirectoryOverSeveralSectorsWithNestedStorages)
 {
-    std::vector<CfbNode> root = {CfbStream("Workbook", 6000)};
+    std::vector<CfbNode> root = { CfbStream("Workbook", 6000) };
     for (int i = 0; i < 12; i++)
         root.push_back(CfbStream(std::string(1, 'S').append(std::to_string(i)), 100 + i * 700));
-    root.push_back(CfbStorage("Outer", {CfbStorage("Inner", {CfbStream("Deep", 9000)}), CfbStream("Near", 70)}));
+    root.push_back(CfbStorage("Outer", { CfbStorage("Inner", { CfbStream("Deep", 9000) }), CfbStream("Near", 70) }));
     CfbImage image = BuildCfb(Layout(3, root));
     ASSERT_GE(image.directorySectors.size(), 4u);
     EXPECT_TRUE(WellFormed(image));
@@ -117,7 +119,7 @@ TEST_F(CompoundFileTest, BookAndAnyCaseOfTheName)
 
 TEST_F(CompoundFileTest, FileLengthNotAMultipleOfTheSectorSize)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.trailing = std::string(100, 'x');
     EXPECT_TRUE(WellFormed(BuildCfb(layout)));
 }
@@ -151,7 +153,7 @@ TEST_F(CompoundFileTest, Version4MayCountItsDirectorySectors)
 
 TEST_F(CompoundFileTest, EmptyStreamMayHaveAnyStart)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStream("Empty", 0)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 9000), CfbStream("Empty", 0) }));
     image.Put32(image.EntryOffset("Empty") + cfb::kStart, 12345);
     EXPECT_TRUE(WellFormed(image));
 }
@@ -166,12 +168,12 @@ TEST_F(CompoundFileTest, MissingWorkbookStream)
 
 TEST_F(CompoundFileTest, WorkbookOnlyInsideAStorage)
 {
-    EXPECT_TRUE(Malformed(BuildCfb(Layout(3, {CfbStorage("Sub", {CfbStream("Workbook", 9000)})})), "no Workbook"));
+    EXPECT_TRUE(Malformed(BuildCfb(Layout(3, { CfbStorage("Sub", { CfbStream("Workbook", 9000) }) })), "no Workbook"));
 }
 
 TEST_F(CompoundFileTest, WorkbookThatIsAStorage)
 {
-    EXPECT_TRUE(Malformed(BuildCfb(Layout(3, {CfbStorage("Workbook", {CfbStream("Data", 9000)})})), "no Workbook"));
+    EXPECT_TRUE(Malformed(BuildCfb(Layout(3, { CfbStorage("Workbook", { CfbStream("Data", 9000) }) })), "no Workbook"));
 }
 
 // ---- Not compound files at all
@@ -213,7 +215,7 @@ TEST_F(CompoundFileTest, MissingFile)
     CompoundFileCheck check = CheckCompoundFile(m_temp.File(L"absent.xls"));
     EXPECT_FALSE(check.wellFormed);
     EXPECT_FALSE(check.problem.empty());
-    EXPECT_FALSE(CheckCompoundFile(m_temp.Path()).wellFormed);  // a folder
+    EXPECT_FALSE(CheckCompoundFile(m_temp.Path()).wellFormed); // a folder
 }
 
 // ---- Header damage
@@ -311,7 +313,7 @@ TEST_F(CompoundFileTest, HostileFatCount)
 
 TEST_F(CompoundFileTest, FatSectorListedTwice)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.minFatSectors = 2;
     CfbImage image = BuildCfb(layout);
     ASSERT_TRUE(WellFormed(image));
@@ -321,7 +323,7 @@ TEST_F(CompoundFileTest, FatSectorListedTwice)
 
 TEST_F(CompoundFileTest, FatSectorListedAfterAGap)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.minFatSectors = 3;
     CfbImage image = BuildCfb(layout);
     image.Put32(80, kFreeSect);
@@ -337,7 +339,7 @@ TEST_F(CompoundFileTest, FatSectorNotMarkedInTheFat)
 
 TEST_F(CompoundFileTest, SmallFileWithADifat)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.minFatSectors = 120;
     CfbImage image = BuildCfb(layout);
     ASSERT_EQ(image.difatSectors.size(), 1u);
@@ -349,7 +351,7 @@ TEST_F(CompoundFileTest, SmallFileWithADifat)
 
 TEST_F(CompoundFileTest, DifatSectorListedAsAFatSector)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.minFatSectors = 120;
     CfbImage image = BuildCfb(layout);
     image.Put32(image.SectorOffset(image.difatSectors[0]) + 4 * 10, image.difatSectors[0]);
@@ -358,7 +360,7 @@ TEST_F(CompoundFileTest, DifatSectorListedAsAFatSector)
 
 TEST_F(CompoundFileTest, DifatDamage)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.minFatSectors = 240;
     const CfbImage good = BuildCfb(layout);
     ASSERT_EQ(good.difatSectors.size(), 2u);
@@ -404,8 +406,9 @@ TEST_F(CompoundFileTest, DifatStartWithoutDifatSectors)
 
 TEST_F(CompoundFileTest, DirectoryChainLoop)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStream("A", 10), CfbStream("B", 10),
-                                         CfbStream("C", 10), CfbStream("D", 10)}));
+    CfbImage image = BuildCfb(Layout(3,
+        { CfbStream("Workbook", 9000), CfbStream("A", 10), CfbStream("B", 10), CfbStream("C", 10),
+            CfbStream("D", 10) }));
     ASSERT_EQ(image.directorySectors.size(), 2u);
     image.Put32(image.FatEntryOffset(image.directorySectors[1]), image.directorySectors[0]);
     EXPECT_TRUE(Malformed(image, "directory chain loops"));
@@ -413,8 +416,8 @@ TEST_F(CompoundFileTest, DirectoryChainLoop)
 
 TEST_F(CompoundFileTest, DirectoryStartingInAFreeSector)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000)},
-                                     {CfbPart::Fat, CfbPart::FreeSector, CfbPart::Directory, CfbPart::Streams}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 9000) },
+        { CfbPart::Fat, CfbPart::FreeSector, CfbPart::Directory, CfbPart::Streams }));
     ASSERT_TRUE(WellFormed(image));
     image.Put32(48, image.freeSectors[0]);
     EXPECT_TRUE(Malformed(image, "directory chain reaches a free sector"));
@@ -422,7 +425,7 @@ TEST_F(CompoundFileTest, DirectoryStartingInAFreeSector)
 
 TEST_F(CompoundFileTest, TwoStreamsSharingASector)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStream("Other", 9000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 9000), CfbStream("Other", 9000) }));
     image.Put32(image.EntryOffset("Other") + cfb::kStart, image.chains["Workbook"][0]);
     EXPECT_TRUE(Malformed(image, "shares sector"));
 }
@@ -469,7 +472,7 @@ TEST_F(CompoundFileTest, StreamChainHoldingAReservedValue)
 // A FAT sector covers 128 sectors; sectors in the file past that may not be named by a chain.
 CfbImage FullyCoveredByOneFatSector(uint32_t extraSectors)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 126 * 512)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 126 * 512) });
     layout.trailing = std::string(extraSectors * 512, 'z');
     return BuildCfb(layout);
 }
@@ -488,7 +491,7 @@ TEST_F(CompoundFileTest, ChainIntoSectorsTheFatDoesNotCover)
 
 TEST_F(CompoundFileTest, MiniChainOutsideTheMiniStream)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
     // 47 mini sectors in a 3008-byte mini stream: 47 is the first one outside.
     image.Put32(image.EntryOffset("Workbook") + cfb::kStart, 47);
     EXPECT_TRUE(Malformed(image, "leaves the mini stream"));
@@ -498,7 +501,7 @@ TEST_F(CompoundFileTest, MiniChainOutsideTheMiniStream)
 
 TEST_F(CompoundFileTest, MiniChainLoop)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
     const std::vector<uint32_t>& mini = image.chains["Workbook"];
     image.Put32(image.MiniFatEntryOffset(mini.back()), mini[10]);
     EXPECT_TRUE(Malformed(image, "loops at mini sector 10"));
@@ -506,21 +509,21 @@ TEST_F(CompoundFileTest, MiniChainLoop)
 
 TEST_F(CompoundFileTest, TwoStreamsSharingAMiniSector)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 1000), CfbStream("Other", 1000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 1000), CfbStream("Other", 1000) }));
     image.Put32(image.EntryOffset("Other") + cfb::kStart, image.chains["Workbook"][0]);
     EXPECT_TRUE(Malformed(image, "shares mini sector"));
 }
 
 TEST_F(CompoundFileTest, MiniChainShorterThanItsSize)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000), CfbStream("Other", 1000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000), CfbStream("Other", 1000) }));
     image.Put64(image.EntryOffset("Workbook") + cfb::kSize, 3100);
     EXPECT_TRUE(Malformed(image, "mini chain shorter than its size"));
 }
 
 TEST_F(CompoundFileTest, MiniChainEndingInAFreeMiniSector)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
     image.Put32(image.MiniFatEntryOffset(image.chains["Workbook"][5]), kFreeSect);
     EXPECT_TRUE(Malformed(image, "free mini sector"));
 }
@@ -534,7 +537,7 @@ TEST_F(CompoundFileTest, SmallStreamWithoutAMiniStream)
 
 TEST_F(CompoundFileTest, MiniStreamLongerThanItsChain)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
     ASSERT_EQ(image.miniStreamSectors.size(), 6u);
     image.Put64(image.EntryOffset(0u) + cfb::kSize, 6 * 512 + 64);
     EXPECT_TRUE(Malformed(image, "mini stream chain shorter than its size"));
@@ -542,11 +545,45 @@ TEST_F(CompoundFileTest, MiniStreamLongerThanItsChain)
 
 TEST_F(CompoundFileTest, MiniFatCountNotMatchingItsChain)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 3000)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
     image.Put32(64, 2);
     EXPECT_TRUE(Malformed(image, "mini FAT sector count"));
     image.Put32(64, 0);
     EXPECT_TRUE(Malformed(image, "mini FAT sector count"));
+}
+
+// What a damaged header claims never sizes the check's tables beyond a workbook's structures.
+TEST_F(CompoundFileTest, ClaimsBeyondAnyWorkbooksStructuresAreRefusedBeforeTheyAreRead)
+{
+    struct Case {
+        const char* name;
+        std::function<CfbImage()> make;
+        const char* problem;
+    };
+    const Case cases[] = {
+        { "the directory starts in a 5 MiB stream",
+            [] {
+                CfbImage image = BuildWorkbook(5u << 20);
+                image.Put32(48, image.chains["Workbook"][0]);
+                return image;
+            },
+            "directory chain longer than 8192 sectors" },
+        { "the mini stream claims 128 MiB",
+            [] {
+                CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
+                image.Put64(image.EntryOffset(0u) + cfb::kSize, (128u << 20) + 64);
+                return image;
+            },
+            "mini stream larger than 134217728 bytes" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(Malformed(c.make(), c.problem));
+    }
+    // Just within both: a directory of 8192 sectors, a mini stream of 128 MiB, read as usual.
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 3000) }));
+    image.Put64(image.EntryOffset(0u) + cfb::kSize, 128u << 20);
+    EXPECT_TRUE(Malformed(image, "mini stream chain shorter than its size"));
 }
 
 // ---- Directory damage
@@ -582,15 +619,16 @@ TEST_F(CompoundFileTest, DirectoryTreeLoops)
     image.Put32(image.EntryOffset("Workbook") + cfb::kLeft, 0);
     EXPECT_TRUE(Malformed(image, "tree loops"));
 
-    image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStorage("Sub", {CfbStream("X", 10)})}));
+    image = BuildCfb(Layout(3, { CfbStream("Workbook", 9000), CfbStorage("Sub", { CfbStream("X", 10) }) }));
     image.Put32(image.EntryOffset("Sub/X") + cfb::kRight, image.entries["Sub"]);
     EXPECT_TRUE(Malformed(image, "tree loops"));
 }
 
 TEST_F(CompoundFileTest, EntryReachedFromTwoStorages)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStorage("A", {CfbStream("X", 10)}),
-                                         CfbStorage("B", {CfbStream("Y", 10)})}));
+    CfbImage image = BuildCfb(Layout(3,
+        { CfbStream("Workbook", 9000), CfbStorage("A", { CfbStream("X", 10) }),
+            CfbStorage("B", { CfbStream("Y", 10) }) }));
     image.Put32(image.EntryOffset("B") + cfb::kChild, image.entries["A/X"]);
     EXPECT_TRUE(Malformed(image, "tree loops"));
 }
@@ -613,7 +651,7 @@ TEST_F(CompoundFileTest, BadObjectTypes)
 
 TEST_F(CompoundFileTest, BadNameLengths)
 {
-    for (uint16_t length : {0, 17, 66}) {
+    for (uint16_t length : { 0, 17, 66 }) {
         CfbImage image = BuildWorkbook(20000);
         image.Put16(image.EntryOffset("Workbook") + cfb::kNameLength, length);
         EXPECT_TRUE(Malformed(image, "name length")) << length;
@@ -625,7 +663,7 @@ TEST_F(CompoundFileTest, BadNameLengths)
 
 TEST_F(CompoundFileTest, StreamWithAChild)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 9000), CfbStream("Other", 10)}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 9000), CfbStream("Other", 10) }));
     image.Put32(image.EntryOffset("Workbook") + cfb::kChild, image.entries["Other"]);
     EXPECT_TRUE(Malformed(image, "has a child"));
 }
@@ -634,8 +672,8 @@ TEST_F(CompoundFileTest, StreamWithAChild)
 
 TEST_F(CompoundFileTest, FreeLastSectorHoldsNoLiveData)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     ASSERT_TRUE(WellFormed(image));
     EXPECT_TRUE(TailFree(image));
     std::wstring path = Write(image);
@@ -647,16 +685,18 @@ TEST_F(CompoundFileTest, FreeLastSectorHoldsNoLiveData)
 
 TEST_F(CompoundFileTest, LastSectorInUse)
 {
-    std::vector<CfbNode> root = {CfbStream("Workbook", 20000), CfbStream("Small", 700)};
+    std::vector<CfbNode> root = { CfbStream("Workbook", 20000), CfbStream("Small", 700) };
     struct Case {
         const char* what;
         std::vector<CfbPart> order;
     } cases[] = {
-        {"stream data", {CfbPart::Fat, CfbPart::Directory, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams}},
-        {"directory", {CfbPart::Fat, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams, CfbPart::Directory}},
-        {"FAT", {CfbPart::Directory, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams, CfbPart::Fat}},
-        {"mini FAT", {CfbPart::Fat, CfbPart::Directory, CfbPart::MiniStream, CfbPart::Streams, CfbPart::MiniFat}},
-        {"mini stream", {CfbPart::Fat, CfbPart::Directory, CfbPart::MiniFat, CfbPart::Streams, CfbPart::MiniStream}},
+        { "stream data",
+            { CfbPart::Fat, CfbPart::Directory, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams } },
+        { "directory", { CfbPart::Fat, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams, CfbPart::Directory } },
+        { "FAT", { CfbPart::Directory, CfbPart::MiniFat, CfbPart::MiniStream, CfbPart::Streams, CfbPart::Fat } },
+        { "mini FAT", { CfbPart::Fat, CfbPart::Directory, CfbPart::MiniStream, CfbPart::Streams, CfbPart::MiniFat } },
+        { "mini stream",
+            { CfbPart::Fat, CfbPart::Directory, CfbPart::MiniFat, CfbPart::Streams, CfbPart::MiniStream } },
     };
     for (const Case& c : cases) {
         CfbImage image = BuildCfb(Layout(3, root, c.order));
@@ -667,8 +707,8 @@ TEST_F(CompoundFileTest, LastSectorInUse)
 
 TEST_F(CompoundFileTest, DifatSectorAtTheEndIsLive)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)},
-                              {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::Difat});
+    CfbLayout layout = Layout(
+        3, { CfbStream("Workbook", 20000) }, { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::Difat });
     layout.minFatSectors = 120;
     CfbImage image = BuildCfb(layout);
     ASSERT_EQ(image.difatSectors.back(), image.sectorCount - 1);
@@ -678,8 +718,8 @@ TEST_F(CompoundFileTest, DifatSectorAtTheEndIsLive)
 
 TEST_F(CompoundFileTest, HeaderIsLive)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     std::wstring path = Write(image);
     EXPECT_FALSE(RangeHoldsNoLiveData(path, 0, 512));
     EXPECT_FALSE(RangeHoldsNoLiveData(path, 0, 32));
@@ -692,8 +732,8 @@ TEST_F(CompoundFileTest, Version4LastBytes)
     ASSERT_TRUE(WellFormed(used));
     EXPECT_FALSE(TailFree(used));
 
-    CfbImage free = BuildCfb(Layout(4, {CfbStream("Workbook", 20000)},
-                                    {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage free = BuildCfb(Layout(4, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     ASSERT_TRUE(WellFormed(free));
     EXPECT_TRUE(TailFree(free));
     std::wstring path = Write(free);
@@ -706,11 +746,11 @@ TEST_F(CompoundFileTest, Version4LastBytes)
 
 TEST_F(CompoundFileTest, PartialTailAfterAUsedSector)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000)});
+    CfbLayout layout = Layout(3, { CfbStream("Workbook", 20000) });
     layout.trailing = std::string(300, 'x');
     CfbImage image = BuildCfb(layout);
     ASSERT_TRUE(WellFormed(image));
-    EXPECT_FALSE(TailFree(image));  // 212 of those bytes are the stream's
+    EXPECT_FALSE(TailFree(image)); // 212 of those bytes are the stream's
     std::wstring path = Write(image);
     EXPECT_TRUE(RangeHoldsNoLiveData(path, image.bytes.size() - 300, 300));
 }
@@ -728,8 +768,8 @@ TEST_F(CompoundFileTest, SectorsPastTheFatAreUnused)
 
 TEST_F(CompoundFileTest, OrphanSectorInUseIsLive)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     image.Put32(image.FatEntryOffset(image.freeSectors[0]), kEndOfChain);
     ASSERT_TRUE(WellFormed(image));
     EXPECT_FALSE(TailFree(image));
@@ -737,8 +777,8 @@ TEST_F(CompoundFileTest, OrphanSectorInUseIsLive)
 
 TEST_F(CompoundFileTest, PartialLastSectorCountsByItsFatEntry)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     image.bytes.resize(image.bytes.size() - 200);
     std::wstring path = Write(image);
     uint64_t length = image.bytes.size();
@@ -753,8 +793,8 @@ TEST_F(CompoundFileTest, PartialLastSectorCountsByItsFatEntry)
 
 TEST_F(CompoundFileTest, NoAnswerForAFileThatIsNotWellFormed)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     ASSERT_TRUE(TailFree(image));
     image.Put16(32, 5);
     EXPECT_FALSE(TailFree(image));
@@ -763,16 +803,16 @@ TEST_F(CompoundFileTest, NoAnswerForAFileThatIsNotWellFormed)
 
 TEST_F(CompoundFileTest, RangeWrappingAroundIsRefused)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     std::wstring path = Write(image);
     EXPECT_FALSE(RangeHoldsNoLiveData(path, UINT64_MAX - 10, 512));
 }
 
 TEST_F(CompoundFileTest, OneReadGivesBothAnswers)
 {
-    CfbImage image = BuildCfb(Layout(3, {CfbStream("Workbook", 20000)},
-                                     {CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector}));
+    CfbImage image = BuildCfb(Layout(3, { CfbStream("Workbook", 20000) },
+        { CfbPart::Fat, CfbPart::Directory, CfbPart::Streams, CfbPart::FreeSector }));
     CompoundFile file(Write(image));
     EXPECT_TRUE(file.Check().wellFormed);
     EXPECT_EQ(file.Check().sectorSize, 512u);
@@ -786,9 +826,10 @@ TEST_F(CompoundFileTest, OneReadGivesBothAnswers)
 
 TEST_F(CompoundFileTest, RandomDamageGivesConsistentAnswers)
 {
-    CfbLayout layout = Layout(3, {CfbStream("Workbook", 20000), CfbStream("S", 1000),
-                                  CfbStorage("St", {CfbStream("X", 5000), CfbStream("Y", 10)})});
-    std::vector<CfbImage> bases = {BuildCfb(layout)};
+    CfbLayout layout = Layout(3,
+        { CfbStream("Workbook", 20000), CfbStream("S", 1000),
+            CfbStorage("St", { CfbStream("X", 5000), CfbStream("Y", 10) }) });
+    std::vector<CfbImage> bases = { BuildCfb(layout) };
     layout.version = 4;
     bases.push_back(BuildCfb(layout));
     layout.version = 3;
@@ -796,16 +837,22 @@ TEST_F(CompoundFileTest, RandomDamageGivesConsistentAnswers)
     bases.push_back(BuildCfb(layout));
 
     std::mt19937 random(20240607);
-    const uint32_t values[] = {kFreeSect, kEndOfChain, cfb::kFatSect, cfb::kDifSect, 0, 1, 2, 3, 64, 0x7FFFFFFF};
+    const uint32_t values[] = { kFreeSect, kEndOfChain, cfb::kFatSect, cfb::kDifSect, 0, 1, 2, 3, 64, 0x7FFFFFFF };
     int wellFormed = 0;
     for (int round = 0; round < 300; round++) {
         CfbImage image = bases[round % bases.size()];
         for (uint32_t n = 1 + random() % 4; n > 0; n--) {
             uint64_t at = 0;
             switch (random() % 3) {
-            case 0: at = random() % 512; break;
-            case 1: at = 512 + random() % (image.bytes.size() - 512); break;
-            default: at = image.EntryOffset(random() % image.entryCount) + 64 + random() % 64; break;
+            case 0:
+                at = random() % 512;
+                break;
+            case 1:
+                at = 512 + random() % (image.bytes.size() - 512);
+                break;
+            default:
+                at = image.EntryOffset(random() % image.entryCount) + 64 + random() % 64;
+                break;
             }
             at &= ~uint64_t(3);
             image.Put32(at, random() % 2 ? values[random() % 10] : static_cast<uint32_t>(random()));
@@ -876,4 +923,4 @@ TEST(CompoundFileFixtures, RealWorkbooksAreWellFormed)
 #endif
 }
 
-}  // namespace
+} // namespace

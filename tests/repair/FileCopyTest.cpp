@@ -2,12 +2,18 @@
 #include "repair/FileCopy.h"
 #include "TempFolder.h"
 #include "framework/FolderLookup.h"
+#include "repair/OutputFile.h"
+#include "repair/PathRules.h"
+#include "repair/SourceFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -79,11 +85,14 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     EXPECT_FALSE(ReadWhole(temp.File(L"absent.xls"), 1u << 30, image));
     EXPECT_FALSE(ReadWhole(source, 1u << 20, image)) << "larger than the limit";
 
-    // Cancelled after the first block: what was written goes.
+    // Cancelled after the first block: what was written goes, and the file it would have replaced
+    // was never touched.
     int asked = 0;
     EXPECT_FALSE(CopyWhole(source, target, CopyTarget::Replace, [&] { return ++asked > 1; }));
     EXPECT_EQ(asked, 2);
-    EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadWholeFile(target), "kept");
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"source.xls", L"target.xls" }));
+    ::DeleteFileW(target.c_str());
 
     // A disk that refuses the second block.
     static int blocks;
@@ -96,6 +105,249 @@ TEST(FileCopy, FailuresLeaveNoPartOfTheTargetAndTouchNothingBeforeTheSourceOpens
     SetCopyBlockWriter(previous);
     EXPECT_EQ(blocks, 2);
     EXPECT_EQ(::GetFileAttributesW(target.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(SourceFiles, OnlyARegularFileOpensAndAnotherProgramsWriteHandleDoesNotStopIt)
+{
+    TempFolder temp;
+    const std::wstring book = temp.WriteFile(L"book.xls", 5000);
+    ::CreateDirectoryW(temp.File(L"folder.xls").c_str(), nullptr);
+    struct Case {
+        std::wstring path;
+        DWORD heldShare; // another program holds it open for writing with this sharing; ~0: nobody
+        bool opens;
+    };
+    const Case cases[] = {
+        { book, ~0u, true },
+        { book, FILE_SHARE_READ, true }, // as a spreadsheet program holds what it has open
+        { book, FILE_SHARE_READ | FILE_SHARE_WRITE, true },
+        { book, 0, false }, // locked against every reader
+        { temp.File(L"folder.xls"), ~0u, false },
+        { temp.File(L"absent.xls"), ~0u, false },
+        { temp.Path() + L"\\", ~0u, false },
+        { temp.File(L"NUL"), ~0u, false },
+        { temp.File(L"con.xls"), ~0u, false },
+        { temp.File(L"COM1.xls"), ~0u, false },
+        { temp.File(L"lpt1"), ~0u, false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.path) + " held " + std::to_string(c.heldShare));
+        HANDLE held = c.heldShare == ~0u ? INVALID_HANDLE_VALUE
+                                         : ::CreateFileW(c.path.c_str(), GENERIC_READ | GENERIC_WRITE, c.heldShare,
+                                             nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_EQ(held == INVALID_HANDLE_VALUE, c.heldShare == ~0u);
+        SourceFile source;
+        EXPECT_EQ(source.Open(c.path), c.opens);
+        if (c.opens) {
+            FileImage image;
+            EXPECT_EQ(source.Size(), 5000u);
+            ASSERT_TRUE(ReadWhole(source, image));
+            EXPECT_EQ(std::string(image.bytes.begin(), image.bytes.end()), ReadWholeFile(book));
+        }
+        if (held != INVALID_HANDLE_VALUE)
+            ::CloseHandle(held);
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"book.xls" })) << "no device name made a file";
+}
+
+TEST(SourceFiles, AttributesAreResetOnTheFileThatWasOpened)
+{
+    TempFolder temp;
+    const std::wstring book = temp.WriteFile(L"book.xls", 100);
+    ::SetFileAttributesW(book.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    SourceFile source;
+    ASSERT_TRUE(source.Open(book));
+    EXPECT_NE(::GetFileAttributesW(book.c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << "opening alone changes nothing";
+    EXPECT_TRUE(source.ResetAttributes());
+    EXPECT_EQ(
+        ::GetFileAttributesW(book.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+        0u);
+    EXPECT_EQ(ReadWholeFile(book).size(), 100u);
+}
+
+namespace {
+
+// Changes the source through a handle of its own after the first block has been read, as another
+// program saving it would.
+std::wstring g_changedPath;
+int g_change = 0;
+bool ChangingReader(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    DWORD got = 0;
+    const bool ok = ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
+    if (const int change = std::exchange(g_change, 0)) {
+        HANDLE other = ::CreateFileW(g_changedPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+            OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER at;
+        at.QuadPart = 10;
+        DWORD written = 0;
+        ::SetFilePointerEx(other, at, nullptr, change == 1 ? FILE_END : FILE_BEGIN);
+        ::WriteFile(other, "changed", 7, &written, nullptr);
+        ::CloseHandle(other);
+    }
+    return ok;
+}
+
+} // namespace
+
+TEST(SourceFiles, ASourceThatChangesWhileItIsReadGivesNoCopy)
+{
+    TempFolder temp, work;
+    // 1: grows, 2: rewritten in place at the same size, 0: left alone.
+    for (int change : { 1, 2, 0 }) {
+        for (bool toFile : { false, true }) {
+            SCOPED_TRACE(
+                testing::Message() << "change " << change << (toFile ? " into a working copy" : " into memory"));
+            g_changedPath = temp.WriteFile(L"book.xls", 3u << 20);
+            const std::string before = ReadWholeFile(g_changedPath);
+            SourceFile source;
+            ASSERT_TRUE(source.Open(g_changedPath));
+            CopyBlockReader previous = SetCopyBlockReader(&ChangingReader);
+            // The change lands after the first block, so the copy would mix two versions.
+            ::Sleep(20);
+            g_change = change;
+            bool copied = false;
+            TemporaryCopy copy;
+            if (toFile) {
+                ASSERT_TRUE(copy.Create(work.Path() + L"\\", L"book.xls", NAME_PREFIX));
+                copied = copy.Fill(source);
+            } else {
+                FileImage image;
+                copied = ReadWhole(source, image);
+            }
+            g_change = 0;
+            SetCopyBlockReader(previous);
+            EXPECT_EQ(copied, change == 0);
+            EXPECT_EQ(copy.IsOpen(), toFile && change == 0);
+            EXPECT_EQ(FilesIn(work.Path()).size(), copy.IsOpen() ? 1u : 0u) << "a copy that failed is gone";
+            EXPECT_EQ(ReadWholeFile(g_changedPath) == before, change == 0);
+        }
+    }
+}
+
+TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
+{
+    TempFolder temp;
+    temp.WriteFile(L"REP_a.xls", "someone's file");
+    ::CreateDirectoryW(temp.File(L"REP_(1)a.xls").c_str(), nullptr);
+    const std::wstring folder = temp.Path() + L"\\";
+    {
+        TemporaryCopy first, second;
+        ASSERT_TRUE(first.Create(folder, L"a.xls", NAME_PREFIX));
+        EXPECT_EQ(first.Path(), temp.File(L"REP_(2)a.xls"));
+        ASSERT_TRUE(second.Create(folder, L"a.xls", NAME_PREFIX)) << "the first one's name is taken too";
+        EXPECT_EQ(second.Path(), temp.File(L"REP_(3)a.xls"));
+        FileImage image;
+        image.bytes.assign(3000, 0x5A);
+        ASSERT_TRUE(first.Fill(image));
+        EXPECT_EQ(ReadWholeFile(temp.File(L"REP_a.xls")), "someone's file");
+        EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"REP_a.xls" })) << "both went when closed";
+    EXPECT_EQ(::GetFileAttributesW(temp.File(L"REP_(1)a.xls").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+        static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+
+    // With every name taken there is no working copy, and nothing is opened.
+    for (int n = 2; n <= kMaxNumberedName; n++)
+        temp.WriteFile(NumberedCandidateName(L"a.xls", n, NAME_PREFIX), "x");
+    TemporaryCopy none;
+    EXPECT_FALSE(none.Create(folder, L"a.xls", NAME_PREFIX));
+    EXPECT_EQ(ReadWholeFile(temp.File(L"REP_(199)a.xls")), "x");
+    EXPECT_FALSE(none.Create(temp.File(L"missing") + L"\\", L"a.xls", NAME_PREFIX));
+}
+
+TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
+{
+    TempFolder temp;
+    const std::wstring folder = temp.Path() + L"\\";
+    temp.WriteFile(L"taken.xls", "the user's");
+    FileImage image;
+    image.bytes.assign(5000, 0x33);
+    image.written = { 0x12345678, 0x01D00000 };
+    {
+        PendingOutput output;
+        ASSERT_TRUE(output.Create(folder));
+        ASSERT_TRUE(WriteBlocks(output.Handle(), image.bytes.size(), ImageBlocks(image)));
+        const std::vector<std::wstring> during = FilesIn(temp.Path());
+        ASSERT_EQ(during.size(), 2u);
+        EXPECT_EQ(during[0], L"taken.xls");
+        EXPECT_TRUE(IsPendingOutputName(during[1])) << Utf8(during[1]);
+        EXPECT_FALSE(output.Publish(temp.File(L"taken.xls"), image.written));
+        EXPECT_EQ(output.LastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        EXPECT_EQ(ReadWholeFile(temp.File(L"taken.xls")), "the user's");
+        ASSERT_TRUE(output.Publish(temp.File(L"free.xls"), image.written));
+    }
+    EXPECT_EQ(FilesIn(temp.Path()), (std::vector<std::wstring> { L"free.xls", L"taken.xls" }));
+    EXPECT_EQ(ReadWholeFile(temp.File(L"free.xls")), std::string(5000, '\x33'));
+    const FILETIME kept = WriteTime(temp.File(L"free.xls"));
+    EXPECT_EQ(CompareFileTime(&image.written, &kept), 0);
+    {
+        PendingOutput abandoned;
+        ASSERT_TRUE(abandoned.Create(folder));
+        ASSERT_TRUE(WriteBlocks(abandoned.Handle(), image.bytes.size(), ImageBlocks(image)));
+    }
+    EXPECT_EQ(FilesIn(temp.Path()).size(), 2u) << "one never published goes";
+}
+
+TEST(PendingOutputs, NamesCarryACheckThatOnlyOurOwnHave)
+{
+    const std::wstring ours = PendingOutputName(0x0123456789ABCDEFull);
+    EXPECT_EQ(ours.size(), 37u);
+    EXPECT_EQ(ours.compare(0, 25, L"~tessel-0123456789abcdef-"), 0) << Utf8(ours);
+    std::wstring wrongCheck = ours;
+    wrongCheck[30] = wrongCheck[30] == L'0' ? L'1' : L'0';
+    std::wstring upper = ours, otherStart = ours, otherDash = ours, otherSuffix = ours;
+    for (wchar_t& c : upper)
+        c = static_cast<wchar_t>(towupper(c));
+    otherStart[0] = L'x';
+    otherDash[24] = L'_';
+    otherSuffix.replace(33, 4, L".TMP");
+    struct Case {
+        std::wstring name;
+        bool ours;
+    };
+    const Case cases[] = {
+        { ours, true },
+        { PendingOutputName(0), true },
+        { PendingOutputName(~0ull), true },
+        { wrongCheck, false },
+        { upper, false },
+        { otherSuffix, false },
+        { ours + L"x", false },
+        { otherStart, false },
+        { otherDash, false },
+        { L"~tessel-.tmp", false },
+        { L"REP_Book1.xls", false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPendingOutputName(c.name), c.ours) << Utf8(c.name);
+}
+
+TEST(PendingOutputs, LeftoversRemovedOnlyWhenCertainlyOursAndNotInUse)
+{
+    TempFolder temp;
+    const std::wstring folder = temp.Path() + L"\\";
+    const std::wstring left1 = PendingOutputName(1), left2 = PendingOutputName(2), held = PendingOutputName(3);
+    std::wstring forged = PendingOutputName(4);
+    forged[36 - 4] = forged[36 - 4] == L'a' ? L'b' : L'a';
+    temp.WriteFile(left1, 4000);
+    temp.WriteFile(left2, "cut short");
+    temp.WriteFile(held, "another run still writes this");
+    temp.WriteFile(forged, "the user's");
+    temp.WriteFile(L"~tessel-notours.tmp", "the user's");
+    temp.WriteFile(L"REP_Book1.xls", "the user's");
+    ::CreateDirectoryW(temp.File(PendingOutputName(5)).c_str(), nullptr);
+    HANDLE holder
+        = ::CreateFileW(temp.File(held).c_str(), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RemoveLeftoverOutputs(folder), 2);
+    ::CloseHandle(holder);
+    std::vector<std::wstring> expected = { held, forged, L"REP_Book1.xls", L"~tessel-notours.tmp" };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FilesIn(temp.Path()), expected);
+    EXPECT_NE(::GetFileAttributesW(temp.File(PendingOutputName(5)).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(RemoveLeftoverOutputs(folder), 1) << "the one held goes once it is let go";
+    EXPECT_EQ(RemoveLeftoverOutputs(temp.File(L"absent") + L"\\"), 0);
 }
 
 TEST(FolderLookUp, BufferSizedFromTheAnswerAndNothingOnFailure)

@@ -1,5 +1,4 @@
 // Output names, folders and the order in which folders are created.
-#include "framework/Platform.h"
 #include "repair/PathRules.h"
 #include "TempFolder.h"
 
@@ -271,4 +270,63 @@ TEST(FileNameRules, CaseAsTheFileSystemFoldsIt)
     std::vector<std::wstring> sorted = {L"b.xls", L"Äpfel.xls", L"a.XLS", L"B2.xls", L"A1.xls"};
     std::sort(sorted.begin(), sorted.end(), FileNameLess);
     EXPECT_EQ(sorted, (std::vector<std::wstring>{L"a.XLS", L"A1.xls", L"b.xls", L"B2.xls", L"Äpfel.xls"}));
+}
+
+TEST(DeviceNames, TheSystemsDevicesInAnyCaseWithOrWithoutAnExtension)
+{
+    struct Case {
+        const wchar_t* name;
+        bool device;
+    };
+    const Case cases[] = {
+        { L"CON", true },
+        { L"con.xls", true },
+        { L"Nul.xls", true },
+        { L"PRN", true },
+        { L"aux.txt", true },
+        { L"COM1", true },
+        { L"com9.xls", true },
+        { L"COM0.xls", true },
+        { L"LPT1", true },
+        { L"lpt3.tar.gz", true },
+        { L"CON .xls", true },
+        { L"CONIN$", true },
+        { L"conout$.xls", true },
+        { L"COM\u00B9.xls", true },
+        { L"LPT\u00B3", true },
+        // Names that only look alike.
+        { L"CONSOLE.xls", false },
+        { L"COM10.xls", false },
+        { L"COM.xls", false },
+        { L"LPT", false },
+        { L"xCON.xls", false },
+        { L"Book1.xls", false },
+        { L"NULL", false },
+        { L"COMA.xls", false },
+        { L"", false },
+        { L".CON", false },
+        { L"REP_CON.xls", false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsDeviceName(c.name), c.device) << Utf8(c.name);
+}
+
+TEST(OutputLocation, UnsetModeOrAnEmptyChosenFolderIsNoLocation)
+{
+    struct Case {
+        int mode;
+        const wchar_t* target;
+        bool usable;
+    };
+    const Case cases[] = {
+        { LOCATION_SAME, L"", true },
+        { LOCATION_SAME, L"C:\\Out", true },
+        { LOCATION_CHOSEN, L"C:\\Out", true },
+        { LOCATION_CHOSEN, L"", false },
+        { LOCATION_UNSET, L"C:\\Out", false },
+        { LOCATION_UNSET, L"", false },
+        { 7, L"C:\\Out", false },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(HasOutputLocation(c.mode, c.target), c.usable) << c.mode << " " << Utf8(c.target);
 }

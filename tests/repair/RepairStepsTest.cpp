@@ -1,11 +1,13 @@
 // The header patch and the tail block on real files: applied where they help, never where they
 // would break a well-formed workbook.
+#include "repair/RepairSteps.h"
 #include "CfbWriter.h"
 #include "TempFolder.h"
 #include "repair/CompoundFile.h"
-#include "repair/RepairSteps.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -38,7 +40,7 @@ TEST_F(RepairSteps, HeaderPatchIsTheFixedFieldsOfACompoundFileHeader)
     const std::string expected("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"
                                "\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0"
                                "\x3E\x00\x03\x00\xFE\xFF\x09\x00",
-                               32);
+        32);
     EXPECT_EQ(Header(), expected);
 }
 
@@ -85,7 +87,7 @@ TEST_F(RepairSteps, MissingOrShortTemplateTouchesNothing)
 
 TEST_F(RepairSteps, DamagedHeaderIsMendedAndTheLiveTailIsLeftAlone)
 {
-    for (const char* name : {"lo_3sheets.xls", "gn_3sheets.xls", "lo_50k.xls", "gn_50k.xls"}) {
+    for (const char* name : { "lo_3sheets.xls", "gn_3sheets.xls", "lo_50k.xls", "gn_50k.xls" }) {
         SCOPED_TRACE(name);
         std::string original = Fixture(name);
         std::string damaged = original;
@@ -117,7 +119,7 @@ TEST_F(RepairSteps, HealthyWorkbookStaysReadable)
 TEST_F(RepairSteps, FreeLastSectorTakesTheTailBlock)
 {
     CfbLayout layout;
-    layout.root = {CfbStream("Workbook", 9000)};
+    layout.root = { CfbStream("Workbook", 9000) };
     layout.order.push_back(CfbPart::FreeSector);
     CfbImage image = BuildCfb(layout);
     std::wstring path = temp.WriteFile(L"free.xls", image.bytes);
@@ -139,4 +141,80 @@ TEST_F(RepairSteps, Version4WorkbookKeepsItsOwnHeader)
     EXPECT_FALSE(report.headerApplied) << "512-byte sectors would break a 4096-byte-sector file";
     EXPECT_EQ(report.result, PatchResult::Patched);
     EXPECT_EQ(ReadWholeFile(path), image.bytes);
+}
+
+namespace {
+
+// Bytes in memory that count what is read of them, and ask for a stop once `stopAt` bytes have
+// been read: the request comes from outside, in the middle of whatever reads.
+class CountingTarget : public WritableBytes {
+public:
+    explicit CountingTarget(std::vector<uint8_t>& bytes)
+        : m_target(bytes)
+        , m_counter(*this)
+    {
+    }
+    const ByteSource& Bytes() override { return m_counter; }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
+    {
+        return m_target.Write(offset, bytes, count);
+    }
+    uint64_t read = 0;
+    uint64_t stopAt = UINT64_MAX;
+    bool requested = false;
+    uint64_t readWhenRequested = 0;
+
+private:
+    class Counter : public ByteSource {
+    public:
+        explicit Counter(CountingTarget& owner)
+            : m_owner(owner)
+        {
+        }
+        uint64_t Length() const override { return m_owner.m_target.Bytes().Length(); }
+        bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
+        {
+            m_owner.read += size;
+            if (!m_owner.requested && m_owner.read >= m_owner.stopAt) {
+                m_owner.requested = true;
+                m_owner.readWhenRequested = m_owner.read;
+            }
+            return m_owner.m_target.Bytes().ReadAt(offset, buffer, size);
+        }
+
+    private:
+        CountingTarget& m_owner;
+    };
+    MemoryTarget m_target;
+    Counter m_counter;
+};
+
+} // namespace
+
+// A copy whose header sector is lost sends the patch into the rebuild, which scans all of it:
+// asked to stop anywhere on the way, not one byte more is read.
+TEST_F(RepairSteps, AStopRequestEndsThePatchOfALargeDamagedCopyWithoutAnotherRead)
+{
+    CfbImage image = BuildWorkbook(64u << 20);
+    image.PutBof("Workbook");
+    image.bytes.replace(0, 512, 512, '\0');
+    const std::vector<uint8_t> damaged(image.bytes.begin(), image.bytes.end());
+    TailBlock tail {};
+    std::copy(tailBlock.begin(), tailBlock.end(), tail.begin());
+
+    std::vector<uint8_t> bytes = damaged;
+    CountingTarget whole(bytes);
+    EXPECT_EQ(PatchBytes(whole, tail).result, PatchResult::Patched);
+    ASSERT_GT(whole.read, damaged.size()) << "the rebuild reads the whole copy";
+
+    for (uint64_t stopAt : { uint64_t(0), uint64_t(1) << 20, uint64_t(40) << 20, whole.read - (1u << 20) }) {
+        SCOPED_TRACE(stopAt);
+        bytes = damaged;
+        CountingTarget target(bytes);
+        target.stopAt = stopAt;
+        PatchReport report = PatchBytes(target, tail, [&] { return target.requested; });
+        EXPECT_EQ(report.result, PatchResult::Stopped);
+        ASSERT_TRUE(target.requested);
+        EXPECT_EQ(target.read, target.readWhenRequested);
+    }
 }

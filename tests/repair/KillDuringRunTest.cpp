@@ -1,0 +1,120 @@
+// The program's process ended from outside (TerminateProcess, as a crash, a kill or a power cut
+// of the process would end it) at random points of a batch of large workbooks: afterwards the
+// output folder holds only whole copies under their final names, and the temporary folder no
+// working copy. The process under test is this test program, started again with a scenario that
+// runs the batch through the real window.
+#include "BatchRunFixture.h"
+#include "CfbWriter.h"
+#include "ChildProcess.h"
+#include "bench/Seconds.h"
+#include "repair/OutputFile.h"
+#include "repair/RepairSteps.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+
+namespace {
+
+const wchar_t* const kSourcesVariable = L"TESSEL_KILL_SOURCES";
+const wchar_t* const kOutputVariable = L"TESSEL_KILL_OUTPUT";
+const wchar_t* const kEventVariable = L"TESSEL_KILL_EVENT";
+constexpr int kKills = 10;
+
+} // namespace
+
+// The scenario, run only in the child process: the whole batch, unless it is ended first.
+TEST_F(BatchRun, KillScenarioRunsABatch)
+{
+    const std::wstring sources = EnvironmentValue(kSourcesVariable);
+    if (sources.empty())
+        GTEST_SKIP() << "run as a child process by KillDuringRun";
+    AddTickedFolder(sources);
+    HANDLE started = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
+    ASSERT_NE(started, nullptr);
+    StartRunInto(EnvironmentValue(kOutputVariable));
+    ASSERT_TRUE(dlg->m_bRunning.load());
+    ::SetEvent(started);
+    ::CloseHandle(started);
+    ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 240000, dlg.get()));
+    for (int row = 0; row < Results().GetItemCount(); row++)
+        EXPECT_EQ(Cell(row, 4), "Repaired") << row;
+}
+
+TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills)
+{
+    // Workbooks repaired through a working file and through memory, taking turns, and what each
+    // becomes when repaired whole.
+    TempFolder sources;
+    TailBlock tail {};
+    ASSERT_TRUE(ReadTailBlock(ProgramFolder() + L"\\VuzuviViduv.dll", tail));
+    std::map<std::wstring, std::string> repaired;
+    std::map<std::wstring, size_t> original; // a hash of each source's bytes
+    for (int i = 0; i < 8; i++) {
+        CfbImage image = BuildWorkbook(i % 2 ? (12u << 20) : (64u << 20));
+        image.PutBof("Workbook");
+        const std::wstring name = L"book" + std::to_wstring(i) + L".xls";
+        sources.WriteFile(name, image.bytes);
+        original[name] = std::hash<std::string>()(image.bytes);
+        std::vector<uint8_t> bytes(image.bytes.begin(), image.bytes.end());
+        ASSERT_EQ(PatchImage(bytes, tail).result, PatchResult::Patched);
+        repaired[name] = std::string(bytes.begin(), bytes.end());
+    }
+
+    const unsigned seed = static_cast<unsigned>(::GetTickCount());
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+    double wholeRun = 1e9;
+    int interrupted = 0;
+    // Rounds 0 and 1 run to the end (the second with the sources cached, as the later ones have
+    // them) and time the batch; each later round ends it at a random point of its own tenth of it.
+    for (int round = 0; round < kKills + 2; round++) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        TempFolder output, temp;
+        const std::wstring eventName
+            = L"TesselKillScenario-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(round);
+        HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
+        ASSERT_NE(started, nullptr);
+        ChildProcess child("BatchRun.KillScenarioRunsABatch",
+            { { kSourcesVariable, sources.Path() }, { kOutputVariable, output.Path() }, { kEventVariable, eventName },
+                { L"TMP", temp.Path() }, { L"TEMP", temp.Path() } });
+        ASSERT_TRUE(child.Started());
+        const bool running = ::WaitForSingleObject(started, 120000) == WAIT_OBJECT_0;
+        ::CloseHandle(started);
+        ASSERT_TRUE(running) << "the scenario never started its run";
+        const double start = Seconds();
+        if (round < 2) {
+            ASSERT_TRUE(child.Wait(240000));
+            wholeRun = std::min(wholeRun, Seconds() - start);
+            EXPECT_EQ(child.ExitCode(), 0u);
+            std::printf("the whole batch took %.2f s\n", Seconds() - start);
+        } else {
+            std::uniform_real_distribution<double> within(0, 1);
+            const double at = wholeRun * (round - 2 + within(random)) / kKills;
+            if (!child.Wait(static_cast<DWORD>(at * 1000)))
+                ::TerminateProcess(child.Process(), 9);
+            ASSERT_TRUE(child.Wait(30000));
+        }
+        const std::vector<std::wstring> written = FilesIn(output.Path());
+        std::printf("round %d: %zu of %zu copies in place\n", round, written.size(), repaired.size());
+        interrupted += round >= 2 && written.size() < repaired.size();
+        if (round < 2) {
+            EXPECT_EQ(written.size(), repaired.size());
+        }
+        for (const std::wstring& name : written) {
+            // A copy that was being written may stay only under a name that is certainly ours.
+            if (IsPendingOutputName(name))
+                continue;
+            ASSERT_EQ(name.rfind(L"REP_", 0), 0u) << Utf8(name);
+            const auto source = repaired.find(name.substr(4));
+            ASSERT_NE(source, repaired.end()) << Utf8(name);
+            EXPECT_TRUE(ReadWholeFile(output.File(name)) == source->second) << Utf8(name) << " is not whole";
+        }
+        EXPECT_TRUE(FilesIn(temp.Path()).empty()) << "no working copy outlives the process";
+    }
+    EXPECT_GE(interrupted, kKills / 2) << "most kills landed inside the run";
+    for (const auto& [name, hash] : original)
+        EXPECT_EQ(std::hash<std::string>()(ReadWholeFile(sources.File(name))), hash) << Utf8(name) << " was changed";
+}
