@@ -42,16 +42,16 @@ def read_manifest(path):
             if not line.strip():
                 continue
             parts = line.split("\t")
-            if len(parts) == 2:
+            while len(parts) < 4:
                 parts.append("")
-            if len(parts) != 3:
-                problems.append("manifest line %d is not 'source<TAB>status<TAB>output': %r" % (n, line))
+            if len(parts) != 4:
+                problems.append("manifest line %d is not 'source<TAB>status<TAB>output[<TAB>lost]': %r" % (n, line))
                 continue
-            src, status, out = parts
+            src, status, out, lost = parts
             if src in rows:
                 problems.append("manifest names %s twice" % src)
                 continue
-            rows[src] = (status, out)
+            rows[src] = (status, out, lost)
     return rows, problems
 
 
@@ -170,7 +170,7 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
             raise Fault("source file was changed")
     if row is None:
         raise Fault("no manifest line")
-    status, out = row
+    status, out = row[0], row[1]
     mine = [n for n in output_names if is_output_of(n, src)]
     if status == "Repaired":
         if v["expect"] == "failed":
@@ -220,7 +220,7 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
             out.write("FAIL %-32s %-8s %s\n" % (v["file"], v["expect"], e))
     # A driver that takes every file of the folder also repairs the description file: that must fail.
     if DESCRIPTIONS in rows:
-        status, o = rows.pop(DESCRIPTIONS)
+        status, o = rows.pop(DESCRIPTIONS)[:2]
         left = [n for n in output_names if is_output_of(n, DESCRIPTIONS)]
         if status != "Failed" or left:
             problems.append("%s (not a workbook) reported %s%s" % (
@@ -233,9 +233,9 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
         problems.append("manifest names %s, which is not a variant" % src)
     # Every file in the output folder must be the output of a Repaired line: anything else is a
     # working copy or a failed output left behind.
-    claimed = {o for s, o in rows.values() if s == "Repaired" and o}
+    claimed = {o for s, o, _ in rows.values() if s == "Repaired" and o}
     counts = {}
-    for s, o in rows.values():
+    for s, o, _ in rows.values():
         if s == "Repaired" and o:
             counts[o] = counts.get(o, 0) + 1
     for o, n in sorted(counts.items()):
