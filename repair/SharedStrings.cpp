@@ -47,8 +47,17 @@ public:
     uint64_t Record() const { return m_record; }
     uint64_t BodyEnd() const { return m_bodyEnd; }
     const uint8_t* Peek(uint32_t count) { return count <= Avail() ? m_reader.Bytes(m_pos, count) : nullptr; }
+    // Whether [pos, pos + count) lies in a lost sector; notes it.
+    bool Zeros(uint64_t pos, uint32_t count)
+    {
+        if (count == 0 || !m_reader.Bytes(pos, count) || !m_reader.TouchesZeroBlock(pos, count))
+            return false;
+        zeros = true;
+        return true;
+    }
     void Skip(uint32_t count) { m_pos += count; }
     uint64_t failAt = 0;
+    bool zeros = false; // the last failure was a lost sector, not bytes that make no sense
 
 private:
     bool Enter(uint64_t record, uint16_t type)
@@ -58,8 +67,10 @@ private:
             return false;
         const uint16_t length = biff::Get16(head + 2);
         if (length > kMaxBody || record + biff::kHeaderSize + length > m_limit
-            || !m_reader.Bytes(record, biff::kHeaderSize + length)
-            || m_reader.TouchesZeroBlock(record, biff::kHeaderSize + length))
+            || !m_reader.Bytes(record, biff::kHeaderSize + length))
+            return false;
+        // Lost sectors inside a record take only the strings they touch.
+        if (m_reader.TouchesZeroBlock(record, biff::kHeaderSize))
             return false;
         m_record = record;
         m_pos = record + biff::kHeaderSize;
@@ -130,7 +141,7 @@ bool TakeTail(Chain& chain, uint64_t count, uint32_t unit, std::vector<Piece>& t
             return false;
         uint32_t take = static_cast<uint32_t>(std::min<uint64_t>(count, chain.Avail()));
         take -= take % unit;
-        if (take == 0)
+        if (take == 0 || chain.Zeros(chain.Pos(), take))
             return false;
         tail.push_back({ chain.Pos(), take, false });
         chain.Skip(take);
@@ -147,8 +158,9 @@ bool ParseString(Chain& chain, Parsed& s, bool salvage, StreamReader& reader)
     if (chain.Avail() == 0 && !chain.Next())
         return false;
     chain.failAt = chain.Pos();
+    chain.zeros = false;
     const uint8_t* head = chain.Peek(3);
-    if (!head)
+    if (!head || chain.Zeros(chain.Pos(), 3))
         return false;
     s.start = chain.Pos();
     s.startRecord = chain.Record();
@@ -179,7 +191,7 @@ bool ParseString(Chain& chain, Parsed& s, bool salvage, StreamReader& reader)
         }
         const uint32_t size = wide ? 2 : 1;
         const uint32_t take = std::min(left, chain.Avail() / size);
-        if (take == 0)
+        if (take == 0 || chain.Zeros(chain.Pos(), take * size))
             return false;
         s.text.push_back({ chain.Pos(), take * size, wide });
         chain.Skip(take * size);
@@ -307,13 +319,17 @@ SstSurvey SurveySst(StreamReader& reader, uint64_t sstPos, uint64_t limit, bool 
         return survey;
     }
     const uint64_t failAt = std::max(chain.failAt, sstPos);
-    const uint64_t unitStart = failAt - failAt % StreamReader::kZeroBlock;
-    const uint64_t dropFrom = unitStart > sstPos + kBackOff / 2 ? unitStart - kBackOff / 2 : sstPos;
     uint32_t kept = index;
-    for (const Seen& seen : recent) {
-        if (seen.end > dropFrom) {
-            kept = seen.index;
-            break;
+    // A lost sector spoils only the strings it touches; bytes that make no sense may have been
+    // read as sound ones for a while before.
+    if (!chain.zeros) {
+        const uint64_t unitStart = failAt - failAt % StreamReader::kZeroBlock;
+        const uint64_t dropFrom = unitStart > sstPos + kBackOff / 2 ? unitStart - kBackOff / 2 : sstPos;
+        for (const Seen& seen : recent) {
+            if (seen.end > dropFrom) {
+                kept = seen.index;
+                break;
+            }
         }
     }
     span.count = kept;

@@ -28,7 +28,7 @@ bool GlobalsBof(const uint8_t* p, biff::Version& version)
 
 // From `start`, through sound table entries, and through the next sector that holds no table
 // where an entry is lost, free, out of the file or already used.
-StreamMap Follow(const CfbTables& t, uint32_t start, uint64_t size, bool& guessed)
+StreamMap Follow(const CfbTables& t, uint32_t start, uint64_t size, bool& guessed, bool* chainEnded = nullptr)
 {
     StreamMap map(t.SectorSize());
     const uint64_t sectors = t.SectorCount();
@@ -45,8 +45,11 @@ StreamMap Follow(const CfbTables& t, uint32_t start, uint64_t size, bool& guesse
             continue;
         }
         // The chain ends here, and nothing says the stream is longer.
-        if (next == cfb::kEndOfChain && size == UINT64_MAX)
+        if (next == cfb::kEndOfChain && size == UINT64_MAX) {
+            if (chainEnded)
+                *chainEnded = true;
             break;
+        }
         uint64_t following = sector + 1;
         while (following < sectors && t.IsTableSector(following))
             following++;
@@ -176,12 +179,13 @@ FoundStream FindWorkbookStream(const CfbTables& t, const ByteSource& file, const
     constexpr size_t kTries = 8;
     for (size_t i = 0; i < sectors.size() && i < kTries; i++) {
         bool guessed = false;
-        StreamMap map = Follow(t, sectors[i], UINT64_MAX, guessed);
+        bool ended = false;
+        StreamMap map = Follow(t, sectors[i], UINT64_MAX, guessed, &ended);
         biff::Version version;
         if (StartsWithGlobals(file, map, version)) {
             found.found = true;
             found.map = std::move(map);
-            found.map.SetCutShort(EndsWithFile(file, found.map));
+            found.map.SetCutShort(!ended && EndsWithFile(file, found.map));
             found.version = version;
             found.guessed = guessed;
             return found;
@@ -194,7 +198,7 @@ FoundStream FindWorkbookStream(const CfbTables& t, const ByteSource& file, const
         if (StartsWithGlobals(file, map, version)) {
             found.found = true;
             found.map = std::move(map);
-            found.map.SetCutShort(EndsWithFile(file, found.map));
+            found.map.SetCutShort(guessed && EndsWithFile(file, found.map));
             found.version = version;
             found.guessed = guessed;
             return found;
