@@ -2,6 +2,7 @@
 
 #include "../framework/FolderLookup.h"
 #include "../framework/PathText.h"
+#include "ContentStep.h"
 #include "FileCopy.h"
 #include "RepairSteps.h"
 #include "RepairTexts.h"
@@ -192,17 +193,22 @@ void RepairRowOf(
                 inMemory = ReadWhole(sourcePath, kInMemoryLimit, image);
             }
         }
+        ContentStep content;
         if (!path.empty() && inMemory) {
             // Read once: repaired in memory, then written as the working copy and, from the same
             // bytes, to the output.
             PatchReport report;
             {
                 StageClock clock(times, &RepairStageTimes::patch);
+                const std::vector<uint8_t> ownTail = TailBytes(MemoryBytes(image.bytes));
                 report = tail ? PatchImage(image.bytes, *tail) : PatchImage(image.bytes, settings.templatePath);
+                // A copy that does not read back whole gives what survives of it.
+                if (report.result == PatchResult::Patched || report.result == PatchResult::NotReadable)
+                    content = JudgeOrSalvage(image.bytes, report.result == PatchResult::Patched, ownTail, &Stopped);
             }
             if (Stopped())
                 return;
-            if (report.result != PatchResult::Patched) {
+            if (content.result != ContentResult::Whole && content.result != ContentResult::Partial) {
                 FailRow(rows, row, times);
                 return;
             }
@@ -219,33 +225,53 @@ void RepairRowOf(
                 FailRow(rows, row, times);
             return;
         }
-        RepairWorkingCopy(
-            settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr, inMemory ? &held : nullptr);
+        RepairWorkingCopy(settings, rows, workingCopy, source, row, times, inMemory ? &image : nullptr,
+            inMemory ? &held : nullptr, content.result == ContentResult::Partial ? &content.lost : nullptr);
     } catch (...) {
         FailAfterException(rows, row, workingCopy, std::wstring());
     }
 }
 
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
-    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired, TemporaryCopy* held)
+    const RepairSource& source, int row, RepairStageTimes* times, const FileImage* repaired, TemporaryCopy* held,
+    const std::wstring* lost)
 {
     std::wstring written; // the output this row wrote
+    // A large copy that does not read back whole is salvaged into a file of its own beside it.
+    const std::wstring salvage = workingCopy + L".part";
+    std::wstring placed = workingCopy;
+    ContentStep content;
+    if (lost) {
+        content.result = ContentResult::Partial;
+        content.lost = *lost;
+    }
     try {
         if (!repaired) {
             PatchReport report;
             {
                 StageClock clock(times, &RepairStageTimes::patch);
+                std::vector<uint8_t> ownTail;
+                {
+                    const FileBytes before(workingCopy);
+                    ownTail = TailBytes(before);
+                }
                 report = PatchWorkingCopy(workingCopy, settings.templatePath);
+                if (report.result == PatchResult::Patched || report.result == PatchResult::NotReadable)
+                    content = JudgeOrSalvageFile(
+                        workingCopy, report.result == PatchResult::Patched, ownTail, salvage, &Stopped);
             }
             if (Stopped()) {
+                ::DeleteFileW(LongPathForm(salvage).c_str());
                 Remove(workingCopy, held, times);
                 return;
             }
-            if (report.result != PatchResult::Patched) {
+            if (content.result != ContentResult::Whole && content.result != ContentResult::Partial) {
                 FailRow(rows, row, times);
                 Remove(workingCopy, held, times);
                 return;
             }
+            if (content.result == ContentResult::Partial)
+                placed = salvage;
         }
 
         OutputChoice output;
@@ -259,17 +285,22 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
             // The name was free a moment ago; if it is taken now, it is not ours to replace.
             if (!output.path.empty())
                 copied = repaired ? WriteWhole(output.path, *repaired, CopyTarget::New, &Stopped)
-                                  : CopyWhole(workingCopy, output.path, CopyTarget::New, &Stopped);
+                                  : CopyWhole(placed, output.path, CopyTarget::New, &Stopped);
             if (copied)
                 written = output.path;
         }
+        if (placed != workingCopy)
+            ::DeleteFileW(LongPathForm(placed).c_str());
         if (Stopped() && !copied) {
             Remove(workingCopy, held, times);
             return;
         }
         if (copied) {
             StageClock clock(times, &RepairStageTimes::rows);
-            rows.ShowRepaired(row, output);
+            if (content.result == ContentResult::Partial)
+                rows.ShowPartial(row, output, content.lost);
+            else
+                rows.ShowRepaired(row, output);
         } else if (output.nameTooLong) {
             StageClock clock(times, &RepairStageTimes::rows);
             rows.ShowNameTooLong(row);
@@ -281,6 +312,7 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
     } catch (...) {
         if (held)
             held->Close();
+        ::DeleteFileW(LongPathForm(salvage).c_str());
         FailAfterException(rows, row, held ? std::wstring() : workingCopy, written);
     }
 }

@@ -37,6 +37,8 @@ public:
     // the row was written.
     virtual void ShowNameTooLong(int row) = 0;
     virtual void ShowRepaired(int row, const OutputChoice& output) = 0;
+    // Written, but only what survived the damage; `lost` says what did not.
+    virtual void ShowPartial(int row, const OutputChoice& output, const std::wstring& lost) = 0;
     // Every row has been reached.
     virtual void ShowDone() = 0;
 
@@ -62,10 +64,11 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
 // Repairs the working copy of a source (its folder ending in a backslash) into the output folder,
 // records the outcome in the row and removes the working copy. `repaired`, when given, is the
 // working copy's content already repaired in memory, and is what goes to the output; `held` is
-// then the working copy itself, removed by closing it.
+// then the working copy itself, removed by closing it; `lost`, when given, says it is a salvaged
+// copy and what it lost. A copy patched here whose workbook does not read back whole is salvaged.
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
     const RepairSource& source, int row, RepairStageTimes* times = nullptr, const FileImage* repaired = nullptr,
-    TemporaryCopy* held = nullptr);
+    TemporaryCopy* held = nullptr, const std::wstring* lost = nullptr);
 
 // Workbooks up to this size (nearly all) are read once and repaired in memory; larger ones through the file.
 constexpr uint64_t kInMemoryLimit = 16ull << 20;

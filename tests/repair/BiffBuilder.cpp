@@ -50,7 +50,8 @@ uint64_t BiffBuilder::Record(uint16_t type, const std::vector<uint8_t>& body)
     Add16(m_bytes, type);
     Add16(m_bytes, static_cast<uint16_t>(body.size()));
     m_bytes.insert(m_bytes.end(), body.begin(), body.end());
-    records.push_back({ pos, type });
+    if (m_keepRecords)
+        records.push_back({ pos, type });
     return pos;
 }
 
@@ -295,8 +296,25 @@ CfbImage BuildWorkbookFile(const std::vector<uint8_t>& stream, const std::string
 
 void PutStream(CfbImage& image, const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    for (uint64_t i = 0; i < bytes.size(); i++)
-        image.bytes.at(image.StreamByteOffset(path, i)) = static_cast<char>(bytes[i]);
+    // A mini sector at a time: both kinds of sector are made of them.
+    for (uint64_t i = 0; i < bytes.size(); i += 64) {
+        const uint64_t at = image.StreamByteOffset(path, i);
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(64, bytes.size() - i));
+        std::memcpy(&image.bytes.at(at), bytes.data() + i, count);
+    }
+}
+
+std::vector<uint8_t> NumbersWorkbook(uint64_t size)
+{
+    BiffBuilder b;
+    b.KeepRecords(false);
+    b.Globals({ "Data" });
+    b.BeginSheet(0);
+    // Rows of 200 numbers, as many as fill the size (the end records take 40 bytes).
+    for (uint32_t i = 0; b.Size() + 18 + 40 <= size; i++)
+        b.Number(static_cast<uint16_t>(i / 200), static_cast<uint16_t>(i % 200), i * 0.25);
+    b.EndSheet();
+    return b.Bytes();
 }
 
 namespace {

@@ -46,6 +46,8 @@ public:
     std::vector<uint64_t> sheetStarts;
     std::vector<std::pair<uint64_t, uint16_t>> records; // (position, type)
     std::vector<uint64_t> stringStarts; // where each shared string's header is
+    // Large books for runs and benchmarks need no list of their records.
+    void KeepRecords(bool keep) { m_keepRecords = keep; }
 
 private:
     std::vector<uint8_t> Cell(uint16_t row, uint16_t col, uint16_t xf);
@@ -53,7 +55,11 @@ private:
     biff::Version m_v;
     std::vector<uint8_t> m_bytes;
     std::vector<uint64_t> m_entryOffsets; // where each sheet entry's offset field is
+    bool m_keepRecords = true;
 };
+
+// A workbook of one sheet of numbers whose stream is close to `size` bytes (never more).
+std::vector<uint8_t> NumbersWorkbook(uint64_t size);
 
 // A stream put into a version 3 compound file as the test's writer lays it out (tables first),
 // under `name`; the file's other streams are `extras` (name, size).

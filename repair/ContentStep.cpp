@@ -1,0 +1,94 @@
+#include "ContentStep.h"
+
+#include "../framework/Platform.h"
+#include "ContentVerdict.h"
+#include "RepairSteps.h"
+#include "WorkbookSalvage.h"
+
+#include <algorithm>
+
+namespace {
+
+// The copy with its own last bytes back in place.
+OverlaidBytes Untailed(const ByteSource& patched, const std::vector<uint8_t>& tail)
+{
+    OverlaidBytes view(patched);
+    if (!tail.empty() && patched.Length() >= tail.size())
+        view.Lay(patched.Length() - tail.size(), tail.data(), tail.size());
+    return view;
+}
+
+ContentStep From(const SalvageOutcome& outcome)
+{
+    ContentStep step;
+    if (outcome.cancelled)
+        step.result = ContentResult::Stopped;
+    else if (outcome.salvaged)
+        step.result = ContentResult::Partial;
+    step.lost = outcome.lost;
+    return step;
+}
+
+} // namespace
+
+std::vector<uint8_t> TailBytes(const ByteSource& copy)
+{
+    const uint64_t length = copy.Length();
+    const uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(kTailBlockSize, length));
+    std::vector<uint8_t> tail(count);
+    if (count > 0 && !copy.ReadAt(length - count, tail.data(), count))
+        tail.clear();
+    return tail;
+}
+
+ContentStep JudgeOrSalvage(std::vector<uint8_t>& image, bool wellFormed, const std::vector<uint8_t>& tail,
+    const std::function<bool()>& cancelled)
+{
+    ContentStep step;
+    const MemoryBytes patched(image);
+    if (wellFormed && JudgeWorkbook(patched, cancelled).whole) {
+        step.result = ContentResult::Whole;
+        return step;
+    }
+    if (cancelled && cancelled()) {
+        step.result = ContentResult::Stopped;
+        return step;
+    }
+    std::vector<uint8_t> salvaged;
+    MemoryTarget target(salvaged);
+    const OverlaidBytes source = Untailed(patched, tail);
+    step = From(SalvageWorkbook(source, target, cancelled));
+    if (step.result == ContentResult::Partial)
+        image.swap(salvaged);
+    return step;
+}
+
+ContentStep JudgeOrSalvageFile(const std::string& path, bool wellFormed, const std::vector<uint8_t>& tail,
+    const std::string& salvagePath, const std::function<bool()>& cancelled)
+{
+    ContentStep step;
+    FileBytes copy(path);
+    if (!copy.IsOpen())
+        return step;
+    if (wellFormed && JudgeWorkbook(copy, cancelled).whole) {
+        step.result = ContentResult::Whole;
+        return step;
+    }
+    if (cancelled && cancelled()) {
+        step.result = ContentResult::Stopped;
+        return step;
+    }
+    HANDLE h = ::CreateFileA(
+        salvagePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return step;
+    {
+        HandleTarget target(h);
+        const OverlaidBytes source = Untailed(copy, tail);
+        step = From(SalvageWorkbook(source, target, cancelled));
+    }
+    ::CloseHandle(h);
+    if (step.result != ContentResult::Partial)
+        ::DeleteFileA(salvagePath.c_str());
+    return step;
+}
