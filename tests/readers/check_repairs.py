@@ -7,8 +7,9 @@ DIR/variants.json comes from damage.py. FILE has one line per source file:
   <source file name> TAB <Repaired|Failed> TAB <output file name or empty>
 A Repaired output must be a well-formed compound file (olefile in strict mode and cfb.py's
 check of every chain) whose streams are the original workbook's, and xlrd must read the original
-cells from it. A Failed source must leave no output.
-variants.json itself, if the driver took it as a source, must be Failed.
+cells from it. A Partly recovered output must be well-formed too, and xlrd must read from it some
+of the original's cells and no cell the original does not hold. A Failed source must leave no
+output. The description files, if the driver took them as sources, must be Failed.
 Prints one line per variant and "N passed, M failed"; exits 1 on any failure.
 """
 import argparse
@@ -28,6 +29,9 @@ import cfb  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_FIXTURES = os.path.normpath(os.path.join(HERE, "..", "fixtures"))
 DESCRIPTIONS = "variants.json"
+# The salvage check's description file may share the variants' folder.
+OTHER_DESCRIPTIONS = ("salvage.json",)
+PARTIAL = "Partly recovered"
 
 
 class Fault(Exception):
@@ -160,6 +164,41 @@ def check_repaired(out_path, original, originals):
     compare_cells(cells(out_path), want_cells)
 
 
+def flat_cells(values):
+    """{(sheet, row, col): (kind, value)} of cells(), dates counted as numbers, empty ones left out."""
+    flat = {}
+    for name, nr, nc, rows in values:
+        for r in range(nr):
+            for c in range(nc):
+                kind, value = rows[r][c]
+                if kind in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                    continue
+                flat[(name, r, c)] = (xlrd.XL_CELL_NUMBER if kind == xlrd.XL_CELL_DATE else kind, value)
+    return flat
+
+
+def check_partial(out_path, original, originals):
+    """A salvaged copy: well-formed, readable, some of the original's cells and nothing else."""
+    check_structure(out_path)
+    ole = open_strict(out_path)
+    try:
+        if not (ole.exists("Workbook") or ole.exists("Book")):
+            raise Fault("no Workbook or Book stream")
+        streams(ole)
+    finally:
+        ole.close()
+    if original is None:
+        raise Fault("reported %s, but this file never held a workbook" % PARTIAL)
+    got = flat_cells(cells(out_path))
+    want = flat_cells(originals.get(original)[1])
+    wrong = [(k, v, want.get(k)) for k, v in sorted(got.items()) if want.get(k) != v]
+    if wrong:
+        raise Fault("%d cells differ from the original, e.g. %s" % (len(wrong), wrong[:3]))
+    if not got:
+        raise Fault("a partly recovered copy without a single cell")
+    return len(got), len(want)
+
+
 def check_one(v, row, variants_dir, output_dir, originals, output_names):
     src = v["file"]
     path = os.path.join(variants_dir, src)
@@ -172,8 +211,15 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
         raise Fault("no manifest line")
     status, out = row[0], row[1]
     mine = [n for n in output_names if is_output_of(n, src)]
+    if status == PARTIAL:
+        if v["expect"] != "partial":
+            raise Fault("reported %s, expected %s" % (PARTIAL, v["expect"].capitalize()))
+        if not out or not is_output_of(out, src) or not os.path.isfile(os.path.join(output_dir, out)):
+            raise Fault("reported %s without its output (%r)" % (PARTIAL, out))
+        back, of = check_partial(os.path.join(output_dir, out), v["original"], originals)
+        return "%s -> %s: %d of %d cells as in %s, none other" % (PARTIAL, out, back, of, v["original"])
     if status == "Repaired":
-        if v["expect"] == "failed":
+        if v["expect"] in ("failed", "partial"):
             why = "output missing"
             if out and os.path.isfile(os.path.join(output_dir, out)):
                 try:
@@ -181,7 +227,7 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
                     why = "yet the output reads as the original"
                 except Fault as e:
                     why = str(e)
-            raise Fault("reported Repaired, expected Failed (%s)" % why)
+            raise Fault("reported Repaired, expected %s (%s)" % (v["expect"].capitalize(), why))
         if not out:
             raise Fault("reported Repaired without an output name")
         if not is_output_of(out, src):
@@ -192,8 +238,8 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
         check_repaired(out_path, v["original"], originals)
         return "Repaired -> %s: cells and streams as in %s" % (out, v["original"])
     if status == "Failed":
-        if v["expect"] == "repaired":
-            raise Fault("reported Failed, expected Repaired")
+        if v["expect"] != "failed":
+            raise Fault("reported Failed, expected %s" % ("Repaired" if v["expect"] == "repaired" else PARTIAL))
         if out and os.path.exists(os.path.join(output_dir, out)):
             raise Fault("reported Failed but left %s" % out)
         if mine:
@@ -202,7 +248,8 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
     raise Fault("unknown status %r" % status)
 
 
-def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
+def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout, others=()):
+    """`others`: sources in the manifest that another check judges (their outputs are theirs)."""
     with open(os.path.join(variants_dir, DESCRIPTIONS), encoding="utf-8") as f:
         variants = json.load(f)
     rows, problems = read_manifest(manifest)
@@ -228,15 +275,22 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
         else:
             passed += 1
             out.write("PASS %-32s %-8s Failed, no output left\n" % (DESCRIPTIONS, "failed"))
-    known = {v["file"] for v in variants}
+    for name in OTHER_DESCRIPTIONS:
+        if name in rows:
+            status, o = rows.pop(name)[:2]
+            left = [n for n in output_names if is_output_of(n, name)]
+            if status != "Failed" or left:
+                problems.append("%s (not a workbook) reported %s" % (name, status))
+    known = {v["file"] for v in variants} | set(others)
     for src in sorted(set(rows) - known):
         problems.append("manifest names %s, which is not a variant" % src)
-    # Every file in the output folder must be the output of a Repaired line: anything else is a
-    # working copy or a failed output left behind.
-    claimed = {o for s, o, _ in rows.values() if s == "Repaired" and o}
+    # Every file in the output folder must be the output of a Repaired or partly recovered line:
+    # anything else is a working copy or a failed output left behind.
+    written = ("Repaired", PARTIAL)
+    claimed = {o for s, o, _ in rows.values() if s in written and o}
     counts = {}
     for s, o, _ in rows.values():
-        if s == "Repaired" and o:
+        if s in written and o:
             counts[o] = counts.get(o, 0) + 1
     for o, n in sorted(counts.items()):
         if n > 1:

@@ -84,8 +84,9 @@ def variants(path, data, rnd, donor):
     return out
 
 
-def make_variants(fixtures_dir, out_dir, seed=4111, skip=()):
-    fixtures = [(n, d) for n, d in damage.load_fixtures(fixtures_dir) if n not in skip]
+def make_variants(fixtures_dir, out_dir, seed=4111, large=(), large_kinds=("cut50", "zero", "dir0")):
+    """Writes the variants and salvage.json; fixtures named in `large` get only `large_kinds`."""
+    fixtures = damage.load_fixtures(fixtures_dir)
     rnd = random.Random(seed)
     os.makedirs(out_dir, exist_ok=True)
     # Foreign bytes that read as records: a middle sector of another writer's workbook stream.
@@ -101,6 +102,8 @@ def make_variants(fixtures_dir, out_dir, seed=4111, skip=()):
     for name, data in fixtures:
         stem = name[:-4]
         for tag, content, kind, what, ranges in variants(os.path.join(fixtures_dir, name), data, rnd, donor_bytes):
+            if name in large and (kind not in large_kinds or tag in ("zero2", "zero3", "zero4")):
+                continue
             fname = "%s__%s.xls" % (stem, tag)
             with open(os.path.join(out_dir, fname), "wb") as f:
                 f.write(content)
