@@ -251,6 +251,60 @@ void AddSpan(SstSurvey& survey, const StringSpan& span)
         survey.spans.push_back(span);
 }
 
+// Without an index, the strings after a damaged stretch can still be numbered from the table's
+// end: read from a place past the damage, they must run exactly to the end of the table's last
+// record, and the table says how many strings it holds. The first such place is where a string
+// starts; reading from inside one never keeps up with string after string to the very end.
+void AnchorAtTheEnd(
+    StreamReader& reader, SstSurvey& survey, uint64_t failedRecord, uint64_t failAt, uint32_t kept, uint64_t limit)
+{
+    struct Rec {
+        uint64_t header;
+        uint64_t body;
+        uint64_t end;
+    };
+    std::vector<Rec> records;
+    for (uint64_t at = failedRecord; at + biff::kHeaderSize <= limit;) {
+        const uint8_t* head = reader.Bytes(at, biff::kHeaderSize);
+        if (!head || (!records.empty() && biff::Get16(head) != biff::kContinue) || reader.TouchesZeroBlock(at, 4))
+            break;
+        const uint16_t length = biff::Get16(head + 2);
+        if (length > kMaxBody || at + biff::kHeaderSize + length > limit)
+            break;
+        records.push_back({ at, at + biff::kHeaderSize, at + biff::kHeaderSize + length });
+        at += biff::kHeaderSize + length;
+    }
+    if (records.empty())
+        return;
+    uint64_t from = failAt + (StreamReader::kZeroBlock - failAt % StreamReader::kZeroBlock) % StreamReader::kZeroBlock;
+    while (from < records.back().end && reader.InZeroBlock(from))
+        from += StreamReader::kZeroBlock;
+    const uint64_t last = std::min<uint64_t>(records.back().end, from + kMaxBody + biff::kHeaderSize);
+    Parsed s;
+    for (uint64_t q = from; q < last; q++) {
+        const auto rec = std::find_if(records.begin(), records.end(), [&](const Rec& r) { return q >= r.body && q < r.end; });
+        if (rec == records.end())
+            continue;
+        Chain chain(reader, limit);
+        const uint8_t* head = reader.Bytes(rec->header, biff::kHeaderSize);
+        if (!head || !chain.Begin(rec->header, q, biff::Get16(head)))
+            continue;
+        uint64_t count = 0;
+        while (count <= survey.unique && ParseString(chain, s, true, reader))
+            count++;
+        // The whole rest of the table, and no more strings than it can hold past those kept.
+        if (count == 0 || chain.Pos() != records.back().end || count > survey.unique - kept)
+            continue;
+        StringSpan span;
+        span.first = static_cast<uint32_t>(survey.unique - count);
+        span.count = static_cast<uint32_t>(count);
+        span.pos = q;
+        span.record = rec->header;
+        AddSpan(survey, span);
+        return;
+    }
+}
+
 } // namespace
 
 uint32_t SstSurvey::Survived() const
@@ -338,13 +392,13 @@ SstSurvey SurveySst(StreamReader& reader, uint64_t sstPos, uint64_t limit, bool 
     if (!salvage)
         return survey;
 
-    // Past the damage, group by group through the index.
+    // Past the damage, group by group through the index; without one, from the end.
     Buckets buckets;
-    if (!FindBuckets(reader, failAt, limit, sstPos, buckets) || buckets.size == 0)
+    if (!FindBuckets(reader, failAt, limit, sstPos, buckets) || buckets.size == 0
+        || (uint64_t(survey.unique) + buckets.size - 1) / buckets.size != buckets.pos.size()) {
+        AnchorAtTheEnd(reader, survey, chain.Record(), failAt, kept, limit);
         return survey;
-    const uint64_t groups = (uint64_t(survey.unique) + buckets.size - 1) / buckets.size;
-    if (groups != buckets.pos.size())
-        return survey;
+    }
     for (size_t b = 0; b < buckets.pos.size(); b++) {
         const uint64_t first = uint64_t(b) * buckets.size;
         if (buckets.pos[b] < failAt || first < kept)

@@ -60,53 +60,64 @@ bool AllZero(const uint8_t* bytes, size_t count)
 StreamReader::StreamReader(const ByteSource& file, const StreamMap& map, uint32_t window)
     : m_file(file)
     , m_map(map)
+    , m_memory(file.Memory())
 {
     // A small stream is held whole; a large one through a window of at least 256 KiB.
-    const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(window, kMinWindow), map.Length());
-    m_buffer.resize(static_cast<size_t>(std::max<uint64_t>(size, 1)));
+    if (!m_memory) {
+        const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(window, kMinWindow), map.Length());
+        m_buffer.resize(static_cast<size_t>(std::max<uint64_t>(size, 1)));
+    }
 }
 
 const uint8_t* StreamReader::Bytes(uint64_t pos, uint32_t size)
 {
     if (pos > m_map.Length() || size > m_map.Length() - pos || size > kMaxFetch)
         return nullptr;
-    if (pos < m_start || pos + size > m_end) {
-        if (!Load(pos))
+    if (!m_data || pos < m_start || pos + size > m_end) {
+        if (!Load(pos, size))
             return nullptr;
     }
-    return m_buffer.data() + (pos - m_start);
+    return m_data + (pos - m_start);
 }
 
-bool StreamReader::BlockIsZero(uint64_t fileOffset, const uint8_t* inWindow, uint64_t available)
+const uint8_t* StreamReader::Window(uint64_t pos, uint64_t& available)
 {
-    const uint64_t block = fileOffset - fileOffset % kZeroBlock;
-    if (inWindow && available >= kZeroBlock)
-        return AllZero(inWindow, kZeroBlock);
-    if (block == m_cachedBlock)
-        return m_cachedZero;
-    uint8_t bytes[kZeroBlock];
-    const uint64_t length = m_file.Length();
-    const uint32_t count = block < length ? static_cast<uint32_t>(std::min<uint64_t>(kZeroBlock, length - block)) : 0;
-    m_cachedBlock = block;
-    m_cachedZero = count > 0 && m_file.ReadAt(block, bytes, count) && AllZero(bytes, count);
-    m_bytesRead += count;
-    return m_cachedZero;
+    const uint64_t length = m_map.Length();
+    if (pos >= length)
+        return nullptr;
+    const uint8_t* at = Bytes(pos, static_cast<uint32_t>(std::min<uint64_t>(length - pos, 8228)));
+    if (!at)
+        return nullptr;
+    available = m_end - pos;
+    return at;
 }
 
-// Keeps a little of what came before, so that records just behind the reader stay at hand.
-bool StreamReader::Load(uint64_t pos)
+// In memory, a window is a whole run of the stream, looked at in place; otherwise bytes are read
+// into the buffer, keeping a little of what came before so that records just behind the reader
+// stay at hand.
+bool StreamReader::Load(uint64_t pos, uint32_t size)
 {
+    m_data = nullptr;
+    const std::vector<StreamRun>& runs = m_map.Runs();
+    size_t run = m_map.RunAt(pos);
+    const uint64_t runStart = m_map.RunStart(run);
+    if (m_memory && pos + size <= runStart + runs[run].length) {
+        m_start = runStart;
+        m_end = runStart + runs[run].length;
+        m_data = m_memory + runs[run].fileOffset;
+        m_zero.assign(static_cast<size_t>((m_end - m_start + kGranule - 1) / kGranule), -1);
+        return true;
+    }
+    if (m_buffer.empty())
+        m_buffer.resize(static_cast<size_t>(std::min<uint64_t>(kMinWindow, m_map.Length())));
     constexpr uint64_t kBehind = 32 * 1024;
     uint64_t start = pos > kBehind ? pos - kBehind : 0;
     start -= start % kZeroBlock;
     if (m_map.Length() <= m_buffer.size())
         start = 0;
     const uint64_t end = std::min<uint64_t>(start + m_buffer.size(), m_map.Length());
-    m_start = m_end = 0;
-    // Read run by run.
     uint64_t at = start;
-    size_t run = m_map.RunAt(start);
-    const std::vector<StreamRun>& runs = m_map.Runs();
+    run = m_map.RunAt(start);
     while (at < end) {
         const uint64_t within = at - m_map.RunStart(run);
         const uint64_t count = std::min(end - at, runs[run].length - within);
@@ -116,42 +127,71 @@ bool StreamReader::Load(uint64_t pos)
         at += count;
         run++;
     }
-    // Zero blocks, granule by granule: a block wholly inside one run and the window is judged from
-    // the window; any other (a mini stream's, the file's last) is read on its own.
-    const uint64_t granules = (end - start + kGranule - 1) / kGranule;
-    m_zeroBefore.assign(static_cast<size_t>(granules) + 1, 0);
-    run = m_map.RunAt(start);
-    uint64_t lastBlock = UINT64_MAX;
-    bool lastZero = false;
-    for (uint64_t g = 0; g < granules; g++) {
-        const uint64_t spos = start + g * kGranule;
-        while (spos >= m_map.RunStart(run) + runs[run].length)
-            run++;
-        const uint64_t runStart = m_map.RunStart(run);
-        const uint64_t fileOffset = runs[run].fileOffset + (spos - runStart);
-        const uint64_t block = fileOffset - fileOffset % kZeroBlock;
-        if (block != lastBlock) {
-            const uint64_t blockStream = spos - (fileOffset - block);
-            const uint64_t runEnd = std::min(runStart + runs[run].length, end);
-            const bool inside = blockStream >= std::max(start, runStart) && blockStream + kZeroBlock <= runEnd;
-            lastZero = BlockIsZero(
-                fileOffset, inside ? m_buffer.data() + (blockStream - start) : nullptr, inside ? kZeroBlock : 0);
-            lastBlock = block;
-        }
-        m_zeroBefore[static_cast<size_t>(g) + 1] = m_zeroBefore[static_cast<size_t>(g)] + (lastZero ? 1 : 0);
-    }
     m_start = start;
     m_end = end;
+    m_data = m_buffer.data();
+    m_zero.assign(static_cast<size_t>((end - start + kGranule - 1) / kGranule), -1);
     return true;
 }
 
-bool StreamReader::TouchesZeroBlock(uint64_t pos, uint32_t size) const
+bool StreamReader::BlockIsZero(uint64_t block)
 {
-    if (size == 0 || pos < m_start || pos + size > m_end)
+    if (block == m_cachedBlock)
+        return m_cachedZero;
+    const uint64_t length = m_file.Length();
+    const uint32_t count = block < length ? static_cast<uint32_t>(std::min<uint64_t>(kZeroBlock, length - block)) : 0;
+    m_cachedBlock = block;
+    if (m_memory) {
+        m_cachedZero = count > 0 && AllZero(m_memory + block, count);
+        return m_cachedZero;
+    }
+    uint8_t bytes[kZeroBlock];
+    m_cachedZero = count > 0 && m_file.ReadAt(block, bytes, count) && AllZero(bytes, count);
+    m_bytesRead += count;
+    return m_cachedZero;
+}
+
+// A granule of the stream lies in a block of the file; whether that block holds only zeros is
+// found out once per window. For a stream in sectors of its own the block is in the window
+// already; a mini stream's block holds other streams' bytes too, and is read.
+bool StreamReader::GranuleZero(size_t granule)
+{
+    int8_t& known = m_zero[granule];
+    if (known >= 0)
+        return known == 1;
+    const uint64_t pos = m_start + uint64_t(granule) * kGranule;
+    const size_t run = m_map.RunAt(pos);
+    const StreamRun& r = m_map.Runs()[run];
+    const uint64_t runStart = m_map.RunStart(run);
+    const uint64_t fileOffset = r.fileOffset + (pos - runStart);
+    const uint64_t block = fileOffset - fileOffset % kZeroBlock;
+    const uint64_t blockStream = pos - (fileOffset - block);
+    bool zero;
+    if (!m_memory && blockStream >= std::max(m_start, runStart)
+        && blockStream + kZeroBlock <= std::min(m_end, runStart + r.length))
+        zero = AllZero(m_data + (blockStream - m_start), kZeroBlock);
+    else
+        zero = BlockIsZero(block);
+    // Every granule of the block inside the window shares the answer.
+    for (uint64_t g = blockStream; g < blockStream + kZeroBlock; g += kGranule) {
+        if (g >= m_start && g < m_end && g >= runStart && g < runStart + r.length)
+            m_zero[static_cast<size_t>((g - m_start) / kGranule)] = zero ? 1 : 0;
+    }
+    known = zero ? 1 : 0;
+    return zero;
+}
+
+bool StreamReader::TouchesZeroBlock(uint64_t pos, uint32_t size)
+{
+    if (size == 0 || !m_data || pos < m_start || pos + size > m_end)
         return false;
     const size_t first = static_cast<size_t>((pos - m_start) / kGranule);
     const size_t last = static_cast<size_t>((pos + size - 1 - m_start) / kGranule);
-    return m_zeroBefore[last + 1] != m_zeroBefore[first];
+    for (size_t g = first; g <= last; g++) {
+        if (GranuleZero(g))
+            return true;
+    }
+    return false;
 }
 
 bool StreamReader::InZeroBlock(uint64_t pos)

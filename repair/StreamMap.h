@@ -52,12 +52,15 @@ public:
     StreamReader(const ByteSource& file, const StreamMap& map, uint32_t window = 1u << 20);
     uint64_t Length() const { return m_map.Length(); }
     bool CutShort() const { return m_map.CutShort(); }
-    // `size` contiguous bytes of the stream at `pos` (at most kMaxFetch),
-    // valid until the next call; nullptr when any of them is past the end or cannot be read.
+    // `size` contiguous bytes of the stream at `pos` (at most kMaxFetch), valid until the next
+    // call; nullptr when any of them is past the end or cannot be read. Bytes in memory are
+    // looked at in place.
     const uint8_t* Bytes(uint64_t pos, uint32_t size);
-    // Whether any byte of [pos, pos + size) lies in a block of the file holding only zeros.
-    // The bytes must have been fetched with Bytes() just before.
-    bool TouchesZeroBlock(uint64_t pos, uint32_t size) const;
+    // The bytes from `pos` on, as many as lie together (`available`); nullptr past the end.
+    const uint8_t* Window(uint64_t pos, uint64_t& available);
+    // Whether any byte of [pos, pos + size) lies in a 512-byte block of the file that holds only
+    // zeros. The bytes must have been fetched just before (Bytes or Window).
+    bool TouchesZeroBlock(uint64_t pos, uint32_t size);
     // Whether the byte at `pos` lies in a block of zeros (loads it when needed).
     bool InZeroBlock(uint64_t pos);
     // Bytes read from the file so far: the measure of the work done.
@@ -66,16 +69,18 @@ public:
 private:
     static constexpr uint32_t kGranule = 64;
     static constexpr uint32_t kMinWindow = 256 * 1024;
-    bool Load(uint64_t pos);
-    bool BlockIsZero(uint64_t fileOffset, const uint8_t* inWindow, uint64_t available);
+    bool Load(uint64_t pos, uint32_t size);
+    bool GranuleZero(size_t granule);
+    bool BlockIsZero(uint64_t block);
 
     const ByteSource& m_file;
     const StreamMap& m_map;
+    const uint8_t* m_memory; // the file's bytes, when it keeps them in memory
     std::vector<uint8_t> m_buffer;
+    const uint8_t* m_data = nullptr; // the window: stream bytes [m_start, m_end)
     uint64_t m_start = 0;
     uint64_t m_end = 0;
-    // Per granule of the window: how many granules before it lie in zero blocks.
-    std::vector<uint32_t> m_zeroBefore;
+    std::vector<int8_t> m_zero; // per granule of the window: 1 zeros, 0 not, -1 not looked at yet
     uint64_t m_bytesRead = 0;
     uint64_t m_cachedBlock = UINT64_MAX;
     bool m_cachedZero = false;

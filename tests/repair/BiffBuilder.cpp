@@ -335,6 +335,35 @@ std::string Chars(const uint8_t* p, uint32_t count, bool wide)
     return s;
 }
 
+// The strings of a shared-string table, its records' bodies joined (`breaks`: where each
+// CONTINUE record's body starts).
+std::vector<std::string> TableStrings(const std::vector<uint8_t>& table, const std::vector<size_t>& breaks)
+{
+    std::vector<std::string> strings;
+    if (table.size() < 8)
+        return strings;
+    const uint32_t unique = G32(&table[4]);
+    size_t at = 8;
+    for (uint32_t i = 0; i < unique && at + 3 <= table.size(); i++) {
+        const uint16_t cch = G16(&table[at]);
+        const uint8_t flags = table[at + 2];
+        size_t p = at + 3 + ((flags & 8) ? 2 : 0) + ((flags & 4) ? 4 : 0);
+        const uint16_t runs = (flags & 8) ? G16(&table[at + 3]) : 0;
+        const uint32_t ext = (flags & 4) ? G32(&table[at + 3 + ((flags & 8) ? 2 : 0)]) : 0;
+        bool wide = flags & 1;
+        std::string text;
+        for (uint32_t c = 0; c < cch && p < table.size(); c++) {
+            if (c > 0 && std::find(breaks.begin(), breaks.end(), p) != breaks.end())
+                wide = table[p++] & 1;
+            text += static_cast<char>(table[p]);
+            p += wide ? 2 : 1;
+        }
+        at = p + runs * 4u + ext;
+        strings.push_back(text);
+    }
+    return strings;
+}
+
 Book Open(const std::vector<uint8_t>& file)
 {
     Book book;
@@ -378,27 +407,7 @@ Book Open(const std::vector<uint8_t>& file)
         }
         pos += 4 + length;
     }
-    if (table.size() >= 8) {
-        const uint32_t unique = G32(&table[4]);
-        size_t at2 = 8;
-        for (uint32_t i = 0; i < unique && at2 + 3 <= table.size(); i++) {
-            const uint16_t cch = G16(&table[at2]);
-            const uint8_t flags = table[at2 + 2];
-            size_t p = at2 + 3 + ((flags & 8) ? 2 : 0) + ((flags & 4) ? 4 : 0);
-            const uint16_t runs = (flags & 8) ? G16(&table[at2 + 3]) : 0;
-            const uint32_t ext = (flags & 4) ? G32(&table[at2 + 3 + ((flags & 8) ? 2 : 0)]) : 0;
-            bool wide = flags & 1;
-            std::string text;
-            for (uint32_t c = 0; c < cch; c++) {
-                if (std::find(breaks.begin(), breaks.end(), p) != breaks.end() && c > 0)
-                    wide = table[p++] & 1;
-                text += static_cast<char>(table[p]);
-                p += wide ? 2 : 1;
-            }
-            at2 = p + runs * 4u + ext;
-            book.strings.push_back(text);
-        }
-    }
+    book.strings = TableStrings(table, breaks);
     return book;
 }
 
@@ -507,6 +516,24 @@ std::vector<std::string> SheetNames(const std::vector<uint8_t>& file)
     for (const auto& sheet : Open(file).sheets)
         names.push_back(sheet.second);
     return names;
+}
+
+std::vector<std::string> SstStrings(const std::vector<uint8_t>& records)
+{
+    std::vector<uint8_t> table;
+    std::vector<size_t> breaks;
+    for (size_t pos = 0; pos + 4 <= records.size();) {
+        const uint16_t type = G16(&records[pos]);
+        const uint16_t length = G16(&records[pos + 2]);
+        if (type != biff::kSst && type != biff::kContinue)
+            break;
+        if (type == biff::kContinue)
+            breaks.push_back(table.size());
+        table.insert(table.end(), records.begin() + static_cast<ptrdiff_t>(pos + 4),
+            records.begin() + static_cast<ptrdiff_t>(pos + 4 + length));
+        pos += 4 + length;
+    }
+    return TableStrings(table, breaks);
 }
 
 uint32_t FormatCount(const std::vector<uint8_t>& file)

@@ -75,3 +75,5 @@ Cells ReadCells(const std::vector<uint8_t>& file);
 // The sheet names, in order, and the number of format records of a workbook file.
 std::vector<std::string> SheetNames(const std::vector<uint8_t>& file);
 uint32_t FormatCount(const std::vector<uint8_t>& file);
+// The strings of an SST record and the CONTINUE records after it.
+std::vector<std::string> SstStrings(const std::vector<uint8_t>& records);

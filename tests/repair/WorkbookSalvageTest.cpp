@@ -199,8 +199,9 @@ TEST_F(WorkbookSalvage, AHoleTakesOnlyTheCellsNearIt)
         ExpectNothingMadeUp(original, got);
         EXPECT_GE(got.size() + c.atMostLost, original.size());
         EXPECT_LT(got.size(), original.size());
-        if (c.lost)
+        if (c.lost) {
             EXPECT_EQ(Narrow(s.outcome.lost), c.lost);
+        }
         EXPECT_EQ(SheetNames(s.file), (std::vector<std::string> { "Alpha", "Beta", "Gamma" }));
         EXPECT_FALSE(JudgeWorkbook(MemoryBytes(Bytes(damaged))).whole);
     }
