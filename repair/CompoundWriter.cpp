@@ -13,6 +13,7 @@ using namespace cfb;
 constexpr uint32_t kSector = 512;
 constexpr uint32_t kPerSector = kSector / 4;
 constexpr size_t kFlushAt = 1u << 20;
+constexpr size_t kDirectAt = 32 * 1024;
 
 void Put16(uint8_t* p, uint16_t v)
 {
@@ -109,6 +110,14 @@ bool CompoundWriter::Write(const uint8_t* bytes, size_t count)
             m_pendingAt = 0;
         }
         return true;
+    }
+    // A large piece goes to the file as it is, after what was held back.
+    if (count >= kDirectAt) {
+        if (!Flush())
+            return false;
+        WriteAt(kSector + m_pendingAt, bytes, count);
+        m_pendingAt += count;
+        return !m_failed;
     }
     m_pending.insert(m_pending.end(), bytes, bytes + count);
     return m_pending.size() < kFlushAt || Flush();

@@ -155,12 +155,6 @@ Fit ArrayFormula(const uint8_t* body, uint32_t length)
 
 } // namespace
 
-bool PlausibleType(uint16_t type)
-{
-    return (type >= 0x0001 && type <= 0x02FF) || (type >= 0x0400 && type <= 0x04FF) || (type >= 0x0800 && type <= 0x08FF)
-        || (type >= 0x1000 && type <= 0x10FF);
-}
-
 bool KnownErrorCode(uint8_t code)
 {
     switch (code) {
@@ -172,22 +166,6 @@ bool KnownErrorCode(uint8_t code)
     case 0x24: // #NUM!
     case 0x2A: // #N/A
     case 0x2B: // #GETTING_DATA
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool ZeroTolerant(uint16_t type)
-{
-    switch (type) {
-    case kMsoDrawingGroup:
-    case kMsoDrawing:
-    case kMsoDrawingSelection:
-    case kObj:
-    case kTxo:
-    case kImData:
-    case kBitmap:
         return true;
     default:
         return false;

@@ -35,7 +35,6 @@ RecordWalk::RecordWalk(
     : m_reader(reader)
     , m_version(version)
     , m_cancelled(cancelled)
-    , m_unit(std::max<uint64_t>(StreamReader::kZeroBlock, 512))
     , m_pos(start)
 {
 }
@@ -72,7 +71,9 @@ RecordWalk::Check RecordWalk::CheckAt(uint64_t pos, Record& record, biff::Fit* f
         = biff::ZeroTolerant(type) || (type == biff::kContinue && biff::ZeroTolerant(m_lastMainType));
     if (!tolerant && m_reader.TouchesZeroBlock(pos, biff::kHeaderSize + length))
         return Check::ZeroTouch;
-    const biff::Fit judged = biff::JudgeRecord(type, bytes + biff::kHeaderSize, length, m_version, m_encrypted);
+    biff::Fit judged = m_encrypted ? biff::Fit::No : biff::QuickCell(type, bytes + biff::kHeaderSize, length);
+    if (judged == biff::Fit::No)
+        judged = biff::JudgeRecord(type, bytes + biff::kHeaderSize, length, m_version, m_encrypted);
     if (judged == biff::Fit::No)
         return Check::Bad;
     record.pos = pos;
@@ -116,6 +117,41 @@ void RecordWalk::Note(const Record& record)
     }
 }
 
+void RecordWalk::Push(const Item& item)
+{
+    if (m_head > 0 && m_head * 2 >= m_queue.size()) {
+        m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<ptrdiff_t>(m_head));
+        m_head = 0;
+    }
+    m_queue.push_back(item);
+}
+
+// Nothing after a record can take it back once the walk is two units past its last byte: the
+// records ending at or before this are safe.
+uint64_t RecordWalk::Releasable() const
+{
+    if (m_ended)
+        return UINT64_MAX;
+    const uint64_t unit = Unit(m_pos);
+    return unit >= 2 ? (unit - 1) * kUnit : 0;
+}
+
+// The last record boundary of a run [from, to) at or before `limit` (from when none).
+uint64_t RecordWalk::LastBoundary(uint64_t from, uint64_t to, uint64_t limit)
+{
+    uint64_t at = from;
+    while (at < to) {
+        const uint8_t* head = m_reader.Bytes(at, biff::kHeaderSize);
+        if (!head)
+            break;
+        const uint64_t end = at + biff::kHeaderSize + biff::Get16(head + 2);
+        if (end > limit)
+            break;
+        at = end;
+    }
+    return at;
+}
+
 void RecordWalk::Advance()
 {
     const uint64_t length = m_reader.Length();
@@ -123,16 +159,46 @@ void RecordWalk::Advance()
         m_ended = true;
         return;
     }
+    // The common cells, one after another in the window, judged on a short path; anything else
+    // (and anything these do not pass) the whole way.
+    constexpr uint64_t kStretch = 64 * 1024;
+    uint64_t available = 0;
+    const uint8_t* window = m_encrypted ? nullptr : m_reader.Window(m_pos, available);
+    if (window) {
+        const uint8_t* p = window;
+        const uint8_t* end = window + std::min(available, kStretch);
+        while (end - p >= biff::kHeaderSize) {
+            const uint16_t type = biff::Get16(p);
+            const uint16_t size = biff::Get16(p + 2);
+            if (end - p < biff::kHeaderSize + size
+                || biff::QuickCell(type, p + biff::kHeaderSize, size) == biff::Fit::No
+                || m_reader.TouchesZeroBlock(m_pos + static_cast<uint64_t>(p - window), biff::kHeaderSize + size))
+                break;
+            p += biff::kHeaderSize + size;
+        }
+        if (p != window) {
+            const uint64_t to = m_pos + static_cast<uint64_t>(p - window);
+            if (m_queue.size() > m_head && !m_queue.back().damage && m_queue.back().to == m_pos)
+                m_queue.back().to = to;
+            else
+                Push({ false, m_pos, to, false });
+            m_work += static_cast<uint64_t>(p - window) / 14 + 1;
+            m_lastMainType = biff::kNumber;
+            m_pos = to;
+            return;
+        }
+    }
     Record record;
     const Check check = CheckAt(m_pos, record, nullptr);
     if (check != Check::Good) {
         Failure(check, m_pos);
         return;
     }
-    Event event;
-    event.kind = Kind::Record;
-    event.record = record;
-    m_queue.push_back(event);
+    // A record that follows the last one joins its run.
+    if (m_queue.size() > m_head && !m_queue.back().damage && m_queue.back().to == m_pos)
+        m_queue.back().to = record.End();
+    else
+        Push({ false, m_pos, record.End(), false });
     m_pos = record.End();
     Note(record);
 }
@@ -141,13 +207,10 @@ void RecordWalk::Failure(Check kind, uint64_t pos)
 {
     const uint64_t length = m_reader.Length();
     m_damaged = true;
-    Event damage;
-    damage.kind = Kind::Damage;
-    damage.from = pos;
+    Item damage { true, pos, length, false };
     if (kind == Check::Cut) {
-        damage.to = length;
         damage.cut = true;
-        m_queue.push_back(damage);
+        Push(damage);
         m_ended = true;
         return;
     }
@@ -167,23 +230,28 @@ void RecordWalk::Failure(Check kind, uint64_t pos)
     uint64_t dropFrom = pos;
     if (kind == Check::Bad) {
         const uint64_t unit = Unit(pos);
-        dropFrom = unit * m_unit;
+        dropFrom = unit * kUnit;
         if (resume < length && Unit(resume) == unit && unit > 0)
-            dropFrom = (unit - 1) * m_unit;
+            dropFrom = (unit - 1) * kUnit;
     }
-    while (!m_queue.empty()) {
-        const Event& back = m_queue.back();
-        if (back.kind == Kind::Record && back.record.End() > dropFrom) {
-            damage.from = std::min(damage.from, back.record.pos);
-        } else if (back.kind == Kind::Damage && back.to > dropFrom) {
-            damage.from = std::min(damage.from, back.from);
-        } else {
+    while (m_queue.size() > m_head) {
+        Item& back = m_queue.back();
+        if (back.to <= dropFrom)
             break;
+        if (!back.damage && back.from < dropFrom) {
+            // Part of the run stays: the records that end before the lost sectors begin.
+            const uint64_t kept = LastBoundary(back.from, back.to, dropFrom);
+            if (kept > back.from) {
+                damage.from = std::min(damage.from, kept);
+                back.to = kept;
+                break;
+            }
         }
+        damage.from = std::min(damage.from, back.from);
         m_queue.pop_back();
     }
     damage.to = resume;
-    m_queue.push_back(damage);
+    Push(damage);
     if (resume >= length)
         m_ended = true;
     m_pos = resume;
@@ -221,26 +289,65 @@ uint64_t RecordWalk::FindResync(uint64_t from)
     return length;
 }
 
-bool RecordWalk::Releasable(const Event& event) const
+RecordWalk::Event RecordWalk::NextRun()
 {
-    if (m_ended)
-        return true;
-    const uint64_t last = event.kind == Kind::Record ? event.record.End() - 1 : std::max<uint64_t>(event.to, 1) - 1;
-    return Unit(m_pos) >= Unit(last) + 2;
-}
-
-RecordWalk::Event RecordWalk::Next()
-{
+    // A run Next() had begun goes on first.
+    if (m_cursor < m_cursorEnd) {
+        Event event;
+        event.kind = Kind::Run;
+        event.from = m_cursor;
+        event.to = m_cursorEnd;
+        m_cursor = m_cursorEnd;
+        return event;
+    }
+    // Runs are handed out whole, or in pieces of at least this much while they grow.
+    constexpr uint64_t kPiece = 64 * 1024;
     for (;;) {
-        if (!m_queue.empty() && Releasable(m_queue.front())) {
-            Event event = m_queue.front();
-            m_queue.pop_front();
-            return event;
+        if (m_head < m_queue.size()) {
+            Item& item = m_queue[m_head];
+            const uint64_t limit = Releasable();
+            Event event;
+            event.from = item.from;
+            if (item.to <= limit) {
+                event.kind = item.damage ? Kind::Damage : Kind::Run;
+                event.to = item.to;
+                event.cut = item.cut;
+                m_head++;
+                return event;
+            }
+            if (!item.damage && limit > item.from && limit - item.from >= kPiece) {
+                const uint64_t cut = LastBoundary(item.from, item.to, limit);
+                if (cut > item.from) {
+                    event.kind = Kind::Run;
+                    event.to = cut;
+                    item.from = cut;
+                    return event;
+                }
+            }
         }
         if (m_ended)
             return Event {};
         Advance();
     }
+}
+
+RecordWalk::Event RecordWalk::Next()
+{
+    if (m_cursor >= m_cursorEnd) {
+        const Event run = NextRun();
+        if (run.kind != Kind::Run)
+            return run;
+        m_cursor = run.from;
+        m_cursorEnd = run.to;
+    }
+    Event event;
+    event.kind = Kind::Record;
+    const uint8_t* head = m_reader.Bytes(m_cursor, biff::kHeaderSize);
+    event.record.pos = m_cursor;
+    event.record.type = head ? biff::Get16(head) : 0;
+    event.record.length = head ? biff::Get16(head + 2) : 0;
+    m_cursor = event.record.End();
+    return event;
 }
 
 const uint8_t* RecordWalk::Body(const Record& record)

@@ -12,8 +12,8 @@
 #include "StreamMap.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
+#include <vector>
 
 class RecordWalk {
 public:
@@ -23,11 +23,11 @@ public:
         uint16_t length = 0;
         uint64_t End() const { return pos + biff::kHeaderSize + length; }
     };
-    enum class Kind { Record, Damage, End };
+    enum class Kind { Record, Run, Damage, End };
     struct Event {
         Kind kind = Kind::End;
         Record record; // Kind::Record
-        uint64_t from = 0; // Kind::Damage: the bytes skipped
+        uint64_t from = 0; // Kind::Run: the records from..to; Kind::Damage: the bytes skipped
         uint64_t to = 0;
         bool cut = false; // the bytes ran out in the middle of a record
     };
@@ -37,9 +37,18 @@ public:
     RecordWalk(StreamReader& reader, biff::Version version, const std::function<bool()>& cancelled = nullptr,
         uint64_t start = 0);
 
+    // The next record, or damaged stretch, or the end.
     Event Next();
+    // The next records that follow one another, handed out at once (Kind::Run), or a damaged
+    // stretch, or the end; a walk of many sound records costs little more than reading them.
+    Event NextRun();
     // The body of a record handed out by Next(); valid until the next call of Next() or Body().
     const uint8_t* Body(const Record& record);
+    // The record with its header, likewise.
+    const uint8_t* Whole(const Record& record)
+    {
+        return m_reader.Bytes(record.pos, biff::kHeaderSize + record.length);
+    }
     // The walk was asked to stop.
     bool Cancelled() const { return m_cancelledSeen; }
     // Bodies after a FILEPASS record are ciphered.
@@ -53,17 +62,32 @@ private:
     void Advance();
     void Failure(Check kind, uint64_t pos);
     uint64_t FindResync(uint64_t from);
-    bool Releasable(const Event& event) const;
+    struct Item {
+        bool damage = false;
+        uint64_t from = 0;
+        uint64_t to = 0;
+        bool cut = false;
+    };
+    void Push(const Item& item);
+    uint64_t Releasable() const;
+    uint64_t LastBoundary(uint64_t from, uint64_t to, uint64_t limit);
     void Note(const Record& record);
-    uint64_t Unit(uint64_t pos) const { return pos / m_unit; }
+    static uint64_t Unit(uint64_t pos) { return pos >> kUnitShift; }
+    // What a damaged sector takes with it is judged in 512-byte units of the stream.
+    static constexpr int kUnitShift = 9;
+    static constexpr uint64_t kUnit = uint64_t(1) << kUnitShift;
     bool CancelledNow();
 
     StreamReader& m_reader;
     biff::Version m_version;
     std::function<bool()> m_cancelled;
-    uint64_t m_unit;
     uint64_t m_pos;
-    std::deque<Event> m_queue;
+    // Runs of records and damaged stretches not yet handed out, from m_head on.
+    std::vector<Item> m_queue;
+    size_t m_head = 0;
+    // What is left of the run Next() hands out record by record.
+    uint64_t m_cursor = 0;
+    uint64_t m_cursorEnd = 0;
     bool m_ended = false;
     bool m_endSent = false;
     bool m_cancelledSeen = false;

@@ -354,8 +354,10 @@ void Salvager::FinishGlobals()
     if (!m_window1)
         m_out.Record(biff::kWindow1, biff::Window1Body());
     m_out.Record(biff::kEof, nullptr, 0);
+    m_rangeTo = 0; // the sheets are known now
     if (!m_sawStrings)
         m_damageBeforeStrings = m_globalsDamaged;
     // Formulas keep their tokens only when every table they may refer to is there.
     m_formulasKept = !m_damageBeforeStrings && m_entriesComplete;
+    m_stringsAsTheyWere = m_haveSst && m_sst.spans.size() == 1 && m_sst.spans[0].first == 0;
 }

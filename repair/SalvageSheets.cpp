@@ -63,25 +63,132 @@ void Salvager::Sheets(const RecordWalk::Event& carried)
     if (carried.kind != RecordWalk::Kind::End)
         SheetEvent(carried);
     for (;;) {
-        const RecordWalk::Event event = m_walk->Next();
+        const RecordWalk::Event event = m_walk->NextRun();
         if (m_walk->Cancelled()) {
             m_stopped = true;
             return;
         }
         if (event.kind == RecordWalk::Kind::End)
             break;
-        SheetEvent(event);
+        if (event.kind != RecordWalk::Kind::Run) {
+            SheetEvent(event);
+            continue;
+        }
+        // Record by record through the run, where the walk left them; plain cells in bulk.
+        for (uint64_t at = event.from; at < event.to;) {
+            at = CopyCells(at, event.to);
+            if (at >= event.to)
+                break;
+            const uint8_t* head = m_reader->Bytes(at, biff::kHeaderSize);
+            if (!head)
+                break;
+            RecordWalk::Record r;
+            r.pos = at;
+            r.type = biff::Get16(head);
+            r.length = biff::Get16(head + 2);
+            const uint8_t* whole = m_reader->Bytes(at, biff::kHeaderSize + r.length);
+            if (!whole)
+                break;
+            SheetRecord(r, whole);
+            at = r.End();
+        }
     }
     CloseSheet();
 }
 
-int Salvager::SheetAt(uint64_t pos) const
+// Plain cells of the open sheet that need nothing changed, written on as they stand, many at a
+// time: the bulk of any sound stretch. Returns where the first record not taken starts.
+uint64_t Salvager::CopyCells(uint64_t at, uint64_t to)
 {
-    int found = -1;
-    for (size_t i = 0; i < m_sheets.size(); i++) {
-        if (m_sheets[i].offset <= pos && (found < 0 || m_sheets[i].offset > m_sheets[static_cast<size_t>(found)].offset))
-            found = static_cast<int>(i);
+    if (m_current < 0 || m_depth != 1 || m_formula.open || m_rangeSheet != m_current || at < m_rangeFrom
+        || !m_dimensionsWritten)
+        return at;
+    Sheet& sheet = m_sheets[static_cast<size_t>(m_current)];
+    if (sheet.gapOpen)
+        return at;
+    uint64_t available = 0;
+    const uint8_t* window = m_reader->Window(at, available);
+    if (!window)
+        return at;
+    const uint8_t* p = window;
+    const uint8_t* end = window + std::min<uint64_t>({ available, to - at, m_rangeTo - at });
+    uint64_t cells = 0;
+    uint32_t lastRow = 0;
+    while (end - p >= biff::kHeaderSize) {
+        const uint16_t type = biff::Get16(p);
+        const uint16_t length = biff::Get16(p + 2);
+        if (end - p < biff::kHeaderSize + length)
+            break;
+        const uint8_t* body = p + biff::kHeaderSize;
+        const uint32_t row = biff::Get16(body);
+        uint32_t first = biff::Get16(body + 2);
+        uint32_t last = first;
+        if (type == biff::kNumber || type == biff::kRk || type == biff::kBoolErr) {
+            if (biff::Get16(body + 4) >= m_xfKept)
+                break;
+            cells++;
+        } else if (type == biff::kLabelSst) {
+            if (biff::Get16(body + 4) >= m_xfKept || !m_stringsAsTheyWere)
+                break;
+            cells++;
+            m_labelSst++;
+        } else if (type == biff::kBlank) {
+            if (biff::Get16(body + 4) >= m_xfKept)
+                break;
+        } else if (type == biff::kMulRk || type == biff::kMulBlank) {
+            const uint32_t step = type == biff::kMulRk ? 6 : 2;
+            bool formats = true;
+            for (uint32_t x = 4; x + step <= length - 2u && formats; x += step)
+                formats = biff::Get16(body + x) < m_xfKept;
+            if (!formats)
+                break;
+            last = biff::Get16(body + length - 2);
+            if (type == biff::kMulRk)
+                cells += last - first + 1;
+        } else {
+            break;
+        }
+        if (!m_boundsSet) {
+            m_firstRow = m_lastRow = row;
+            m_firstCol = first;
+            m_lastCol = last;
+            m_boundsSet = true;
+        } else {
+            m_firstRow = std::min(m_firstRow, row);
+            m_lastRow = std::max(m_lastRow, row);
+            m_firstCol = std::min(m_firstCol, first);
+            m_lastCol = std::max(m_lastCol, last);
+        }
+        lastRow = row;
+        p += biff::kHeaderSize + length;
     }
+    if (p == window)
+        return at;
+    m_out.Write(window, static_cast<size_t>(p - window));
+    sheet.cells += cells;
+    m_cells += cells;
+    sheet.lastRowKnown = true;
+    sheet.lastRow = lastRow + 1;
+    return at + static_cast<uint64_t>(p - window);
+}
+
+int Salvager::SheetAt(uint64_t pos)
+{
+    if (pos >= m_rangeFrom && pos < m_rangeTo)
+        return m_rangeSheet;
+    int found = -1;
+    uint64_t to = UINT64_MAX;
+    for (size_t i = 0; i < m_sheets.size(); i++) {
+        const uint64_t offset = m_sheets[i].offset;
+        if (offset <= pos && (found < 0 || offset > m_sheets[static_cast<size_t>(found)].offset))
+            found = static_cast<int>(i);
+        if (offset > pos)
+            to = std::min(to, offset);
+    }
+    // Most records fall where the one before did.
+    m_rangeSheet = found;
+    m_rangeFrom = found >= 0 ? m_sheets[static_cast<size_t>(found)].offset : 0;
+    m_rangeTo = to;
     return found;
 }
 
@@ -106,13 +213,14 @@ void Salvager::SheetEvent(const RecordWalk::Event& event)
         }
         return;
     }
-    const uint8_t* body = m_walk->Body(event.record);
-    if (body)
-        SheetRecord(event.record, body);
+    const uint8_t* whole = m_walk->Whole(event.record);
+    if (whole)
+        SheetRecord(event.record, whole);
 }
 
-void Salvager::SheetRecord(const RecordWalk::Record& r, const uint8_t* body)
+void Salvager::SheetRecord(const RecordWalk::Record& r, const uint8_t* whole)
 {
+    const uint8_t* body = whole + biff::kHeaderSize;
     const int target = SheetAt(r.pos);
     if (r.type == biff::kBof) {
         const uint16_t kind = biff::BofKind(body, r.length, m_v);
@@ -167,11 +275,18 @@ void Salvager::SheetRecord(const RecordWalk::Record& r, const uint8_t* body)
         m_depth = 2;
         return;
     }
-    SheetBody(r, body);
+    SheetBody(r, whole);
 }
 
-void Salvager::SheetBody(const RecordWalk::Record& r, const uint8_t* body)
+uint8_t* Salvager::Scratch(const uint8_t* whole, uint16_t length)
 {
+    std::copy(whole, whole + biff::kHeaderSize + length, m_scratch.begin());
+    return m_scratch.data() + biff::kHeaderSize;
+}
+
+void Salvager::SheetBody(const RecordWalk::Record& r, const uint8_t* whole)
+{
+    const uint8_t* body = whole + biff::kHeaderSize;
     switch (r.type) {
     case biff::kContinue:
         if (m_formula.open && m_formula.hasString)
@@ -188,7 +303,6 @@ void Salvager::SheetBody(const RecordWalk::Record& r, const uint8_t* body)
         FinishFormula();
         break;
     }
-    std::vector<uint8_t> copy(body, body + r.length);
     switch (r.type) {
     case biff::kNumber:
     case biff::kRk:
@@ -196,29 +310,38 @@ void Salvager::SheetBody(const RecordWalk::Record& r, const uint8_t* body)
     case biff::kRString:
     case biff::kBoolErr:
     case biff::kBlank:
-        biff::Put16(copy.data() + 4, Xf(biff::Get16(body + 4)));
-        KeepCell(r.type, std::move(copy));
+        if (biff::Get16(body + 4) < m_xfKept) {
+            KeepCell(whole, r.length);
+            return;
+        }
+        biff::Put16(Scratch(whole, r.length) + 4, biff::kDefaultCellXf);
+        KeepCell(m_scratch.data(), r.length);
         return;
     case biff::kMulRk:
-        for (uint32_t at = 4; at + 6 <= r.length - 2u; at += 6)
-            biff::Put16(copy.data() + at, Xf(biff::Get16(body + at)));
-        KeepCell(r.type, std::move(copy));
+    case biff::kMulBlank: {
+        uint8_t* copy = Scratch(whole, r.length);
+        const uint32_t step = r.type == biff::kMulRk ? 6 : 2;
+        for (uint32_t at = 4; at + step <= r.length - 2u; at += step)
+            biff::Put16(copy + at, Xf(biff::Get16(body + at)));
+        KeepCell(m_scratch.data(), r.length);
         return;
-    case biff::kMulBlank:
-        for (uint32_t at = 4; at + 2 <= r.length - 2u; at += 2)
-            biff::Put16(copy.data() + at, Xf(biff::Get16(body + at)));
-        KeepCell(r.type, std::move(copy));
-        return;
+    }
     case biff::kLabelSst: {
-        const uint32_t index = m_haveSst ? m_sst.Remap(biff::Get32(body + 6)) : SstSurvey::kLost;
+        const uint32_t original = biff::Get32(body + 6);
+        const uint32_t index = m_haveSst ? m_sst.Remap(original) : SstSurvey::kLost;
         if (index == SstSurvey::kLost) {
             m_sheets[static_cast<size_t>(m_current)].textLost++;
             return;
         }
-        biff::Put16(copy.data() + 4, Xf(biff::Get16(body + 4)));
-        biff::Put32(copy.data() + 6, index);
         m_labelSst++;
-        KeepCell(r.type, std::move(copy));
+        if (index == original && biff::Get16(body + 4) < m_xfKept) {
+            KeepCell(whole, r.length);
+            return;
+        }
+        uint8_t* copy = Scratch(whole, r.length);
+        biff::Put16(copy + 4, Xf(biff::Get16(body + 4)));
+        biff::Put32(copy + 6, index);
+        KeepCell(m_scratch.data(), r.length);
         return;
     }
     case biff::kDimensions:
@@ -226,24 +349,25 @@ void Salvager::SheetBody(const RecordWalk::Record& r, const uint8_t* body)
         return;
     case biff::kRow: {
         EnsureDimensions();
+        uint8_t* copy = Scratch(whole, r.length);
         const uint16_t xf = biff::Get16(body + 14);
-        biff::Put16(copy.data() + 14, static_cast<uint16_t>((xf & 0xF000) | Xf(xf & 0x0FFF)));
-        m_out.Record(r.type, copy);
+        biff::Put16(copy + 14, static_cast<uint16_t>((xf & 0xF000) | Xf(xf & 0x0FFF)));
+        m_out.Write(m_scratch.data(), biff::kHeaderSize + r.length);
         return;
     }
     case biff::kColInfo:
-        biff::Put16(copy.data() + 6, Xf(biff::Get16(body + 6)));
-        m_out.Record(r.type, copy);
+        biff::Put16(Scratch(whole, r.length) + 6, Xf(biff::Get16(body + 6)));
+        m_out.Write(m_scratch.data(), biff::kHeaderSize + r.length);
         return;
     case biff::kWindow2:
         if (!m_window2) {
-            m_out.Record(r.type, copy);
+            m_out.Write(whole, biff::kHeaderSize + r.length);
             m_window2 = true;
         }
         return;
     default:
         if (KeptAsIs(r.type))
-            m_out.Record(r.type, copy);
+            m_out.Write(whole, biff::kHeaderSize + r.length);
         return;
     }
 }
@@ -313,14 +437,25 @@ void Salvager::Bounds(uint32_t row, uint32_t firstCol, uint32_t lastCol)
     m_lastCol = std::max(m_lastCol, lastCol);
 }
 
-void Salvager::KeepCell(uint16_t type, std::vector<uint8_t> body)
+void Salvager::KeepCell(uint16_t type, const std::vector<uint8_t>& body)
+{
+    uint8_t* whole = m_scratch.data();
+    biff::Put16(whole, type);
+    biff::Put16(whole + 2, static_cast<uint16_t>(body.size()));
+    std::copy(body.begin(), body.end(), whole + biff::kHeaderSize);
+    KeepCell(whole, static_cast<uint16_t>(body.size()));
+}
+
+void Salvager::KeepCell(const uint8_t* whole, uint16_t length)
 {
     EnsureDimensions();
-    const uint32_t row = biff::Get16(body.data());
-    const uint32_t first = biff::Get16(body.data() + 2);
+    const uint16_t type = biff::Get16(whole);
+    const uint8_t* body = whole + biff::kHeaderSize;
+    const uint32_t row = biff::Get16(body);
+    const uint32_t first = biff::Get16(body + 2);
     const bool multiple = type == biff::kMulRk || type == biff::kMulBlank;
-    const uint32_t last = multiple ? biff::Get16(body.data() + body.size() - 2) : first;
-    m_out.Record(type, body);
+    const uint32_t last = multiple ? biff::Get16(body + length - 2) : first;
+    m_out.Write(whole, biff::kHeaderSize + length);
     Bounds(row, first, last);
     Sheet& sheet = m_sheets[static_cast<size_t>(m_current)];
     if (sheet.gapOpen) {
@@ -385,7 +520,7 @@ void Salvager::FinishFormula()
     }
     std::vector<uint8_t> formula = b;
     biff::Put16(formula.data() + 4, Xf(biff::Get16(b.data() + 4)));
-    KeepCell(biff::kFormula, std::move(formula));
+    KeepCell(biff::kFormula, formula);
     if (anchorHere) {
         m_out.Record(f.anchorType, f.anchor);
         constexpr size_t kMaxAnchors = 65536;
@@ -404,7 +539,7 @@ void Salvager::ValueOf(const Formula& f)
     biff::Put16(cell.data() + 4, Xf(biff::Get16(b.data() + 4)));
     if (biff::Get16(b.data() + 12) != 0xFFFF) {
         cell.insert(cell.end(), b.begin() + 6, b.begin() + 14);
-        KeepCell(biff::kNumber, std::move(cell));
+        KeepCell(biff::kNumber, cell);
         return;
     }
     switch (b[6]) {
@@ -412,7 +547,7 @@ void Salvager::ValueOf(const Formula& f)
         if (f.string.size() + cell.size() > biff::MaxBody(m_v))
             return;
         cell.insert(cell.end(), f.string.begin(), f.string.end());
-        KeepCell(biff::kLabel, std::move(cell));
+        KeepCell(biff::kLabel, cell);
         return;
     case 1: // a logical value
     case 2: // an error
@@ -420,14 +555,14 @@ void Salvager::ValueOf(const Formula& f)
             return;
         cell.push_back(b[8]);
         cell.push_back(b[6] == 2 ? 1 : 0);
-        KeepCell(biff::kBoolErr, std::move(cell));
+        KeepCell(biff::kBoolErr, cell);
         return;
     case 3: // empty text
         cell.push_back(0);
         cell.push_back(0);
         if (m_v == biff::Version::Biff8)
             cell.push_back(0);
-        KeepCell(biff::kLabel, std::move(cell));
+        KeepCell(biff::kLabel, cell);
         return;
     default:
         return;

@@ -62,13 +62,18 @@ private:
     // Sheets.
     void Sheets(const RecordWalk::Event& carried);
     void SheetEvent(const RecordWalk::Event& event);
-    void SheetRecord(const RecordWalk::Record& r, const uint8_t* body);
-    void SheetBody(const RecordWalk::Record& r, const uint8_t* body);
-    int SheetAt(uint64_t pos) const;
+    uint64_t CopyCells(uint64_t at, uint64_t to);
+    void SheetRecord(const RecordWalk::Record& r, const uint8_t* whole);
+    void SheetBody(const RecordWalk::Record& r, const uint8_t* whole);
+    int SheetAt(uint64_t pos);
     void OpenSheet(int index);
     void CloseSheet();
     void EnsureDimensions();
-    void KeepCell(uint16_t type, std::vector<uint8_t> body);
+    // Writes a cell record: `whole` is its header and body (the header is written as given).
+    void KeepCell(const uint8_t* whole, uint16_t length);
+    void KeepCell(uint16_t type, const std::vector<uint8_t>& body);
+    // The record in the scratch buffer, to be changed before it is written.
+    uint8_t* Scratch(const uint8_t* whole, uint16_t length);
     void Bounds(uint32_t row, uint32_t firstCol, uint32_t lastCol);
     uint16_t Xf(uint16_t xf) const { return xf < m_xfKept ? xf : biff::kDefaultCellXf; }
     void FormulaPart(const RecordWalk::Record& r, const uint8_t* body);
@@ -117,9 +122,14 @@ private:
     bool m_haveSst = false;
     uint64_t m_sstTotalPos = 0;
     bool m_formulasKept = false;
+    bool m_stringsAsTheyWere = false; // every shared string kept, each under its own number
 
-    // The sheet being written.
+    // The sheet being written, and the stretch of the stream the last record looked up lay in.
     int m_current = -1;
+    int m_rangeSheet = -1;
+    uint64_t m_rangeFrom = 1;
+    uint64_t m_rangeTo = 0;
+    std::vector<uint8_t> m_scratch = std::vector<uint8_t>(biff::kHeaderSize + biff::kMaxBody8);
     int m_depth = 0;
     bool m_afterDamage = false;
     bool m_dimensionsWritten = false;

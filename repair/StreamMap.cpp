@@ -69,7 +69,7 @@ StreamReader::StreamReader(const ByteSource& file, const StreamMap& map, uint32_
     }
 }
 
-const uint8_t* StreamReader::Bytes(uint64_t pos, uint32_t size)
+const uint8_t* StreamReader::Fetch(uint64_t pos, uint32_t size)
 {
     if (pos > m_map.Length() || size > m_map.Length() - pos || size > kMaxFetch)
         return nullptr;
@@ -181,12 +181,8 @@ bool StreamReader::GranuleZero(size_t granule)
     return zero;
 }
 
-bool StreamReader::TouchesZeroBlock(uint64_t pos, uint32_t size)
+bool StreamReader::TouchesZero(size_t first, size_t last)
 {
-    if (size == 0 || !m_data || pos < m_start || pos + size > m_end)
-        return false;
-    const size_t first = static_cast<size_t>((pos - m_start) / kGranule);
-    const size_t last = static_cast<size_t>((pos + size - 1 - m_start) / kGranule);
     for (size_t g = first; g <= last; g++) {
         if (GranuleZero(g))
             return true;

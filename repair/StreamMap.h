@@ -55,12 +55,28 @@ public:
     // `size` contiguous bytes of the stream at `pos` (at most kMaxFetch), valid until the next
     // call; nullptr when any of them is past the end or cannot be read. Bytes in memory are
     // looked at in place.
-    const uint8_t* Bytes(uint64_t pos, uint32_t size);
+    const uint8_t* Bytes(uint64_t pos, uint32_t size)
+    {
+        // In the window: the common case, kept short.
+        if (pos >= m_start && pos + size <= m_end && m_data)
+            return m_data + (pos - m_start);
+        return Fetch(pos, size);
+    }
     // The bytes from `pos` on, as many as lie together (`available`); nullptr past the end.
     const uint8_t* Window(uint64_t pos, uint64_t& available);
     // Whether any byte of [pos, pos + size) lies in a 512-byte block of the file that holds only
     // zeros. The bytes must have been fetched just before (Bytes or Window).
-    bool TouchesZeroBlock(uint64_t pos, uint32_t size);
+    bool TouchesZeroBlock(uint64_t pos, uint32_t size)
+    {
+        if (size == 0 || !m_data || pos < m_start || pos + size > m_end)
+            return false;
+        const size_t first = static_cast<size_t>((pos - m_start) / kGranule);
+        const size_t last = static_cast<size_t>((pos + size - 1 - m_start) / kGranule);
+        // Known not to be zeros, the usual answer, without a call.
+        if (m_zero[first] == 0 && m_zero[last] == 0 && last - first <= 1)
+            return false;
+        return TouchesZero(first, last);
+    }
     // Whether the byte at `pos` lies in a block of zeros (loads it when needed).
     bool InZeroBlock(uint64_t pos);
     // Bytes read from the file so far: the measure of the work done.
@@ -69,6 +85,8 @@ public:
 private:
     static constexpr uint32_t kGranule = 64;
     static constexpr uint32_t kMinWindow = 256 * 1024;
+    const uint8_t* Fetch(uint64_t pos, uint32_t size);
+    bool TouchesZero(size_t first, size_t last);
     bool Load(uint64_t pos, uint32_t size);
     bool GranuleZero(size_t granule);
     bool BlockIsZero(uint64_t block);
