@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace biff {
 
@@ -107,6 +108,18 @@ inline void Put32(uint8_t* p, uint32_t value)
 {
     for (int i = 0; i < 4; i++)
         p[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+inline void Add16(std::vector<uint8_t>& v, uint16_t value)
+{
+    v.push_back(static_cast<uint8_t>(value));
+    v.push_back(static_cast<uint8_t>(value >> 8));
+}
+
+inline void Add32(std::vector<uint8_t>& v, uint32_t value)
+{
+    Add16(v, static_cast<uint16_t>(value));
+    Add16(v, static_cast<uint16_t>(value >> 16));
 }
 
 // The substream kind of a BOF body, or 0 when the body is not a BOF of this version.

@@ -1,5 +1,6 @@
 #include "CompoundWriter.h"
 
+#include "BiffFormat.h"
 #include "CfbFormat.h"
 
 #include <algorithm>
@@ -15,17 +16,8 @@ constexpr uint32_t kPerSector = kSector / 4;
 constexpr size_t kFlushAt = 1u << 20;
 constexpr size_t kDirectAt = 32 * 1024;
 
-void Put16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; i++)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using biff::Put16;
+using biff::Put32;
 
 uint64_t Sectors(uint64_t bytes, uint64_t unit)
 {

@@ -18,6 +18,20 @@ OverlaidBytes Untailed(const ByteSource& patched, const std::vector<uint8_t>& ta
     return view;
 }
 
+// Whole, or a stop asked for before the salvage: then nothing more is to be done.
+bool Judged(const ByteSource& copy, bool wellFormed, const std::function<bool()>& cancelled, ContentStep& step)
+{
+    if (wellFormed && JudgeWorkbook(copy, cancelled).whole) {
+        step.result = ContentResult::Whole;
+        return true;
+    }
+    if (cancelled && cancelled()) {
+        step.result = ContentResult::Stopped;
+        return true;
+    }
+    return false;
+}
+
 ContentStep From(const SalvageOutcome& outcome)
 {
     ContentStep step;
@@ -46,14 +60,8 @@ ContentStep JudgeOrSalvage(std::vector<uint8_t>& image, bool wellFormed, const s
 {
     ContentStep step;
     const MemoryBytes patched(image);
-    if (wellFormed && JudgeWorkbook(patched, cancelled).whole) {
-        step.result = ContentResult::Whole;
+    if (Judged(patched, wellFormed, cancelled, step))
         return step;
-    }
-    if (cancelled && cancelled()) {
-        step.result = ContentResult::Stopped;
-        return step;
-    }
     std::vector<uint8_t> salvaged;
     MemoryTarget target(salvaged);
     const OverlaidBytes source = Untailed(patched, tail);
@@ -68,16 +76,8 @@ ContentStep JudgeOrSalvageFile(const std::string& path, bool wellFormed, const s
 {
     ContentStep step;
     FileBytes copy(path);
-    if (!copy.IsOpen())
+    if (!copy.IsOpen() || Judged(copy, wellFormed, cancelled, step))
         return step;
-    if (wellFormed && JudgeWorkbook(copy, cancelled).whole) {
-        step.result = ContentResult::Whole;
-        return step;
-    }
-    if (cancelled && cancelled()) {
-        step.result = ContentResult::Stopped;
-        return step;
-    }
     HANDLE h = ::CreateFileA(
         salvagePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)

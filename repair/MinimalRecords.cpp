@@ -8,18 +8,6 @@ namespace {
 constexpr uint16_t kBuild = 0x0DBB;
 constexpr uint16_t kYear = 0x07CC;
 
-void Add16(std::vector<uint8_t>& v, uint16_t value)
-{
-    v.push_back(static_cast<uint8_t>(value));
-    v.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Add32(std::vector<uint8_t>& v, uint32_t value)
-{
-    Add16(v, static_cast<uint16_t>(value));
-    Add16(v, static_cast<uint16_t>(value >> 16));
-}
-
 } // namespace
 
 std::vector<uint8_t> BofBody(Version v, uint16_t kind)

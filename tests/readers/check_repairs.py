@@ -144,15 +144,20 @@ class Originals:
         return self.cache[name]
 
 
-def check_repaired(out_path, original, originals):
+def workbook_streams(out_path):
+    """The streams of an output that cfb.py and olefile (strict) both take, with a workbook among them."""
     check_structure(out_path)
     ole = open_strict(out_path)
     try:
         if not (ole.exists("Workbook") or ole.exists("Book")):
             raise Fault("no Workbook or Book stream")
-        got_streams = streams(ole)
+        return streams(ole)
     finally:
         ole.close()
+
+
+def check_repaired(out_path, original, originals):
+    got_streams = workbook_streams(out_path)
     if original is None:
         raise Fault("reported Repaired, but this file never held a workbook")
     want_streams, want_cells = originals.get(original)
@@ -179,14 +184,7 @@ def flat_cells(values):
 
 def check_partial(out_path, original, originals):
     """A salvaged copy: well-formed, readable, some of the original's cells and nothing else."""
-    check_structure(out_path)
-    ole = open_strict(out_path)
-    try:
-        if not (ole.exists("Workbook") or ole.exists("Book")):
-            raise Fault("no Workbook or Book stream")
-        streams(ole)
-    finally:
-        ole.close()
+    workbook_streams(out_path)
     if original is None:
         raise Fault("reported %s, but this file never held a workbook" % PARTIAL)
     got = flat_cells(cells(out_path))
@@ -299,6 +297,11 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout, others
         full = os.path.abspath(os.path.join(output_dir, name))
         if name not in claimed and full != manifest_abs:
             problems.append("output folder holds %s, which no Repaired line names" % name)
+    return finish(problems, passed, failed, out)
+
+
+def finish(problems, passed, failed, out):
+    """Counts the problems left as failures and ends with the "N passed, M failed" line."""
     for p in problems:
         failed += 1
         out.write("FAIL %s\n" % p)
@@ -306,13 +309,18 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout, others
     return failed == 0
 
 
-def main(argv=None):
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def arguments(description):
+    """The command line both checks take: the variants, the outputs, the manifest, the fixtures."""
+    ap = argparse.ArgumentParser(description=description)
     ap.add_argument("--variants", required=True)
     ap.add_argument("--output", required=True)
     ap.add_argument("--manifest", required=True)
     ap.add_argument("--fixtures", default=DEFAULT_FIXTURES)
-    a = ap.parse_args(argv)
+    return ap
+
+
+def main(argv=None):
+    a = arguments(__doc__.splitlines()[0]).parse_args(argv)
     return 0 if run(a.variants, a.output, a.manifest, a.fixtures) else 1
 
 

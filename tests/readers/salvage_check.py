@@ -16,7 +16,6 @@ record, its sheet's entry, its shared string or its formula's text) and how many
 back equal. Passes when every output opens, no cell is wrong, and every kind gets back at least
 the goal's share. Prints the figures and "N passed, M failed".
 """
-import argparse
 import collections
 import hashlib
 import io
@@ -24,16 +23,13 @@ import json
 import os
 import sys
 
-import olefile
 import xlrd
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
 import biff  # noqa: E402
-import cfb  # noqa: E402
 import check_repairs  # noqa: E402
-import damage  # noqa: E402
 import salvage_damage  # noqa: E402
 
 PARTIAL = "Partly recovered"
@@ -69,19 +65,7 @@ class Originals:
 
 def judge_partial(path, want):
     """(cells equal to the original's, cells that are not) of a partly recovered copy."""
-    with open(path, "rb") as f:
-        data = f.read()
-    try:
-        cfb.check(data)
-    except cfb.Malformed as e:
-        raise check_repairs.Fault("not a well-formed compound file: %s" % e)
-    ole = check_repairs.open_strict(path)
-    try:
-        if not (ole.exists("Workbook") or ole.exists("Book")):
-            raise check_repairs.Fault("no Workbook or Book stream")
-        check_repairs.streams(ole)
-    finally:
-        ole.close()
+    check_repairs.workbook_streams(path)
     try:
         got = cell_values(path)
     except Exception as e:
@@ -163,19 +147,11 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, goal=0.95, out=sys.std
         else:
             passed += 1
             out.write("PASS %s\n" % line)
-    for p in problems:
-        failed += 1
-        out.write("FAIL %s\n" % p)
-    out.write("%d passed, %d failed\n" % (passed, failed))
-    return failed == 0
+    return check_repairs.finish(problems, passed, failed, out)
 
 
 def main(argv=None):
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--variants", required=True)
-    ap.add_argument("--output", required=True)
-    ap.add_argument("--manifest", required=True)
-    ap.add_argument("--fixtures", default=damage.DEFAULT_FIXTURES)
+    ap = check_repairs.arguments(__doc__.splitlines()[0])
     ap.add_argument("--goal", type=float, default=0.95)
     a = ap.parse_args(argv)
     return 0 if run(a.variants, a.output, a.manifest, a.fixtures, a.goal) else 1

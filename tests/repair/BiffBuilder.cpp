@@ -8,17 +8,8 @@
 
 namespace {
 
-void Add16(std::vector<uint8_t>& v, uint16_t x)
-{
-    v.push_back(static_cast<uint8_t>(x));
-    v.push_back(static_cast<uint8_t>(x >> 8));
-}
-
-void Add32(std::vector<uint8_t>& v, uint32_t x)
-{
-    Add16(v, static_cast<uint16_t>(x));
-    Add16(v, static_cast<uint16_t>(x >> 16));
-}
+using biff::Add16;
+using biff::Add32;
 
 void AddDouble(std::vector<uint8_t>& v, double d)
 {
