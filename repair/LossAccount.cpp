@@ -63,5 +63,8 @@ std::wstring LossAccount::Text() const
             + (m_unnamed == 1 ? L" sheet whose name was lost" : L" sheets whose names were lost");
     if (m_formats)
         text += text.empty() ? L"cell formats" : L", cell formats";
+    // Every cell came back; what a salvaged copy never holds is still worth a word.
+    if (text.empty())
+        text = L"no cells; objects left out";
     return text;
 }

@@ -1,5 +1,6 @@
 // What a salvaged workbook lost, in words a user reads in the result list:
-// "Sheet1 rows 40-52, Sheet2 from row 118 on, Sheet3".
+// "Sheet1 rows 40-52, Sheet2 from row 118 on, Sheet3"; when every cell came back, that pictures,
+// comments and the like (which a salvaged copy leaves out) are all it lacks.
 #pragma once
 
 #include <cstdint>

@@ -101,7 +101,7 @@ void Salvager::Sheets(const RecordWalk::Event& carried)
 uint64_t Salvager::CopyCells(uint64_t at, uint64_t to)
 {
     if (m_current < 0 || m_depth != 1 || m_formula.open || m_rangeSheet != m_current || at < m_rangeFrom
-        || !m_dimensionsWritten)
+        || at >= m_rangeTo || !m_dimensionsWritten)
         return at;
     Sheet& sheet = m_sheets[static_cast<size_t>(m_current)];
     if (sheet.gapOpen)

@@ -280,10 +280,18 @@ void AnchorAtTheEnd(
     while (from < records.back().end && reader.InZeroBlock(from))
         from += StreamReader::kZeroBlock;
     const uint64_t last = std::min<uint64_t>(records.back().end, from + kMaxBody + biff::kHeaderSize);
+    // Each place is read until it stops making sense; all of them together read at most a few
+    // times the rest of the table, however the bytes are made.
+    const uint64_t rest = records.back().end > from ? records.back().end - from : 0;
+    uint64_t budget = 4 * rest + (1u << 20);
     Parsed s;
     for (uint64_t q = from; q < last; q++) {
-        const auto rec = std::find_if(records.begin(), records.end(), [&](const Rec& r) { return q >= r.body && q < r.end; });
-        if (rec == records.end())
+        // The records lie in order: the one holding q is the last that starts at or before it.
+        auto rec = std::upper_bound(records.begin(), records.end(), q, [](uint64_t at, const Rec& r) { return at < r.body; });
+        if (rec == records.begin())
+            continue;
+        --rec;
+        if (q >= rec->end)
             continue;
         Chain chain(reader, limit);
         const uint8_t* head = reader.Bytes(rec->header, biff::kHeaderSize);
@@ -293,8 +301,13 @@ void AnchorAtTheEnd(
         while (count <= survey.unique && ParseString(chain, s, true, reader))
             count++;
         // The whole rest of the table, and no more strings than it can hold past those kept.
-        if (count == 0 || chain.Pos() != records.back().end || count > survey.unique - kept)
+        if (count == 0 || chain.Pos() != records.back().end || count > survey.unique - kept) {
+            const uint64_t read = chain.Pos() > q ? chain.Pos() - q : 1;
+            if (read >= budget)
+                return;
+            budget -= read;
             continue;
+        }
         StringSpan span;
         span.first = static_cast<uint32_t>(survey.unique - count);
         span.count = static_cast<uint32_t>(count);
