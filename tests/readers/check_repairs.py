@@ -125,22 +125,26 @@ def compare_cells(got, want):
                     raise Fault("sheet %s cell (%d,%d) is %r, expected %r" % (name, r, c, rows[r][c], wrows[r][c]))
 
 
-class Originals:
-    """The undamaged fixtures, read once."""
+def streams_and_cells(path):
+    ole = open_strict(path)
+    try:
+        st = streams(ole)
+    finally:
+        ole.close()
+    return st, cells(path)
 
-    def __init__(self, folder):
+
+class Originals:
+    """The undamaged fixtures, each read once by `load` (by default its streams and its cells)."""
+
+    def __init__(self, folder, load=streams_and_cells):
         self.folder = folder
+        self.load = load
         self.cache = {}
 
     def get(self, name):
         if name not in self.cache:
-            path = os.path.join(self.folder, name)
-            ole = open_strict(path)
-            try:
-                st = streams(ole)
-            finally:
-                ole.close()
-            self.cache[name] = (st, cells(path))
+            self.cache[name] = self.load(os.path.join(self.folder, name))
         return self.cache[name]
 
 

@@ -51,16 +51,8 @@ def cell_values(path):
     return values
 
 
-class Originals:
-    def __init__(self, folder):
-        self.folder = folder
-        self.cache = {}
-
-    def get(self, name):
-        if name not in self.cache:
-            path = os.path.join(self.folder, name)
-            self.cache[name] = (biff.Workbook(path), cell_values(path))
-        return self.cache[name]
+def records_and_values(path):
+    return biff.Workbook(path), cell_values(path)
 
 
 def judge_partial(path, want):
@@ -78,7 +70,7 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, goal=0.95, out=sys.std
     with open(os.path.join(variants_dir, salvage_damage.DESCRIPTIONS), encoding="utf-8") as f:
         variants = json.load(f)
     rows, problems = check_repairs.read_manifest(manifest)
-    originals = Originals(fixtures_dir)
+    originals = check_repairs.Originals(fixtures_dir, records_and_values)
     figures = collections.defaultdict(lambda: collections.Counter())
     passed = failed = 0
     for v in variants:
