@@ -143,18 +143,13 @@ void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
 
 void CRepairDlg::ShowPartial(int row, const OutputChoice& output, const std::wstring& lost)
 {
-    // The list holds text of the system code page: characters it lacks show as '?'.
-    std::string text(lost.size() * 2 + 1, '\0');
-    const int length = ::WideCharToMultiByte(CP_ACP, 0, lost.c_str(), static_cast<int>(lost.size()), text.data(),
-        static_cast<int>(text.size()), "?", nullptr);
-    text.resize(length > 0 ? static_cast<size_t>(length) : 0);
-    PostToWindowThread([this, row, output, text] {
+    PostToWindowThread([this, row, output, lost] {
         HWND hList = m_resultList.m_hWnd;
         SetRowImage(hList, row, STATUS_REPAIRED);
         SetRowText(hList, row, RESULT_OUTPUT_NAME, output.name);
         SetRowText(hList, row, RESULT_OUTPUT_FOLDER, output.shownFolder);
         SetRowText(hList, row, RESULT_STATUS, texts::kStatusPartial);
-        SetRowText(hList, row, RESULT_LOST, text);
+        SetRowText(hList, row, RESULT_LOST, lost);
     });
 }
 

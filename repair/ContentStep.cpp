@@ -1,6 +1,6 @@
 #include "ContentStep.h"
 
-#include "../framework/Platform.h"
+#include "../framework/PathText.h"
 #include "ContentVerdict.h"
 #include "RepairSteps.h"
 #include "WorkbookSalvage.h"
@@ -71,15 +71,14 @@ ContentStep JudgeOrSalvage(std::vector<uint8_t>& image, bool wellFormed, const s
     return step;
 }
 
-ContentStep JudgeOrSalvageFile(const std::string& path, bool wellFormed, const std::vector<uint8_t>& tail,
-    const std::string& salvagePath, const std::function<bool()>& cancelled)
+ContentStep JudgeOrSalvageFile(const std::wstring& path, bool wellFormed, const std::vector<uint8_t>& tail,
+    const std::wstring& salvagePath, const std::function<bool()>& cancelled)
 {
     ContentStep step;
     FileBytes copy(path);
     if (!copy.IsOpen() || Judged(copy, wellFormed, cancelled, step))
         return step;
-    HANDLE h = ::CreateFileA(
-        salvagePath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = ::CreateFileW(LongPathForm(salvagePath).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return step;
     {
@@ -89,6 +88,6 @@ ContentStep JudgeOrSalvageFile(const std::string& path, bool wellFormed, const s
     }
     ::CloseHandle(h);
     if (step.result != ContentResult::Partial)
-        ::DeleteFileA(salvagePath.c_str());
+        ::DeleteFileW(LongPathForm(salvagePath).c_str());
     return step;
 }

@@ -32,5 +32,5 @@ ContentStep JudgeOrSalvage(std::vector<uint8_t>& image, bool wellFormed, const s
 
 // A copy in a file (a large workbook): the salvaged copy is written to `salvagePath`, and removed
 // again when nothing survived.
-ContentStep JudgeOrSalvageFile(const std::string& path, bool wellFormed, const std::vector<uint8_t>& tail,
-    const std::string& salvagePath, const std::function<bool()>& cancelled);
+ContentStep JudgeOrSalvageFile(const std::wstring& path, bool wellFormed, const std::vector<uint8_t>& tail,
+    const std::wstring& salvagePath, const std::function<bool()>& cancelled);

@@ -616,7 +616,7 @@ TEST_F(BatchRun, SalvagedRowsSayPartlyRecoveredAndWhatWasLost)
     TempFolder folder, out;
     const std::string threeSheets = ReadWholeFile(Fixture("lo_3sheets.xls"));
     struct Case {
-        const char* name;
+        const wchar_t* name;
         std::string bytes;
         const char* status;
         const char* lost;
@@ -624,37 +624,37 @@ TEST_F(BatchRun, SalvagedRowsSayPartlyRecoveredAndWhatWasLost)
     // lo_3sheets keeps its workbook stream from sector 2 on; sector 30 holds the end of its second
     // sheet and the start of its third.
     const std::vector<Case> cases = {
-        { "cut.xls", CutAtHalf(threeSheets), "Partly recovered", "Notes, Zeta" },
-        { "holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered", "Notes from row 30 on, Zeta row 1" },
-        { "sound.xls", threeSheets, "Repaired", "" },
-        { "nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed", "" },
+        { L"cut.xls", CutAtHalf(threeSheets), "Partly recovered", "Notes, Zeta" },
+        { L"holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered", "Notes from row 30 on, Zeta row 1" },
+        { L"sound.xls", threeSheets, "Repaired", "" },
+        { L"nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed", "" },
     };
-    std::vector<std::string> paths;
+    std::vector<std::wstring> paths;
     for (const Case& c : cases)
         paths.push_back(folder.WriteFile(c.name, c.bytes));
     AddTicked(paths);
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     for (size_t row = 0; row < cases.size(); row++) {
         const Case& c = cases[row];
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(Utf8(c.name));
         const int r = static_cast<int>(row);
         EXPECT_EQ(Cell(r, 4), c.status);
         EXPECT_EQ(Cell(r, 5), c.lost);
         EXPECT_EQ(Results().GetItemImage(r), std::string(c.status) == "Failed" ? STATUS_FAILED : STATUS_REPAIRED);
-        const std::string output = out.File(std::string("REP_") + c.name);
+        const std::wstring output = out.File(std::wstring(L"REP_") + c.name);
         if (std::string(c.status) == "Failed") {
             EXPECT_EQ(Cell(r, 2), "");
             EXPECT_TRUE(IsPathFree(output));
         } else {
-            EXPECT_EQ(Cell(r, 2), std::string("REP_") + c.name);
+            EXPECT_EQ(Cell(r, 2), "REP_" + Utf8(c.name));
             EXPECT_TRUE(CheckCompoundFile(output).wellFormed);
         }
         EXPECT_EQ(ReadWholeFile(paths[row]), c.bytes) << "the source is untouched";
-        EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_" + c.name));
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_" + c.name));
     }
-    EXPECT_TRUE(ReadWholeFile(out.File("REP_sound.xls")).substr(32) == threeSheets.substr(32))
+    EXPECT_TRUE(ReadWholeFile(out.File(L"REP_sound.xls")).substr(32) == threeSheets.substr(32))
         << "the sound one is the repair as before: the header patch only";
-    EXPECT_TRUE(ReadWholeFile(out.File("REP_holed.xls")) != SectorZeroed(threeSheets, 30)) << "a new file, not the holed one";
+    EXPECT_TRUE(ReadWholeFile(out.File(L"REP_holed.xls")) != SectorZeroed(threeSheets, 30)) << "a new file, not the holed one";
 }
 
 // A workbook over the in-memory limit is judged and salvaged through files, and the salvaged
@@ -665,11 +665,11 @@ TEST_F(BatchRun, ALargeDamagedWorkbookIsSalvagedThroughItsWorkingFile)
     CfbImage image = BuildWorkbookFile(NumbersWorkbook(18u << 20));
     ASSERT_GT(image.bytes.size(), kInMemoryLimit);
     const std::string damaged = SectorZeroed(image.bytes, image.chains.at("Workbook")[5000]);
-    AddTicked({ folder.WriteFile("big.xls", damaged) });
+    AddTicked({ folder.WriteFile(L"big.xls", damaged) });
     Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
     EXPECT_EQ(Cell(0, 4), "Partly recovered");
     EXPECT_EQ(Cell(0, 5), "Data rows 711-712");
-    EXPECT_TRUE(CheckCompoundFile(out.File("REP_big.xls")).wellFormed);
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_big.xls"));
-    EXPECT_TRUE(IsPathFree(TemporaryFolder() + "REP_big.xls.part"));
+    EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_big.xls")).wellFormed);
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls"));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls.part"));
 }

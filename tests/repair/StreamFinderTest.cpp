@@ -1,6 +1,7 @@
 // Finding a workbook stream whatever is left of the compound file's tables, and judging whether
 // a workbook reads back whole.
 #include "BiffBuilder.h"
+#include "TempFolder.h"
 #include "repair/ByteSource.h"
 #include "repair/CompoundFile.h"
 #include "repair/ContentVerdict.h"
@@ -20,9 +21,9 @@ std::vector<uint8_t> Bytes(const std::string& s)
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
-std::string Fixture(const std::string& name)
+std::wstring Fixture(const std::string& name)
 {
-    return std::string(TESSEL_SOURCE_DIR) + "\\tests\\fixtures\\" + name;
+    return L"" TESSEL_SOURCE_DIR L"\\tests\\fixtures\\" + Wide(name);
 }
 
 // A workbook of two sheets, big enough for many sectors.
