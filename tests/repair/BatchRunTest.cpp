@@ -607,6 +607,22 @@ std::string SectorZeroed(const std::string& bytes, size_t sector)
     return damaged;
 }
 
+// A book whose second sheet is named in two scripts, one sector of that sheet zeroed.
+std::string ScriptsBookHoled()
+{
+    BiffBuilder b;
+    b.Globals({ "Ventes", "売上 Δ" }, { "Ελληνικά", "日本語" });
+    for (int sheet = 0; sheet < 2; sheet++) {
+        b.BeginSheet(sheet);
+        for (uint16_t r = 0; r < 400; r++)
+            b.Text(r, 0, r % 2);
+        b.EndSheet();
+    }
+    const CfbImage image = BuildWorkbookFile(b.Bytes());
+    const uint64_t middle = (b.sheetStarts[1] + b.Size()) / 2;
+    return SectorZeroed(image.bytes, image.chains.at("Workbook")[middle / 512]);
+}
+
 } // namespace
 
 // Damaged workbooks come back with what survived and say what was lost; a sound one is still
@@ -628,6 +644,8 @@ TEST_F(BatchRun, SalvagedRowsSayPartlyRecoveredAndWhatWasLost)
         { L"holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered", "Notes from row 30 on, Zeta row 1" },
         { L"sound.xls", threeSheets, "Repaired", "" },
         { L"nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed", "" },
+        // Names in any script, the workbook's and the file's, come through as they are.
+        { L"销售报表.xls", ScriptsBookHoled(), "Partly recovered", "売上 Δ rows 168-207" },
     };
     std::vector<std::wstring> paths;
     for (const Case& c : cases)
@@ -655,6 +673,14 @@ TEST_F(BatchRun, SalvagedRowsSayPartlyRecoveredAndWhatWasLost)
     EXPECT_TRUE(ReadWholeFile(out.File(L"REP_sound.xls")).substr(32) == threeSheets.substr(32))
         << "the sound one is the repair as before: the header patch only";
     EXPECT_TRUE(ReadWholeFile(out.File(L"REP_holed.xls")) != SectorZeroed(threeSheets, 30)) << "a new file, not the holed one";
+    const std::string scripts = ReadWholeFile(out.File(L"REP_销售报表.xls"));
+    const std::vector<uint8_t> salvaged(scripts.begin(), scripts.end());
+    EXPECT_EQ(SheetNames(salvaged), (std::vector<std::string> { "Ventes", "売上 Δ" }));
+    Cells cells = ReadCells(salvaged);
+    const auto first = std::make_tuple(std::string("Ventes"), 0, 0);
+    const auto last = std::make_tuple(std::string("売上 Δ"), 399, 0);
+    EXPECT_EQ(cells[first], "s:Ελληνικά");
+    EXPECT_EQ(cells[last], "s:日本語");
 }
 
 // A workbook over the in-memory limit is judged and salvaged through files, and the salvaged

@@ -3,6 +3,7 @@
 #include "repair/ByteSource.h"
 #include "repair/StreamFinder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -28,6 +29,25 @@ uint32_t G32(const uint8_t* p)
     return G16(p) | (uint32_t(G16(p + 2)) << 16);
 }
 
+// UTF-8 (as these sources are written) to UTF-16 and back.
+std::wstring FromUtf8(const std::string& text)
+{
+    std::wstring wide(text.size(), L'\0');
+    const int n = ::MultiByteToWideChar(
+        CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), static_cast<int>(wide.size()));
+    wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return wide;
+}
+
+std::string ToUtf8(const std::wstring& wide)
+{
+    std::string text(wide.size() * 3, '\0');
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
+        static_cast<int>(text.size()), nullptr, nullptr);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return text;
+}
+
 } // namespace
 
 BiffBuilder::BiffBuilder(biff::Version v)
@@ -48,14 +68,22 @@ uint64_t BiffBuilder::Record(uint16_t type, const std::vector<uint8_t>& body)
 
 std::vector<uint8_t> BiffBuilder::XString(const std::string& text, bool shortLength) const
 {
+    // Text beyond ASCII (UTF-8 here) goes in UTF-16, as a writer stores it.
+    const bool wide = m_v == biff::Version::Biff8
+        && std::any_of(text.begin(), text.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
+    const std::wstring units = wide ? FromUtf8(text) : std::wstring();
+    const size_t count = wide ? units.size() : text.size();
     std::vector<uint8_t> s;
     if (shortLength)
-        s.push_back(static_cast<uint8_t>(text.size()));
+        s.push_back(static_cast<uint8_t>(count));
     else
-        Add16(s, static_cast<uint16_t>(text.size()));
+        Add16(s, static_cast<uint16_t>(count));
     if (m_v == biff::Version::Biff8)
-        s.push_back(0);
-    s.insert(s.end(), text.begin(), text.end());
+        s.push_back(wide ? 1 : 0);
+    if (!wide)
+        s.insert(s.end(), text.begin(), text.end());
+    for (wchar_t unit : units)
+        Add16(s, static_cast<uint16_t>(unit));
     return s;
 }
 
@@ -320,10 +348,12 @@ struct Book {
 
 std::string Chars(const uint8_t* p, uint32_t count, bool wide)
 {
-    std::string s;
+    if (!wide)
+        return std::string(reinterpret_cast<const char*>(p), count);
+    std::wstring units;
     for (uint32_t i = 0; i < count; i++)
-        s += static_cast<char>(wide ? p[2 * i] : p[i]);
-    return s;
+        units += static_cast<wchar_t>(p[2 * i] | p[2 * i + 1] << 8);
+    return ToUtf8(units);
 }
 
 // The strings of a shared-string table, its records' bodies joined (`breaks`: where each
