@@ -22,30 +22,17 @@ Fit Exactly(bool fits)
     return fits ? Fit::Strong : Fit::No;
 }
 
-Fit MulRk(const uint8_t* body, uint32_t length)
+// A run of cells in one row: row, first column, `width` bytes a cell (its XF index first), last
+// column; the count of cells must match the columns named.
+Fit CellRun(const uint8_t* body, uint32_t length, uint32_t width)
 {
-    if (length < 12 || (length - 6) % 6 != 0)
+    if (length < 6 + width || (length - 6) % width != 0)
         return Fit::No;
     const uint32_t first = Get16(body + 2);
     const uint32_t last = Get16(body + length - 2);
-    if (last < first || last >= kColumns || (last - first + 1) * 6 + 6 != length)
+    if (last < first || last >= kColumns || (last - first + 1) * width + 6 != length)
         return Fit::No;
-    for (uint32_t at = 4; at + 6 <= length - 2; at += 6) {
-        if (Get16(body + at) >= kMaxXfCount)
-            return Fit::No;
-    }
-    return Fit::Strong;
-}
-
-Fit MulBlank(const uint8_t* body, uint32_t length)
-{
-    if (length < 8 || length % 2 != 0)
-        return Fit::No;
-    const uint32_t first = Get16(body + 2);
-    const uint32_t last = Get16(body + length - 2);
-    if (last < first || last >= kColumns || (last - first + 1) * 2 + 6 != length)
-        return Fit::No;
-    for (uint32_t at = 4; at + 2 <= length - 2; at += 2) {
+    for (uint32_t at = 4; at + width <= length - 2; at += width) {
         if (Get16(body + at) >= kMaxXfCount)
             return Fit::No;
     }
@@ -209,9 +196,9 @@ Fit JudgeRecord(uint16_t type, const uint8_t* body, uint32_t length, Version v, 
     case kBoolErr:
         return BoolErr(body, length);
     case kMulRk:
-        return MulRk(body, length);
+        return CellRun(body, length, 6);
     case kMulBlank:
-        return MulBlank(body, length);
+        return CellRun(body, length, 2);
     case kLabel:
         return Label(body, length, v);
     case kRString:
