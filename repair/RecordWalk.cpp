@@ -139,7 +139,8 @@ uint64_t RecordWalk::Releasable() const
 // The last record boundary of a run [from, to) at or before `limit` (from when none).
 uint64_t RecordWalk::LastBoundary(uint64_t from, uint64_t to, uint64_t limit)
 {
-    uint64_t at = from;
+    // A boundary the walk passed inside the run saves hopping over all that comes before it.
+    uint64_t at = m_hint > from && m_hint < to && m_hint <= limit ? m_hint : from;
     while (at < to) {
         const uint8_t* head = m_reader.Bytes(at, biff::kHeaderSize);
         if (!head)
@@ -166,18 +167,39 @@ void RecordWalk::Advance()
     const uint8_t* window = m_encrypted ? nullptr : m_reader.Window(m_pos, available);
     if (window) {
         const uint8_t* p = window;
-        const uint8_t* end = window + std::min(available, kStretch);
+        const uint64_t span = std::min(available, kStretch);
+        const uint8_t* end = window + span;
+        // A stretch with no block of zeros in it needs no look at each record's blocks.
+        const bool zeros = m_reader.TouchesZeroBlock(m_pos, static_cast<uint32_t>(span));
+        // The first record starting in each of the last three units passed: one of them is a
+        // boundary at or before where the run may be cut, whatever unit the walk stops in.
+        uint64_t unit = UINT64_MAX;
+        const uint8_t* firsts[3] = { nullptr, nullptr, nullptr };
         while (end - p >= biff::kHeaderSize) {
+            const uint64_t here = Unit(m_pos + static_cast<uint64_t>(p - window));
+            if (here != unit) {
+                unit = here;
+                firsts[2] = firsts[1];
+                firsts[1] = firsts[0];
+                firsts[0] = p;
+            }
             const uint16_t type = biff::Get16(p);
             const uint16_t size = biff::Get16(p + 2);
             if (end - p < biff::kHeaderSize + size
                 || biff::QuickCell(type, p + biff::kHeaderSize, size) == biff::Fit::No
-                || m_reader.TouchesZeroBlock(m_pos + static_cast<uint64_t>(p - window), biff::kHeaderSize + size))
+                || (zeros
+                    && m_reader.TouchesZeroBlock(m_pos + static_cast<uint64_t>(p - window), biff::kHeaderSize + size)))
                 break;
             p += biff::kHeaderSize + size;
         }
         if (p != window) {
             const uint64_t to = m_pos + static_cast<uint64_t>(p - window);
+            for (const uint8_t* first : firsts) {
+                if (first && first != p && Unit(m_pos + static_cast<uint64_t>(first - window)) + 2 <= Unit(to)) {
+                    m_hint = m_pos + static_cast<uint64_t>(first - window);
+                    break;
+                }
+            }
             if (m_queue.size() > m_head && !m_queue.back().damage && m_queue.back().to == m_pos)
                 m_queue.back().to = to;
             else

@@ -93,6 +93,8 @@ private:
     bool m_cancelledSeen = false;
     uint64_t m_work = 0;
     uint64_t m_nextCancelCheck = 0;
+    // A record boundary the quick path passed, from where LastBoundary may start.
+    uint64_t m_hint = UINT64_MAX;
 
     // What the walk has seen, judged as it goes, to know where the workbook ends.
     uint16_t m_lastMainType = 0;

@@ -112,8 +112,15 @@ uint64_t Salvager::CopyCells(uint64_t at, uint64_t to)
         return at;
     const uint8_t* p = window;
     const uint8_t* end = window + std::min<uint64_t>({ available, to - at, m_rangeTo - at });
+    // Kept in locals while the loop runs: the bytes read through `p` could otherwise be taken for
+    // these members, and each would be read and written again for every record.
+    const uint32_t xfKept = m_xfKept;
+    const bool strings = m_stringsAsTheyWere;
     uint64_t cells = 0;
+    uint32_t labels = 0;
     uint32_t lastRow = 0;
+    bool boundsSet = m_boundsSet;
+    uint32_t firstRow = m_firstRow, lastRowSeen = m_lastRow, firstCol = m_firstCol, lastCol = m_lastCol;
     while (end - p >= biff::kHeaderSize) {
         const uint16_t type = biff::Get16(p);
         const uint16_t length = biff::Get16(p + 2);
@@ -124,22 +131,22 @@ uint64_t Salvager::CopyCells(uint64_t at, uint64_t to)
         uint32_t first = biff::Get16(body + 2);
         uint32_t last = first;
         if (type == biff::kNumber || type == biff::kRk || type == biff::kBoolErr) {
-            if (biff::Get16(body + 4) >= m_xfKept)
+            if (biff::Get16(body + 4) >= xfKept)
                 break;
             cells++;
         } else if (type == biff::kLabelSst) {
-            if (biff::Get16(body + 4) >= m_xfKept || !m_stringsAsTheyWere)
+            if (biff::Get16(body + 4) >= xfKept || !strings)
                 break;
             cells++;
-            m_labelSst++;
+            labels++;
         } else if (type == biff::kBlank) {
-            if (biff::Get16(body + 4) >= m_xfKept)
+            if (biff::Get16(body + 4) >= xfKept)
                 break;
         } else if (type == biff::kMulRk || type == biff::kMulBlank) {
             const uint32_t step = type == biff::kMulRk ? 6 : 2;
             bool formats = true;
             for (uint32_t x = 4; x + step <= length - 2u && formats; x += step)
-                formats = biff::Get16(body + x) < m_xfKept;
+                formats = biff::Get16(body + x) < xfKept;
             if (!formats)
                 break;
             last = biff::Get16(body + length - 2);
@@ -148,20 +155,26 @@ uint64_t Salvager::CopyCells(uint64_t at, uint64_t to)
         } else {
             break;
         }
-        if (!m_boundsSet) {
-            m_firstRow = m_lastRow = row;
-            m_firstCol = first;
-            m_lastCol = last;
-            m_boundsSet = true;
+        if (!boundsSet) {
+            firstRow = lastRowSeen = row;
+            firstCol = first;
+            lastCol = last;
+            boundsSet = true;
         } else {
-            m_firstRow = std::min(m_firstRow, row);
-            m_lastRow = std::max(m_lastRow, row);
-            m_firstCol = std::min(m_firstCol, first);
-            m_lastCol = std::max(m_lastCol, last);
+            firstRow = std::min(firstRow, row);
+            lastRowSeen = std::max(lastRowSeen, row);
+            firstCol = std::min(firstCol, first);
+            lastCol = std::max(lastCol, last);
         }
         lastRow = row;
         p += biff::kHeaderSize + length;
     }
+    m_boundsSet = boundsSet;
+    m_firstRow = firstRow;
+    m_lastRow = lastRowSeen;
+    m_firstCol = firstCol;
+    m_lastCol = lastCol;
+    m_labelSst += labels;
     if (p == window)
         return at;
     m_out.Write(window, static_cast<size_t>(p - window));
