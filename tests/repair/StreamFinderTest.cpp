@@ -5,10 +5,12 @@
 #include "repair/ByteSource.h"
 #include "repair/CompoundFile.h"
 #include "repair/ContentVerdict.h"
+#include "repair/RecordWalk.h"
 #include "repair/StreamFinder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -211,6 +213,79 @@ TEST(ContentVerdict, AWorkbookThatDoesNotReadBackWholeIsSaidSo)
         EXPECT_FALSE(verdict.whole);
         EXPECT_EQ(verdict.problem.rfind(c.problem, 0), 0u) << verdict.problem;
     }
+}
+
+
+// The walk hands out runs that follow one another and end only where records do, whether the
+// quick path took the cells or the whole way did (booleans and labels break the quick runs),
+// and around a lost block it drops exactly the records that touch it.
+TEST(RecordWalk, RunsEndWhereRecordsDoAndALostBlockTakesOnlyItsRecords)
+{
+    BiffBuilder b;
+    b.Globals({ "Data" }, { "s" });
+    b.BeginSheet(0);
+    for (uint16_t r = 0; r < 10000; r++) {
+        b.Number(r, 0, r);
+        b.Text(r, 1, 0);
+        if (r % 450 == 0) {
+            b.Bool(r, 2, r % 2);
+            b.Label(r, 3, std::string(r % 301, 'x'));
+        }
+    }
+    b.EndSheet();
+    std::vector<uint8_t> stream = b.Bytes();
+    std::vector<uint64_t> bounds;
+    for (const auto& record : b.records)
+        bounds.push_back(record.first);
+    bounds.push_back(stream.size());
+    std::sort(bounds.begin(), bounds.end());
+    auto isBound = [&](uint64_t at) { return std::binary_search(bounds.begin(), bounds.end(), at); };
+
+    struct Walked {
+        std::vector<std::pair<uint64_t, uint64_t>> runs, damage;
+    };
+    auto walk = [](const std::vector<uint8_t>& bytes) {
+        MemoryBytes file(bytes);
+        StreamMap map;
+        map.Append(0, bytes.size());
+        StreamReader reader(file, map);
+        RecordWalk w(reader, biff::Version::Biff8);
+        Walked out;
+        for (RecordWalk::Event e = w.NextRun(); e.kind != RecordWalk::Kind::End; e = w.NextRun())
+            (e.kind == RecordWalk::Kind::Run ? out.runs : out.damage).emplace_back(e.from, e.to);
+        return out;
+    };
+
+    const Walked whole = walk(stream);
+    EXPECT_TRUE(whole.damage.empty());
+    ASSERT_GT(whole.runs.size(), 3u) << "handed out in pieces";
+    EXPECT_EQ(whole.runs.front().first, 0u);
+    EXPECT_EQ(whole.runs.back().second, stream.size());
+    for (size_t i = 0; i < whole.runs.size(); i++) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(isBound(whole.runs[i].second));
+        if (i > 0) {
+            EXPECT_EQ(whole.runs[i].first, whole.runs[i - 1].second);
+        }
+    }
+
+    // A block of zeros deep into the sheet, past several pieces of quick runs.
+    const uint64_t lost = (stream.size() * 2 / 3) / 512 * 512;
+    std::fill_n(stream.begin() + static_cast<ptrdiff_t>(lost), 512, uint8_t(0));
+    const uint64_t firstTouched = *(std::upper_bound(bounds.begin(), bounds.end(), lost) - 1);
+    const uint64_t firstAfter = *std::lower_bound(bounds.begin(), bounds.end(), lost + 512);
+    const Walked holed = walk(stream);
+    ASSERT_EQ(holed.damage.size(), 1u);
+    EXPECT_EQ(holed.damage[0], std::make_pair(firstTouched, firstAfter));
+    uint64_t at = 0;
+    for (const auto& run : holed.runs) {
+        EXPECT_TRUE(isBound(run.second));
+        if (run.first == firstAfter)
+            at = firstAfter;
+        EXPECT_EQ(run.first, at) << "nothing skipped but the damage";
+        at = run.second;
+    }
+    EXPECT_EQ(at, stream.size());
 }
 
 } // namespace
