@@ -91,6 +91,7 @@ public:
     void ShowFailed(int row) override;
     void ShowNameTooLong(int row) override;
     void ShowRepaired(int row, const OutputChoice& output) override;
+    void ShowPartial(int row, const OutputChoice& output, const std::wstring& lost) override;
     void ShowDone() override;
 
     // Adds one row for a full path, as Add Files does for every selected file.

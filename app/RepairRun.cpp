@@ -160,6 +160,18 @@ void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
     });
 }
 
+void CRepairDlg::ShowPartial(int row, const OutputChoice& output, const std::wstring& lost)
+{
+    PostToWindowThread([this, row, output, lost] {
+        HWND hList = m_resultList.m_hWnd;
+        SetRowImage(hList, row, STATUS_REPAIRED);
+        SetRowText(hList, row, RESULT_OUTPUT_NAME, output.name);
+        SetRowText(hList, row, RESULT_OUTPUT_FOLDER, output.shownFolder);
+        SetRowText(hList, row, RESULT_STATUS, texts::kStatusPartial);
+        SetRowText(hList, row, RESULT_LOST, lost);
+    });
+}
+
 // Waits for the window: when the run ends, every row shows its outcome.
 void CRepairDlg::ShowDone()
 {

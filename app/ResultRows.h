@@ -7,7 +7,14 @@
 
 #include <string>
 
-enum ResultColumn { RESULT_SOURCE_NAME, RESULT_SOURCE_FOLDER, RESULT_OUTPUT_NAME, RESULT_OUTPUT_FOLDER, RESULT_STATUS };
+enum ResultColumn {
+    RESULT_SOURCE_NAME,
+    RESULT_SOURCE_FOLDER,
+    RESULT_OUTPUT_NAME,
+    RESULT_OUTPUT_FOLDER,
+    RESULT_STATUS,
+    RESULT_LOST
+};
 
 std::wstring GetRowText(HWND hList, int row, int column);
 void SetRowText(HWND hList, int row, int column, const std::wstring& text);

@@ -51,7 +51,7 @@ inline constexpr int kSourceColumnWidths[] = {200, 100, 100, 100, 100, 100, 100}
 
 // Result list columns
 inline constexpr const char* kResultColumns[] = {"Source File Name", "Source File Path", "Repaired File Name",
-                                                 "Repaired File Path", "Status"};
-inline constexpr int kResultColumnWidths[] = {150, 200, 150, 200, 200};
+                                                 "Repaired File Path", "Status", "What Was Lost"};
+inline constexpr int kResultColumnWidths[] = {150, 200, 150, 200, 200, 250};
 
 } // namespace texts

@@ -22,6 +22,8 @@ public:
     virtual uint64_t Length() const = 0;
     // All of [offset, offset + size) or false.
     virtual bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const = 0;
+    // All the bytes, when they are in memory already: a reader then looks at them in place.
+    virtual const uint8_t* Memory() const { return nullptr; }
 };
 
 // The bytes of an open file, read through a handle it does not own.
@@ -67,6 +69,7 @@ public:
     }
     uint64_t Length() const override { return m_bytes.size(); }
     bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override;
+    const uint8_t* Memory() const override { return m_bytes.data(); }
 
 private:
     const std::vector<uint8_t>& m_bytes;

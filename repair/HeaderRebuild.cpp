@@ -159,7 +159,6 @@ bool Rebuilder::Scan()
     m_tableLike.assign(static_cast<size_t>(m_sectors), 0);
     const uint32_t batch = std::max<uint32_t>(1, (64u * 1024) / m_sectorSize);
     std::vector<uint8_t> buffer(size_t(batch) * m_sectorSize);
-    static const char kRootName[] = "ROOT ENTRY";
     for (uint64_t first = 0; first < m_sectors; first += batch) {
         uint32_t count = static_cast<uint32_t>(std::min<uint64_t>(batch, m_sectors - first));
         if (!m_file.Read((first + 1) * m_sectorSize, buffer.data(), count * m_sectorSize))
@@ -186,18 +185,12 @@ bool Rebuilder::Scan()
                 marker.sector = number;
                 m_markers.push_back(std::move(marker));
             }
-            // Root entry: type 5, named "Root Entry" (readers ignore case).
-            if (sector[66] == 5 && Get16(sector + 64) == sizeof(kRootName) * 2) {
-                bool named = true;
-                for (size_t c = 0; c + 1 < sizeof(kRootName) && named; c++) {
-                    uint16_t ch = Get16(sector + c * 2);
-                    if (ch >= 'a' && ch <= 'z')
-                        ch = static_cast<uint16_t>(ch - 'a' + 'A');
-                    named = ch == static_cast<uint8_t>(kRootName[c]);
-                }
-                if (named && Get16(sector + (sizeof(kRootName) - 1) * 2) == 0)
-                    m_roots.push_back(number);
-            }
+            // The directory starts with the root: type 5, in the first entry. Its name is not
+            // looked at: writers do not all call it "Root Entry".
+            const uint16_t nameBytes = Get16(sector + 64);
+            if (sector[66] == 5 && nameBytes >= 2 && nameBytes <= 64 && nameBytes % 2 == 0
+                && Get16(sector + nameBytes - 2) == 0)
+                m_roots.push_back(number);
         }
     }
     return !m_markers.empty() && !m_roots.empty();

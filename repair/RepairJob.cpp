@@ -2,6 +2,7 @@
 
 #include "../framework/FolderLookup.h"
 #include "../framework/PathText.h"
+#include "ContentStep.h"
 #include "FileCopy.h"
 #include "OutputFile.h"
 #include "RepairSteps.h"
@@ -89,11 +90,11 @@ void FailAfterException(IRepairRows& rows, int row, const std::wstring& output)
     }
 }
 
-// Writes the repaired bytes into the output folder under a free name and shows the outcome in the
-// row. `placed` is the output's path once it is in place.
+// Writes the repaired or salvaged bytes into the output folder under a free name and shows the
+// outcome in the row. `placed` is the output's path once it is in place.
 void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource& source, int row,
     RepairStageTimes* times, const BlockSource& blocks, uint64_t size, const FILETIME& written, RepairBatchState* batch,
-    std::wstring& placed)
+    const ContentStep& content, std::wstring& placed)
 {
     OutputChoice output;
     {
@@ -135,7 +136,10 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
         return;
     }
     StageClock clock(times, &RepairStageTimes::rows);
-    rows.ShowRepaired(row, output);
+    if (content.result == ContentResult::Partial)
+        rows.ShowPartial(row, output, content.lost);
+    else
+        rows.ShowRepaired(row, output);
 }
 
 uint64_t LengthOf(HANDLE hFile)
@@ -156,6 +160,25 @@ PatchReport PatchWith(const RepairSettings& settings, const RepairBatchState* ba
         return report;
     }
     return patch(tail);
+}
+
+// A copy the patch made well formed, or could not read, is judged by its workbook; one that does
+// not read back whole gives what survives of it, written into a second working copy of its own.
+ContentStep JudgeOpenCopy(HANDLE hCopy, const PatchReport& report, const std::vector<uint8_t>& ownTail,
+    const std::wstring& folder, const RepairSource& source, int nameMode, TemporaryCopy& salvage)
+{
+    if (report.result != PatchResult::Patched && report.result != PatchResult::NotReadable)
+        return ContentStep();
+    return JudgeOrSalvageOpenFile(
+        hCopy, report.result == PatchResult::Patched, ownTail,
+        [&]() { return salvage.Create(folder, source.name, nameMode) ? salvage.Handle() : INVALID_HANDLE_VALUE; },
+        g_stopTest);
+}
+
+// Whether a judged copy has anything to give.
+bool Usable(const ContentStep& content)
+{
+    return content.result == ContentResult::Whole || content.result == ContentResult::Partial;
 }
 
 } // namespace
@@ -272,16 +295,29 @@ void RepairRowOf(
             return;
         }
         PatchReport report;
+        ContentStep content;
+        // What a large copy keeps when it does not read back whole.
+        TemporaryCopy salvage;
         {
             StageClock clock(times, &RepairStageTimes::patch);
+            // The copy's own last bytes, which the tail block goes over, are kept for the salvage.
+            std::vector<uint8_t> ownTail;
             report = PatchWith(settings, batch, [&](const TailBlock& tail) {
-                return inMemory ? PatchImage(image.bytes, tail, g_stopTest)
-                                : PatchOpenFile(held.Handle(), tail, g_stopTest);
+                if (inMemory) {
+                    ownTail = TailBytes(MemoryBytes(image.bytes));
+                    return PatchImage(image.bytes, tail, g_stopTest);
+                }
+                ownTail = TailBytes(HandleBytes(held.Handle()));
+                return PatchOpenFile(held.Handle(), tail, g_stopTest);
             });
+            if (inMemory && (report.result == PatchResult::Patched || report.result == PatchResult::NotReadable))
+                content = JudgeOrSalvage(image.bytes, report.result == PatchResult::Patched, ownTail, g_stopTest);
+            else if (!inMemory)
+                content = JudgeOpenCopy(held.Handle(), report, ownTail, temp, source, settings.nameMode, salvage);
         }
         if (Stopped())
             return;
-        if (report.result != PatchResult::Patched) {
+        if (!Usable(content)) {
             FailRow(rows, row, times);
             return;
         }
@@ -295,10 +331,12 @@ void RepairRowOf(
                 return;
             }
         }
+        const HANDLE hResult = salvage.IsOpen() ? salvage.Handle() : held.Handle();
         std::vector<uint8_t> buffer;
-        Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(held.Handle(), buffer),
-            inMemory ? image.bytes.size() : LengthOf(held.Handle()), file.Written(), batch, placed);
+        Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(hResult, buffer),
+            inMemory ? image.bytes.size() : LengthOf(hResult), file.Written(), batch, content, placed);
         StageClock clock(times, &RepairStageTimes::cleanup);
+        salvage.Close();
         held.Close();
     } catch (...) {
         FailAfterException(rows, row, placed);
@@ -309,22 +347,30 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
     const RepairSource& source, int row, RepairStageTimes* times)
 {
     std::wstring placed;
+    TemporaryCopy salvage;
     // The caller's copy, held with no sharing while it is patched and copied.
     HANDLE hCopy = ::CreateFileW(LongPathForm(workingCopy).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     try {
-        PatchReport report;
+        ContentStep content;
         if (hCopy != INVALID_HANDLE_VALUE && HasOutputLocation(settings.locationMode, settings.targetDir)) {
             StageClock clock(times, &RepairStageTimes::patch);
-            report = PatchWith(
-                settings, nullptr, [&](const TailBlock& tail) { return PatchOpenFile(hCopy, tail, g_stopTest); });
+            std::vector<uint8_t> ownTail;
+            const PatchReport report = PatchWith(settings, nullptr, [&](const TailBlock& tail) {
+                ownTail = TailBytes(HandleBytes(hCopy));
+                return PatchOpenFile(hCopy, tail, g_stopTest);
+            });
+            const size_t slash = workingCopy.find_last_of(L'\\');
+            const std::wstring folder = slash == std::wstring::npos ? std::wstring() : workingCopy.substr(0, slash + 1);
+            content = JudgeOpenCopy(hCopy, report, ownTail, folder, source, settings.nameMode, salvage);
         }
-        if (report.result == PatchResult::Patched) {
+        if (Usable(content) && !Stopped()) {
+            const HANDLE hResult = salvage.IsOpen() ? salvage.Handle() : hCopy;
             FILETIME written = {};
             ::GetFileTime(hCopy, nullptr, nullptr, &written);
             std::vector<uint8_t> buffer;
-            Place(settings, rows, source, row, times, FileBlocks(hCopy, buffer), LengthOf(hCopy), written, nullptr,
-                placed);
+            Place(settings, rows, source, row, times, FileBlocks(hResult, buffer), LengthOf(hResult), written, nullptr,
+                content, placed);
         } else if (!Stopped()) {
             FailRow(rows, row, times);
         }
@@ -332,6 +378,7 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
         FailAfterException(rows, row, placed);
     }
     StageClock clock(times, &RepairStageTimes::cleanup);
+    salvage.Close();
     if (hCopy != INVALID_HANDLE_VALUE)
         ::CloseHandle(hCopy);
     ::DeleteFileW(LongPathForm(workingCopy).c_str());

@@ -38,6 +38,8 @@ public:
     // the row was written.
     virtual void ShowNameTooLong(int row) = 0;
     virtual void ShowRepaired(int row, const OutputChoice& output) = 0;
+    // Written, but only what survived the damage; `lost` says what did not.
+    virtual void ShowPartial(int row, const OutputChoice& output, const std::wstring& lost) = 0;
     // Every row has been reached.
     virtual void ShowDone() = 0;
 

@@ -23,6 +23,8 @@ inline constexpr const char* kStatusRepaired = "Repaired";
 inline constexpr const char* kStatusFailed = "Failed";
 // A copy whose name would pass the file systems' 255 characters: nothing is written.
 inline constexpr const char* kStatusNameTooLong = "Failed: name too long";
+// A copy holding only what survived the damage; the next column says what was lost.
+inline constexpr const char* kStatusPartial = "Partly recovered";
 
 // Appended to the start folder
 inline constexpr const char* kTemplateFile = "\\VuzuviViduv.dll";

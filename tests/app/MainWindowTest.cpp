@@ -97,7 +97,8 @@ TEST_F(MainWindowTest, ListsHaveTheirColumnsInOrder)
                                                              {"Source File Path", 200},
                                                              {"Repaired File Name", 150},
                                                              {"Repaired File Path", 200},
-                                                             {"Status", 200}};
+                                                             {"Status", 200},
+                                                             {"What Was Lost", 250}};
     auto check = [](CListCtrl& list, const std::vector<std::pair<std::string, int>>& columns) {
         ASSERT_EQ(list.GetColumnCount(), static_cast<int>(columns.size()));
         for (int i = 0; i < static_cast<int>(columns.size()); i++) {

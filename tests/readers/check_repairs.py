@@ -7,8 +7,9 @@ DIR/variants.json comes from damage.py. FILE has one line per source file:
   <source file name> TAB <Repaired|Failed> TAB <output file name or empty>
 A Repaired output must be a well-formed compound file (olefile in strict mode and cfb.py's
 check of every chain) whose streams are the original workbook's, and xlrd must read the original
-cells from it. A Failed source must leave no output.
-variants.json itself, if the driver took it as a source, must be Failed.
+cells from it. A Partly recovered output must be well-formed too, and xlrd must read from it some
+of the original's cells and no cell the original does not hold. A Failed source must leave no
+output. The description files, if the driver took them as sources, must be Failed.
 Prints one line per variant and "N passed, M failed"; exits 1 on any failure.
 """
 import argparse
@@ -28,6 +29,9 @@ import cfb  # noqa: E402
 HERE = os.path.dirname(os.path.abspath(__file__))
 DEFAULT_FIXTURES = os.path.normpath(os.path.join(HERE, "..", "fixtures"))
 DESCRIPTIONS = "variants.json"
+# The salvage check's description file may share the variants' folder.
+OTHER_DESCRIPTIONS = ("salvage.json",)
+PARTIAL = "Partly recovered"
 
 
 class Fault(Exception):
@@ -42,16 +46,16 @@ def read_manifest(path):
             if not line.strip():
                 continue
             parts = line.split("\t")
-            if len(parts) == 2:
+            while len(parts) < 4:
                 parts.append("")
-            if len(parts) != 3:
-                problems.append("manifest line %d is not 'source<TAB>status<TAB>output': %r" % (n, line))
+            if len(parts) != 4:
+                problems.append("manifest line %d is not 'source<TAB>status<TAB>output[<TAB>lost]': %r" % (n, line))
                 continue
-            src, status, out = parts
+            src, status, out, lost = parts
             if src in rows:
                 problems.append("manifest names %s twice" % src)
                 continue
-            rows[src] = (status, out)
+            rows[src] = (status, out, lost)
     return rows, problems
 
 
@@ -121,34 +125,43 @@ def compare_cells(got, want):
                     raise Fault("sheet %s cell (%d,%d) is %r, expected %r" % (name, r, c, rows[r][c], wrows[r][c]))
 
 
-class Originals:
-    """The undamaged fixtures, read once."""
+def streams_and_cells(path):
+    ole = open_strict(path)
+    try:
+        st = streams(ole)
+    finally:
+        ole.close()
+    return st, cells(path)
 
-    def __init__(self, folder):
+
+class Originals:
+    """The undamaged fixtures, each read once by `load` (by default its streams and its cells)."""
+
+    def __init__(self, folder, load=streams_and_cells):
         self.folder = folder
+        self.load = load
         self.cache = {}
 
     def get(self, name):
         if name not in self.cache:
-            path = os.path.join(self.folder, name)
-            ole = open_strict(path)
-            try:
-                st = streams(ole)
-            finally:
-                ole.close()
-            self.cache[name] = (st, cells(path))
+            self.cache[name] = self.load(os.path.join(self.folder, name))
         return self.cache[name]
 
 
-def check_repaired(out_path, original, originals):
+def workbook_streams(out_path):
+    """The streams of an output that cfb.py and olefile (strict) both take, with a workbook among them."""
     check_structure(out_path)
     ole = open_strict(out_path)
     try:
         if not (ole.exists("Workbook") or ole.exists("Book")):
             raise Fault("no Workbook or Book stream")
-        got_streams = streams(ole)
+        return streams(ole)
     finally:
         ole.close()
+
+
+def check_repaired(out_path, original, originals):
+    got_streams = workbook_streams(out_path)
     if original is None:
         raise Fault("reported Repaired, but this file never held a workbook")
     want_streams, want_cells = originals.get(original)
@@ -158,6 +171,34 @@ def check_repaired(out_path, original, originals):
         if got_streams[name] != want_streams[name]:
             raise Fault("stream %s differs from the original" % name)
     compare_cells(cells(out_path), want_cells)
+
+
+def flat_cells(values):
+    """{(sheet, row, col): (kind, value)} of cells(), dates counted as numbers, empty ones left out."""
+    flat = {}
+    for name, nr, nc, rows in values:
+        for r in range(nr):
+            for c in range(nc):
+                kind, value = rows[r][c]
+                if kind in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
+                    continue
+                flat[(name, r, c)] = (xlrd.XL_CELL_NUMBER if kind == xlrd.XL_CELL_DATE else kind, value)
+    return flat
+
+
+def check_partial(out_path, original, originals):
+    """A salvaged copy: well-formed, readable, some of the original's cells and nothing else."""
+    workbook_streams(out_path)
+    if original is None:
+        raise Fault("reported %s, but this file never held a workbook" % PARTIAL)
+    got = flat_cells(cells(out_path))
+    want = flat_cells(originals.get(original)[1])
+    wrong = [(k, v, want.get(k)) for k, v in sorted(got.items()) if want.get(k) != v]
+    if wrong:
+        raise Fault("%d cells differ from the original, e.g. %s" % (len(wrong), wrong[:3]))
+    if not got:
+        raise Fault("a partly recovered copy without a single cell")
+    return len(got), len(want)
 
 
 def check_one(v, row, variants_dir, output_dir, originals, output_names):
@@ -170,10 +211,17 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
             raise Fault("source file was changed")
     if row is None:
         raise Fault("no manifest line")
-    status, out = row
+    status, out = row[0], row[1]
     mine = [n for n in output_names if is_output_of(n, src)]
+    if status == PARTIAL:
+        if v["expect"] != "partial":
+            raise Fault("reported %s, expected %s" % (PARTIAL, v["expect"].capitalize()))
+        if not out or not is_output_of(out, src) or not os.path.isfile(os.path.join(output_dir, out)):
+            raise Fault("reported %s without its output (%r)" % (PARTIAL, out))
+        back, of = check_partial(os.path.join(output_dir, out), v["original"], originals)
+        return "%s -> %s: %d of %d cells as in %s, none other" % (PARTIAL, out, back, of, v["original"])
     if status == "Repaired":
-        if v["expect"] == "failed":
+        if v["expect"] in ("failed", "partial"):
             why = "output missing"
             if out and os.path.isfile(os.path.join(output_dir, out)):
                 try:
@@ -181,7 +229,7 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
                     why = "yet the output reads as the original"
                 except Fault as e:
                     why = str(e)
-            raise Fault("reported Repaired, expected Failed (%s)" % why)
+            raise Fault("reported Repaired, expected %s (%s)" % (v["expect"].capitalize(), why))
         if not out:
             raise Fault("reported Repaired without an output name")
         if not is_output_of(out, src):
@@ -192,8 +240,8 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
         check_repaired(out_path, v["original"], originals)
         return "Repaired -> %s: cells and streams as in %s" % (out, v["original"])
     if status == "Failed":
-        if v["expect"] == "repaired":
-            raise Fault("reported Failed, expected Repaired")
+        if v["expect"] != "failed":
+            raise Fault("reported Failed, expected %s" % ("Repaired" if v["expect"] == "repaired" else PARTIAL))
         if out and os.path.exists(os.path.join(output_dir, out)):
             raise Fault("reported Failed but left %s" % out)
         if mine:
@@ -202,7 +250,8 @@ def check_one(v, row, variants_dir, output_dir, originals, output_names):
     raise Fault("unknown status %r" % status)
 
 
-def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
+def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout, others=()):
+    """`others`: sources in the manifest that another check judges (their outputs are theirs)."""
     with open(os.path.join(variants_dir, DESCRIPTIONS), encoding="utf-8") as f:
         variants = json.load(f)
     rows, problems = read_manifest(manifest)
@@ -220,7 +269,7 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
             out.write("FAIL %-32s %-8s %s\n" % (v["file"], v["expect"], e))
     # A driver that takes every file of the folder also repairs the description file: that must fail.
     if DESCRIPTIONS in rows:
-        status, o = rows.pop(DESCRIPTIONS)
+        status, o = rows.pop(DESCRIPTIONS)[:2]
         left = [n for n in output_names if is_output_of(n, DESCRIPTIONS)]
         if status != "Failed" or left:
             problems.append("%s (not a workbook) reported %s%s" % (
@@ -228,15 +277,22 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
         else:
             passed += 1
             out.write("PASS %-32s %-8s Failed, no output left\n" % (DESCRIPTIONS, "failed"))
-    known = {v["file"] for v in variants}
+    for name in OTHER_DESCRIPTIONS:
+        if name in rows:
+            status, o = rows.pop(name)[:2]
+            left = [n for n in output_names if is_output_of(n, name)]
+            if status != "Failed" or left:
+                problems.append("%s (not a workbook) reported %s" % (name, status))
+    known = {v["file"] for v in variants} | set(others)
     for src in sorted(set(rows) - known):
         problems.append("manifest names %s, which is not a variant" % src)
-    # Every file in the output folder must be the output of a Repaired line: anything else is a
-    # working copy or a failed output left behind.
-    claimed = {o for s, o in rows.values() if s == "Repaired" and o}
+    # Every file in the output folder must be the output of a Repaired or partly recovered line:
+    # anything else is a working copy or a failed output left behind.
+    written = ("Repaired", PARTIAL)
+    claimed = {o for s, o, _ in rows.values() if s in written and o}
     counts = {}
-    for s, o in rows.values():
-        if s == "Repaired" and o:
+    for s, o, _ in rows.values():
+        if s in written and o:
             counts[o] = counts.get(o, 0) + 1
     for o, n in sorted(counts.items()):
         if n > 1:
@@ -245,6 +301,11 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
         full = os.path.abspath(os.path.join(output_dir, name))
         if name not in claimed and full != manifest_abs:
             problems.append("output folder holds %s, which no Repaired line names" % name)
+    return finish(problems, passed, failed, out)
+
+
+def finish(problems, passed, failed, out):
+    """Counts the problems left as failures and ends with the "N passed, M failed" line."""
     for p in problems:
         failed += 1
         out.write("FAIL %s\n" % p)
@@ -252,13 +313,18 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, out=sys.stdout):
     return failed == 0
 
 
-def main(argv=None):
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+def arguments(description):
+    """The command line both checks take: the variants, the outputs, the manifest, the fixtures."""
+    ap = argparse.ArgumentParser(description=description)
     ap.add_argument("--variants", required=True)
     ap.add_argument("--output", required=True)
     ap.add_argument("--manifest", required=True)
     ap.add_argument("--fixtures", default=DEFAULT_FIXTURES)
-    a = ap.parse_args(argv)
+    return ap
+
+
+def main(argv=None):
+    a = arguments(__doc__.splitlines()[0]).parse_args(argv)
     return 0 if run(a.variants, a.output, a.manifest, a.fixtures) else 1
 
 

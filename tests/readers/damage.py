@@ -4,11 +4,13 @@
 Usage: damage.py --out DIR [--fixtures DIR] [--seed N]
 
 Every variant is described in DIR/variants.json, a list of
-  {"file": name, "original": fixture name or null, "expect": "repaired" | "failed",
+  {"file": name, "original": fixture name or null, "expect": "repaired" | "partial" | "failed",
    "damage": what was done, "sha256": hash of the variant as written}
 "repaired": the original cells are readable again after the 32-byte header patch, or after the
 header's variable fields are rebuilt from the file's other sectors.
-"failed": nothing this repair does can give back a readable workbook.
+"partial": the workbook cannot be made whole, but some of its cells survived (biff.py tells which):
+a salvaged copy holds them.
+"failed": nothing this repair does can give back a readable workbook, nor any of its cells.
 No variant needs "either": every one of them has one sound outcome.
 """
 import argparse
@@ -31,6 +33,12 @@ FREESECT = 0xFFFFFFFF
 MIN_SIZE = 550  # copies shorter than this fail
 
 
+def salvage_expectation(path, damaged):
+    """"partial" when some cell of the workbook at `path` survives the damaged file ranges."""
+    import biff
+    return "partial" if biff.Workbook(path).survived(damaged) else "failed"
+
+
 def fat_entry(data, sector):
     """The FAT entry of a sector of a v3 file, read through the header's DIFAT (first 109 FAT sectors)."""
     per = 128
@@ -50,7 +58,7 @@ def fat_entry(data, sector):
 HEADER_LOSS = ("zero512", "garbage512", "spaces44", "garbage44")
 
 
-def fixture_variants(name, data, rnd, only=None):
+def fixture_variants(name, data, rnd, only=None, folder=DEFAULT_FIXTURES):
     """(suffix, bytes, expect, damage) for one fixture; `only` limits the kinds of damage."""
     stem = name[:-4] if name.lower().endswith(".xls") else name
     out = []
@@ -73,11 +81,18 @@ def fixture_variants(name, data, rnd, only=None):
         "bytes 44-511 (table counts and starts, table sector list) overwritten with spaces")
     add("garbage44", data[:44] + bytes(rnd.getrandbits(8) for _ in range(468)) + data[512:], "repaired",
         "bytes 44-511 random")
-    # The directory (LibreOffice) or the FAT (Gnumeric) sits at the end, so half a file is lost.
-    add("truncated", data[: (len(data) // 2) & ~511], "failed", "second half cut off")
-    # The last sector is live (directory or FAT) in every fixture, so random bytes there are fatal.
-    add("tailgarbage", data[:-512] + bytes(rnd.getrandbits(8) for _ in range(512)), "failed",
-        "last 512 bytes random")
+    # The directory (LibreOffice) or the FAT (Gnumeric) sits at the end, so half a file is lost:
+    # what survives of the workbook can only be salvaged.
+    cut = (len(data) // 2) & ~511
+    tail = bytes(rnd.getrandbits(8) for _ in range(512))
+    if only is None or "truncated" in only:
+        add("truncated", data[:cut], salvage_expectation(os.path.join(folder, name), [[cut, len(data)]]),
+            "second half cut off")
+    # The last sector is live (directory or FAT) in every fixture: the tables are lost with it.
+    if only is None or "tailgarbage" in only:
+        add("tailgarbage", data[:-512] + tail,
+            salvage_expectation(os.path.join(folder, name), [[len(data) - 512, len(data)]]),
+            "last 512 bytes random")
     # A free sector appended (slack from a copy tool), plus a zeroed header: the tail block may land
     # on it and the cells must survive.
     nsect = (len(data) - 512) // 512
@@ -164,7 +179,7 @@ def make_variants(fixtures_dir, out_dir, seed=1729, large=()):
 
     for name, data in fixtures:
         only = HEADER_LOSS + ("undamaged",) if name in large else None
-        for fname, content, expect, damage in fixture_variants(name, data, rnd, only):
+        for fname, content, expect, damage in fixture_variants(name, data, rnd, only, fixtures_dir):
             write(fname, content, name, expect, damage)
     for fname, content, expect, damage in standalone_variants(fixtures, rnd):
         write(fname, content, None, expect, damage)

@@ -3,9 +3,10 @@
 
 Usage: run_readers_check.py [--exe build/tests/repair_tests.exe] [--keep DIR] [--fixtures DIR]
 
-Writes a large workbook beside the committed fixtures (big_fixture.py) and the variants (damage.py),
-runs MainWindowTest.RepairsAFolderForTheReaders under Wine with
-TESSEL_READERS_SOURCE/OUTPUT/MANIFEST set, then check_repairs.py on what it left.
+Writes a large workbook beside the committed fixtures (big_fixture.py) and, into one folder, the
+variants of the header repair (damage.py) and of the salvage (salvage_damage.py), runs
+MainWindowTest.RepairsAFolderForTheReaders under Wine with TESSEL_READERS_SOURCE/OUTPUT/MANIFEST
+set, then check_repairs.py and salvage_check.py on what it left.
 Ends with "N passed, M failed"; exits 1 on any failure.
 """
 import argparse
@@ -23,6 +24,8 @@ sys.path.insert(0, HERE)
 import big_fixture  # noqa: E402
 import check_repairs  # noqa: E402
 import damage  # noqa: E402
+import salvage_check  # noqa: E402
+import salvage_damage  # noqa: E402
 
 TEST = "MainWindowTest.RepairsAFolderForTheReaders"
 
@@ -78,6 +81,7 @@ def main(argv=None):
         if os.path.exists(manifest):
             os.remove(manifest)
         damage.make_variants(fdir, vdir, large=(big_fixture.NAME,))
+        salvaged = salvage_damage.make_variants(fdir, vdir, large=(big_fixture.NAME,))
         os.makedirs(odir)
         env = dict(os.environ)
         env.setdefault("TESSEL_TEST_PREFIX", "1")
@@ -96,7 +100,10 @@ def main(argv=None):
             print("the repair run failed (exit %d) or wrote no manifest" % run.returncode)
             print("0 passed, 1 failed")
             return 1
-        ok = check_repairs.run(vdir, odir, manifest, fdir)
+        print("-- the header repair")
+        ok = check_repairs.run(vdir, odir, manifest, fdir, others=[v["file"] for v in salvaged])
+        print("-- the salvage")
+        ok = salvage_check.run(vdir, odir, manifest, fdir) and ok
         return 0 if ok else 1
     finally:
         if not a.keep:

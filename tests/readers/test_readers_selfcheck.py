@@ -15,10 +15,13 @@ import unittest
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 
+import biff  # noqa: E402
 import cfb  # noqa: E402
 import check_repairs  # noqa: E402
 import damage  # noqa: E402
 import repair_model  # noqa: E402
+import salvage_check  # noqa: E402
+import salvage_damage  # noqa: E402
 
 # Small fixtures from both writers keep the runs quick.
 FIXTURES = ["lo_1cell.xls", "lo_3sheets.xls", "gn_3sheets.xls"]
@@ -39,7 +42,7 @@ class Base:
         cls.variants = damage.make_variants(fx, cls.base_variants)
         cls.base_out = os.path.join(cls.root, "out")
         cls.base_manifest = os.path.join(cls.root, "manifest.tsv")
-        repair_model.repair_folder(cls.variants, cls.base_variants, cls.base_out, cls.base_manifest)
+        repair_model.repair_folder(cls.variants, cls.base_variants, cls.base_out, cls.base_manifest, fx)
 
     @classmethod
     def tearDownClass(cls):
@@ -95,7 +98,7 @@ class SoundRepairs(Base, unittest.TestCase):
     def test_model_repairs_some_and_fails_some(self):
         # Both outcomes are exercised, or the other tests prove little.
         statuses = {r[1] for r in self.rows()}
-        self.assertEqual(statuses, {"Repaired", "Failed"})
+        self.assertEqual(statuses, {"Repaired", "Failed", "Partly recovered"})
 
     def test_failed_row_may_name_an_absent_output(self):
         self.set_row("lo_1cell__truncated.xls", "Failed", "REP_lo_1cell__truncated.xls")
@@ -140,7 +143,7 @@ class CaughtFaults(Base, unittest.TestCase):
         self.assertFails("gn_3sheets__zero32.xls")
 
     def test_failed_but_output_left(self):
-        src = "lo_3sheets__truncated.xls"
+        src = "lo_1cell__truncated.xls"
         shutil.copy(self.out_path("lo_3sheets__zero32.xls"), os.path.join(self.odir, "REP_(2)" + src))
         self.assertFails(src)
 
@@ -237,10 +240,119 @@ class CaughtFaults(Base, unittest.TestCase):
         shutil.copy(self.out_path("lo_1cell.xls"), os.path.join(self.odir, "~tessel1.tmp"))
         self.assertFails("~tessel1.tmp")
 
+    def test_partial_copy_with_one_cell_changed(self):
+        src = "lo_3sheets__truncated.xls"
+        values = [r for r in self.rows() if r[0] == src]
+        self.assertEqual(values[0][1], "Partly recovered")
+        # A number of the first sheet, one higher.
+        with open(self.out_path(src), "rb") as f:
+            data = f.read()
+        at = data.find(bytes.fromhex("03020e00"))  # a NUMBER record
+        self.assertGreater(at, 0)
+        self.rewrite(self.out_path(src), lambda d: d[:at + 17] + bytes([d[at + 17] ^ 0x40]) + d[at + 18:])
+        self.assertFails(src)
+
+    def test_partial_copy_with_a_cell_the_original_lacks(self):
+        # Another workbook's cell, in a sheet the original does not have.
+        src = "lo_3sheets__truncated.xls"
+        shutil.copy(os.path.join(self.fixtures, "lo_1cell.xls"), self.out_path(src))
+        self.assertFails(src)
+
+    def test_partial_expected_but_failed(self):
+        src = "gn_3sheets__tailgarbage.xls"
+        os.remove(self.out_path(src))
+        self.set_row(src, "Failed", "")
+        self.assertFails(src)
+
+    def test_partial_reported_for_what_could_be_repaired(self):
+        src = "lo_3sheets__zero32.xls"
+        self.set_row(src, "Partly recovered", "REP_" + src)
+        self.assertFails(src)
+
     def test_two_sources_one_output(self):
         self.set_row("lo_3sheets__garbage32.xls", "Repaired", "REP_lo_3sheets__zero32.xls")
         self.assertFails("lo_3sheets__garbage32.xls")
         self.assertFails("claim the same output")
+
+
+class SalvageFaults(unittest.TestCase):
+    """salvage_check.py over a perfect salvage (the originals), then with one fault planted."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.root = tempfile.mkdtemp(prefix="selfcheck_salvage_")
+        cls.fixtures = os.path.join(cls.root, "fixtures")
+        os.makedirs(cls.fixtures)
+        for n in FIXTURES:
+            shutil.copy(os.path.join(damage.DEFAULT_FIXTURES, n), cls.fixtures)
+        cls.vdir = os.path.join(cls.root, "variants")
+        cls.variants = salvage_damage.make_variants(cls.fixtures, cls.vdir)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.root, ignore_errors=True)
+
+    def setUp(self):
+        self.odir = tempfile.mkdtemp(dir=self.root)
+        self.manifest = os.path.join(self.odir, "manifest.tsv")
+        with open(self.manifest, "w", encoding="utf-8") as m:
+            for v in self.variants:
+                book = biff.Workbook(os.path.join(self.fixtures, v["original"]))
+                if book.survived(v["damaged"]):
+                    shutil.copy(os.path.join(self.fixtures, v["original"]), os.path.join(self.odir, "REP_" + v["file"]))
+                    m.write("%s\tPartly recovered\tREP_%s\t\n" % (v["file"], v["file"]))
+                else:
+                    m.write("%s\tFailed\t\t\n" % v["file"])
+
+    def check(self):
+        buf = io.StringIO()
+        ok = salvage_check.run(self.vdir, self.odir, self.manifest, self.fixtures, out=buf)
+        return ok, buf.getvalue().splitlines()
+
+    def test_a_perfect_salvage_passes_every_kind(self):
+        ok, lines = self.check()
+        self.assertTrue(ok, "\n".join(lines))
+        kinds = [l for l in lines if "(100.0%), wrong 0" in l]
+        self.assertEqual(len(kinds), len(salvage_damage.KINDS), "\n".join(lines))
+
+    def test_a_changed_cell_fails(self):
+        src = "lo_3sheets__zero2.xls"
+        path = os.path.join(self.odir, "REP_" + src)
+        with open(path, "rb") as f:
+            data = f.read()
+        at = data.find(bytes.fromhex("03020e00"))
+        with open(path, "wb") as f:
+            f.write(data[:at + 17] + bytes([data[at + 17] ^ 0x40]) + data[at + 18:])
+        ok, lines = self.check()
+        self.assertFalse(ok)
+        self.assertTrue([l for l in lines if l.startswith("FAIL " + src) and "differ" in l], "\n".join(lines))
+
+    def test_a_kind_under_the_goal_fails(self):
+        rows = []
+        with open(self.manifest, encoding="utf-8") as f:
+            for line in f:
+                src = line.split("\t")[0]
+                if "__page" in src and src.startswith("lo_3sheets"):
+                    if os.path.exists(os.path.join(self.odir, "REP_" + src)):
+                        os.remove(os.path.join(self.odir, "REP_" + src))
+                    line = "%s\tFailed\t\t\n" % src
+                rows.append(line)
+        with open(self.manifest, "w", encoding="utf-8") as f:
+            f.writelines(rows)
+        ok, lines = self.check()
+        self.assertFalse(ok)
+        self.assertTrue([l for l in lines if l.startswith("FAIL page") and "under 95%" in l], "\n".join(lines))
+
+    def test_a_malformed_copy_fails(self):
+        src = "gn_3sheets__cut50.xls"
+        path = os.path.join(self.odir, "REP_" + src)
+        with open(path, "rb") as f:
+            data = f.read()
+        with open(path, "wb") as f:
+            f.write(data[:-512] + bytes(512))
+        ok, lines = self.check()
+        self.assertFalse(ok)
+        self.assertTrue([l for l in lines if l.startswith("FAIL " + src)], "\n".join(lines))
 
 
 class Structure(unittest.TestCase):

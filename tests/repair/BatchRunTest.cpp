@@ -1,5 +1,6 @@
 // A batch run through the real window: Next, the location dialog, the worker and Back.
 #include "BatchRunFixture.h"
+#include "BiffBuilder.h"
 #include "CopyGate.h"
 #include "TempDrive.h"
 #include "app/RepairRun.h"
@@ -7,6 +8,7 @@
 #include "repair/CompoundFile.h"
 #include "repair/FileCopy.h"
 #include "repair/PathRules.h"
+#include "repair/RepairJob.h"
 #include "res/resource.h"
 
 #include <algorithm>
@@ -513,4 +515,112 @@ TEST_F(BatchRun, FolderBrowserIsOwnedByTheLocationDialogWhichItDisables)
     EXPECT_EQ(hOwner, hLocation);
     EXPECT_FALSE(locationEnabled) << "a second OK cannot open a second browser";
     EXPECT_EQ(Cell(0, 4), "Repaired");
+}
+
+namespace {
+
+// A fixture cut at half its length, or with one sector of its workbook stream zeroed.
+std::string CutAtHalf(const std::string& bytes)
+{
+    return bytes.substr(0, bytes.size() / 2);
+}
+
+std::string SectorZeroed(const std::string& bytes, size_t sector)
+{
+    std::string damaged = bytes;
+    std::fill_n(damaged.begin() + static_cast<ptrdiff_t>((sector + 1) * 512), 512, '\0');
+    return damaged;
+}
+
+// A book whose second sheet is named in two scripts, one sector of that sheet zeroed.
+std::string ScriptsBookHoled()
+{
+    BiffBuilder b;
+    b.Globals({ "Ventes", "売上 Δ" }, { "Ελληνικά", "日本語" });
+    for (int sheet = 0; sheet < 2; sheet++) {
+        b.BeginSheet(sheet);
+        for (uint16_t r = 0; r < 400; r++)
+            b.Text(r, 0, r % 2);
+        b.EndSheet();
+    }
+    const CfbImage image = BuildWorkbookFile(b.Bytes());
+    const uint64_t middle = (b.sheetStarts[1] + b.Size()) / 2;
+    return SectorZeroed(image.bytes, image.chains.at("Workbook")[middle / 512]);
+}
+
+} // namespace
+
+// Damaged workbooks come back with what survived and say what was lost; a sound one is still
+// Repaired with nothing in that column; one with nothing left fails and leaves nothing.
+TEST_F(BatchRun, SalvagedRowsSayPartlyRecoveredAndWhatWasLost)
+{
+    TempFolder folder, out;
+    const std::string threeSheets = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    struct Case {
+        const wchar_t* name;
+        std::string bytes;
+        const char* status;
+        const char* lost;
+    };
+    // lo_3sheets keeps its workbook stream from sector 2 on; sector 30 holds the end of its second
+    // sheet and the start of its third.
+    const std::vector<Case> cases = {
+        { L"cut.xls", CutAtHalf(threeSheets), "Partly recovered", "Notes, Zeta" },
+        { L"holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered", "Notes from row 30 on, Zeta row 1" },
+        { L"sound.xls", threeSheets, "Repaired", "" },
+        { L"nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed", "" },
+        // Names in any script, the workbook's and the file's, come through as they are.
+        { L"销售报表.xls", ScriptsBookHoled(), "Partly recovered", "売上 Δ rows 168-207" },
+    };
+    std::vector<std::wstring> paths;
+    for (const Case& c : cases)
+        paths.push_back(folder.WriteFile(c.name, c.bytes));
+    AddTicked(paths);
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    for (size_t row = 0; row < cases.size(); row++) {
+        const Case& c = cases[row];
+        SCOPED_TRACE(Utf8(c.name));
+        const int r = static_cast<int>(row);
+        EXPECT_EQ(Cell(r, 4), c.status);
+        EXPECT_EQ(Cell(r, 5), c.lost);
+        EXPECT_EQ(Results().GetItemImage(r), std::string(c.status) == "Failed" ? STATUS_FAILED : STATUS_REPAIRED);
+        const std::wstring output = out.File(std::wstring(L"REP_") + c.name);
+        if (std::string(c.status) == "Failed") {
+            EXPECT_EQ(Cell(r, 2), "");
+            EXPECT_TRUE(IsPathFree(output));
+        } else {
+            EXPECT_EQ(Cell(r, 2), "REP_" + Utf8(c.name));
+            EXPECT_TRUE(CheckCompoundFile(output).wellFormed);
+        }
+        EXPECT_EQ(ReadWholeFile(paths[row]), c.bytes) << "the source is untouched";
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_" + c.name));
+    }
+    EXPECT_TRUE(ReadWholeFile(out.File(L"REP_sound.xls")).substr(32) == threeSheets.substr(32))
+        << "the sound one is the repair as before: the header patch only";
+    EXPECT_TRUE(ReadWholeFile(out.File(L"REP_holed.xls")) != SectorZeroed(threeSheets, 30)) << "a new file, not the holed one";
+    const std::string scripts = ReadWholeFile(out.File(L"REP_销售报表.xls"));
+    const std::vector<uint8_t> salvaged(scripts.begin(), scripts.end());
+    EXPECT_EQ(SheetNames(salvaged), (std::vector<std::string> { "Ventes", "売上 Δ" }));
+    Cells cells = ReadCells(salvaged);
+    const auto first = std::make_tuple(std::string("Ventes"), 0, 0);
+    const auto last = std::make_tuple(std::string("売上 Δ"), 399, 0);
+    EXPECT_EQ(cells[first], "s:Ελληνικά");
+    EXPECT_EQ(cells[last], "s:日本語");
+}
+
+// A workbook over the in-memory limit is judged and salvaged through files, and the salvaged
+// copy's own working file goes too.
+TEST_F(BatchRun, ALargeDamagedWorkbookIsSalvagedThroughItsWorkingFile)
+{
+    TempFolder folder, out;
+    CfbImage image = BuildWorkbookFile(NumbersWorkbook(18u << 20));
+    ASSERT_GT(image.bytes.size(), kInMemoryLimit);
+    const std::string damaged = SectorZeroed(image.bytes, image.chains.at("Workbook")[5000]);
+    AddTicked({ folder.WriteFile(L"big.xls", damaged) });
+    Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
+    EXPECT_EQ(Cell(0, 4), "Partly recovered");
+    EXPECT_EQ(Cell(0, 5), "Data rows 711-712");
+    EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_big.xls")).wellFormed);
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls"));
+    EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls.part"));
 }

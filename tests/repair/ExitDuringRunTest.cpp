@@ -2,7 +2,7 @@
 // and leave no half-written output and no working copy. The process under test is this test
 // program itself, started again with a scenario that runs a batch of workbooks and closes the
 // window, or ends the session, while the worker is held half way through an output.
-#include "CfbWriter.h"
+#include "BiffBuilder.h"
 #include "ChildProcess.h"
 #include "CopyGate.h"
 #include "MainWindowFixture.h"
@@ -29,8 +29,9 @@ TEST_F(MainWindowTest, ExitScenarioClosesTheWindowDuringARun)
     if (!output)
         GTEST_SKIP() << "run as a child process by ExitDuringRun";
     TempFolder sources;
-    // A few blocks each, so that the held output is half written.
-    const std::string book = BuildWorkbook(3 << 20).bytes;
+    // A few blocks each, so that the held output is half written; real cells, so that each copy
+    // reads back whole.
+    const std::string book = BuildWorkbookFile(NumbersWorkbook(3 << 20)).bytes;
     for (int i = 0; i < kBooks; i++) {
         dlg->AddSourceFile(sources.WriteFile(L"big" + std::to_wstring(i) + L".xls", book));
         dlg->SourceList().SetCheck(i, TRUE);

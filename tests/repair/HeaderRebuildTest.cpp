@@ -74,6 +74,15 @@ std::vector<Shape> Shapes()
                           return BuildCfb(layout);
                       } });
     shapes.push_back({ "older Book stream", [] { return BuildWorkbook(9000, 3, "Book"); }, "Book" });
+    // A widely used writer names the root "R": the root is known by its type and its place.
+    shapes.push_back({ "root named R", [] {
+                          CfbImage image = BuildWorkbook(20000);
+                          const uint64_t root = image.EntryOffset(0u);
+                          std::fill_n(image.bytes.begin() + static_cast<ptrdiff_t>(root), 64, '\0');
+                          image.bytes[root] = 'R';
+                          image.Put16(root + cfb::kNameLength, 4);
+                          return image;
+                      } });
     shapes.push_back({ "version 4", [] { return BuildWorkbook(20000, 4); } });
     shapes.push_back(
         { "version 4 mini stream", [] {

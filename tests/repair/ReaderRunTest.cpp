@@ -42,6 +42,6 @@ TEST_F(MainWindowTest, RepairsAFolderForTheReaders)
     std::string lines;
     for (int row = 0; row < count; row++)
         lines += Utf8(results.GetItemText(row, 0)) + '\t' + Utf8(results.GetItemText(row, 4)) + '\t'
-            + Utf8(results.GetItemText(row, 2)) + '\n';
+            + Utf8(results.GetItemText(row, 2)) + '\t' + Utf8(results.GetItemText(row, 5)) + '\n';
     ASSERT_TRUE(WriteWholeFile(manifest, lines));
 }
