@@ -74,6 +74,10 @@ public:
     void ShowFailed(int row) override { m_outcomes[row] = texts::kStatusFailed; }
     void ShowNameTooLong(int row) override { m_outcomes[row] = texts::kStatusNameTooLong; }
     void ShowRepaired(int row, const OutputChoice&) override { m_outcomes[row] = texts::kStatusRepaired; }
+    void ShowPartial(int row, const OutputChoice&, const std::wstring&) override
+    {
+        m_outcomes[row] = texts::kStatusPartial;
+    }
     void ShowDone() override { }
     int Repaired() const
     {

@@ -164,7 +164,8 @@ bool CfbTables::LoadDirectoryFrom(uint32_t start)
     std::vector<uint8_t> buffer;
     std::vector<uint8_t> seen(static_cast<size_t>(m_sectors), 0);
     uint64_t sector = start;
-    while (sector < m_sectors && !seen[static_cast<size_t>(sector)]) {
+    // A chain longer than any workbook's directory is not one; what was read of it still counts.
+    while (sector < m_sectors && !seen[static_cast<size_t>(sector)] && directory.size() < kMaxDirectoryBytes) {
         if (!ReadSector(sector, buffer))
             break;
         bool sane = true;
@@ -298,9 +299,12 @@ void CfbTables::ReadMiniTables()
 {
     if (m_entries.empty() || m_entries[0].type != kTypeRoot)
         return;
-    m_miniStream = RegularChain(m_entries[0].start, m_entries[0].size);
+    // No workbook's mini stream is larger than its directory's entries can fill.
+    m_miniStream = RegularChain(m_entries[0].start, std::min<uint64_t>(m_entries[0].size, kMaxMiniStreamBytes));
     if (!m_headerRead)
         return;
+    // The table has an entry for each small block of the mini stream, and no more.
+    const uint64_t entries = m_miniStream.Length() / kMiniSectorSize;
     const uint32_t start = Get32(m_header + 60);
     const uint32_t count = Get32(m_header + 64);
     if (start >= m_sectors || count == 0 || count > m_sectors)
@@ -313,8 +317,10 @@ void CfbTables::ReadMiniTables()
         m_tableSector[static_cast<size_t>(sector)] = 1;
         if (!ReadSector(sector, buffer))
             break;
-        for (uint32_t j = 0; j < m_sectorSize / 4; j++)
+        for (uint32_t j = 0; j < m_sectorSize / 4 && m_miniFat.size() < entries; j++)
             m_miniFat.push_back(Get32(buffer.data() + j * 4));
+        if (m_miniFat.size() >= entries)
+            break;
         const uint32_t next = Fat(sector);
         sector = next == kUnknown ? sector + 1 : next;
     }

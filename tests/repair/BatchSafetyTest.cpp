@@ -220,6 +220,7 @@ public:
     void ShowFailed(int row) override { status[row] = "Failed"; }
     void ShowNameTooLong(int row) override { status[row] = "Name too long"; }
     void ShowRepaired(int row, const OutputChoice&) override { status[row] = "Repaired"; }
+    void ShowPartial(int row, const OutputChoice&, const std::wstring&) override { status[row] = "Partly recovered"; }
     void ShowDone() override { }
 };
 
