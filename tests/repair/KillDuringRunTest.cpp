@@ -4,7 +4,7 @@
 // working copy. The process under test is this test program, started again with a scenario that
 // runs the batch through the real window.
 #include "BatchRunFixture.h"
-#include "CfbWriter.h"
+#include "BiffBuilder.h"
 #include "ChildProcess.h"
 #include "bench/Seconds.h"
 #include "repair/OutputFile.h"
@@ -53,8 +53,8 @@ TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills
     std::map<std::wstring, std::string> repaired;
     std::map<std::wstring, size_t> original; // a hash of each source's bytes
     for (int i = 0; i < 8; i++) {
-        CfbImage image = BuildWorkbook(i % 2 ? (12u << 20) : (64u << 20));
-        image.PutBof("Workbook");
+        // Real workbooks (a sheet of numbers), so each reads back whole and its copy counts as repaired.
+        CfbImage image = BuildWorkbookFile(NumbersWorkbook(i % 2 ? (12u << 20) : (64u << 20)));
         const std::wstring name = L"book" + std::to_wstring(i) + L".xls";
         sources.WriteFile(name, image.bytes);
         original[name] = std::hash<std::string>()(image.bytes);
