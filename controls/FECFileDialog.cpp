@@ -103,23 +103,23 @@ bool CFECFileDialog::OnOpenCommand()
     // folders, or into a folder to be opened, cannot be kept that way. The dialog cannot go that
     // deep either, so Open does nothing then.
     std::wstring common;
-    std::wstring spec;
+    std::wstring quoted;
     for (const std::wstring& path : paths) {
         const size_t cut = path.rfind(L'\\');
         const std::wstring pathFolder = path.substr(0, cut);
         const std::wstring name = path.substr(cut + 1);
         const DWORD attributes = ::GetFileAttributesW(LongPathForm(path).c_str());
         const bool isFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-        if (cut == std::wstring::npos || name.empty() || isFolder || (!spec.empty() && pathFolder != common)) {
+        if (cut == std::wstring::npos || name.empty() || isFolder || (!quoted.empty() && pathFolder != common)) {
             ::MessageBeep(MB_ICONWARNING);
             return true;
         }
         common = pathFolder;
-        spec += (spec.empty() ? L"\"" : L" \"") + name + L"\"";
+        quoted += (quoted.empty() ? L"\"" : L" \"") + name + L"\"";
     }
-    std::unique_ptr<wchar_t[]> nameField(new wchar_t[spec.size() + 1 + kSpecSlack]());
+    std::unique_ptr<wchar_t[]> nameField(new wchar_t[quoted.size() + 1 + kNameFieldSlack]());
     std::unique_ptr<wchar_t[]> keptFolder(new wchar_t[common.size() + 1]());
-    std::wmemcpy(nameField.get(), spec.data(), spec.size());
+    std::wmemcpy(nameField.get(), quoted.data(), quoted.size());
     std::wmemcpy(keptFolder.get(), common.data(), common.size());
     FreeSelection();
     m_pszSpec = nameField.release();
@@ -141,19 +141,19 @@ void CFECFileDialog::OnFileNameChange()
     // With a one-character buffer the dialog copies nothing useful but tells the size it needs,
     // terminator included.
     wchar_t probe[1] = {};
-    LRESULT specSize = ::SendMessageW(hDlg, CDM_GETSPEC, 1, reinterpret_cast<LPARAM>(probe));
+    LRESULT fieldSize = ::SendMessageW(hDlg, CDM_GETSPEC, 1, reinterpret_cast<LPARAM>(probe));
     LRESULT folderSize = ::SendMessageW(hDlg, CDM_GETFOLDERPATH, 1, reinterpret_cast<LPARAM>(probe));
 
     // A folder that is no file-system folder (the computer, the desktop's virtual items) has no
     // path: the dialog cannot hand out such a selection anyway, so we keep nothing.
-    if (specSize > 0 && folderSize > 0 && static_cast<LRESULT>(m_ofn.nMaxFile) < specSize + folderSize) {
+    if (fieldSize > 0 && folderSize > 0 && static_cast<LRESULT>(m_ofn.nMaxFile) < fieldSize + folderSize) {
         // More than the dialog asks for, zeroed: a dialog that fills every character it is given
         // (Wine's folder answer does) still leaves a terminated string, and turning a single plain
         // name into a list needs a second terminator behind that one. Both are filled before
         // either member changes, so a failed allocation leaves the old pair whole.
-        std::unique_ptr<wchar_t[]> nameField(new wchar_t[static_cast<size_t>(specSize) + kSpecSlack]());
+        std::unique_ptr<wchar_t[]> nameField(new wchar_t[static_cast<size_t>(fieldSize) + kNameFieldSlack]());
         std::unique_ptr<wchar_t[]> folder(new wchar_t[static_cast<size_t>(folderSize) + 1]());
-        ::SendMessageW(hDlg, CDM_GETSPEC, static_cast<WPARAM>(specSize), reinterpret_cast<LPARAM>(nameField.get()));
+        ::SendMessageW(hDlg, CDM_GETSPEC, static_cast<WPARAM>(fieldSize), reinterpret_cast<LPARAM>(nameField.get()));
         ::SendMessageW(
             hDlg, CDM_GETFOLDERPATH, static_cast<WPARAM>(folderSize), reinterpret_cast<LPARAM>(folder.get()));
         FreeSelection();
@@ -165,8 +165,8 @@ void CFECFileDialog::OnFileNameChange()
     // The dialog's own buffer is made to hold the selection too: a dialog that writes a long list
     // past the end of the buffer instead of reporting it too small (Wine's, for wide names) then
     // has the room, and the whole list comes back through it.
-    if (specSize > 0 && folderSize > 0)
-        ReserveFileBuffer(static_cast<size_t>(specSize) + static_cast<size_t>(folderSize) + 2);
+    if (fieldSize > 0 && folderSize > 0)
+        ReserveFileBuffer(static_cast<size_t>(fieldSize) + static_cast<size_t>(folderSize) + 2);
     CFileDialog::OnFileNameChange();
 }
 

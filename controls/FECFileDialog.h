@@ -41,7 +41,7 @@ public:
 protected:
     // Zeroed bytes kept behind the name field's size as the dialog gives it: its own terminator,
     // should the dialog fill every character, and the second one that ends a list of one name.
-    static constexpr size_t kSpecSlack = 2;
+    static constexpr size_t kNameFieldSlack = 2;
 
     void OnFileNameChange() override;
     bool OnOpenCommand() override;

@@ -162,12 +162,18 @@ PatchReport PatchWith(const RepairSettings& settings, const RepairBatchState* ba
     return patch(tail);
 }
 
-// A copy the patch made well formed, or could not read, is judged by its workbook; one that does
+// A copy the patch made well formed, or could not read, is judged by its workbook.
+bool Judgeable(const PatchReport& report)
+{
+    return report.result == PatchResult::Patched || report.result == PatchResult::NotReadable;
+}
+
+// A large copy is judged in its file; one that does
 // not read back whole gives what survives of it, written into a second working copy of its own.
 ContentStep JudgeOpenCopy(HANDLE hCopy, const PatchReport& report, const std::vector<uint8_t>& ownTail,
     const std::wstring& folder, const RepairSource& source, int nameMode, TemporaryCopy& salvage)
 {
-    if (report.result != PatchResult::Patched && report.result != PatchResult::NotReadable)
+    if (!Judgeable(report))
         return ContentStep();
     return JudgeOrSalvageOpenFile(
         hCopy, report.result == PatchResult::Patched, ownTail,
@@ -310,7 +316,7 @@ void RepairRowOf(
                 ownTail = TailBytes(HandleBytes(held.Handle()));
                 return PatchOpenFile(held.Handle(), tail, g_stopTest);
             });
-            if (inMemory && (report.result == PatchResult::Patched || report.result == PatchResult::NotReadable))
+            if (inMemory && Judgeable(report))
                 content = JudgeOrSalvage(image.bytes, report.result == PatchResult::Patched, ownTail, g_stopTest);
             else if (!inMemory)
                 content = JudgeOpenCopy(held.Handle(), report, ownTail, temp, source, settings.nameMode, salvage);
@@ -360,9 +366,7 @@ void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const 
                 ownTail = TailBytes(HandleBytes(hCopy));
                 return PatchOpenFile(hCopy, tail, g_stopTest);
             });
-            const size_t slash = workingCopy.find_last_of(L'\\');
-            const std::wstring folder = slash == std::wstring::npos ? std::wstring() : workingCopy.substr(0, slash + 1);
-            content = JudgeOpenCopy(hCopy, report, ownTail, folder, source, settings.nameMode, salvage);
+            content = JudgeOpenCopy(hCopy, report, ownTail, TemporaryFolder(), source, settings.nameMode, salvage);
         }
         if (Usable(content) && !Stopped()) {
             const HANDLE hResult = salvage.IsOpen() ? salvage.Handle() : hCopy;

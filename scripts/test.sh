@@ -42,7 +42,7 @@ done
 unset DISPLAY WINEPREFIX
 echo "test: $LANES lanes ready in $(($(date +%s) - started)) s"
 
-spec="$BUILD/lanes.json"
+lanes_file="$BUILD/lanes.json"
 {
   printf '{"version": {"major": 1, "minor": 0}, "local": [{"lane": ['
   for lane in $(seq 1 "$LANES"); do
@@ -50,11 +50,11 @@ spec="$BUILD/lanes.json"
     printf '{"id": "%s", "slots": 1}' "$lane"
   done
   printf ']}]}\n'
-} >"$spec"
+} >"$lanes_file"
 
 cd "$BUILD" || exit 1
 log=$(mktemp)
-ctest --output-on-failure -j "$LANES" --resource-spec-file "$spec" "$@" | tee "$log"
+ctest --output-on-failure -j "$LANES" --resource-spec-file "$lanes_file" "$@" | tee "$log"
 rc=${PIPESTATUS[0]}
 # Each test program's time, longest first, so that the next slowdown shows where it happens.
 echo "Time per test program:"

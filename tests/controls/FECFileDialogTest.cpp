@@ -466,15 +466,15 @@ public:
     {
         FreeSelection();
         m_folderSize = folder.size() + 1;
-        m_specSize = field.size() + (terminated ? 1 : 0);
+        m_nameSize = field.size() + (terminated ? 1 : 0);
         m_pszFolder = Guarded(folder, m_folderSize + 1);
-        m_specBlock = m_specSize + kSpecSlack;
-        m_pszSpec = Guarded(field, m_specBlock);
+        m_nameBlock = m_nameSize + kNameFieldSlack;
+        m_pszSpec = Guarded(field, m_nameBlock);
     }
 
     bool GuardsIntact() const
     {
-        return m_pszSpec && m_pszFolder && Intact(m_pszSpec + m_specBlock) && Intact(m_pszFolder + m_folderSize + 1);
+        return m_pszSpec && m_pszFolder && Intact(m_pszSpec + m_nameBlock) && Intact(m_pszFolder + m_folderSize + 1);
     }
 
 private:
@@ -494,8 +494,8 @@ private:
     }
 
     size_t m_folderSize = 0;
-    size_t m_specSize = 0;
-    size_t m_specBlock = 0;
+    size_t m_nameSize = 0;
+    size_t m_nameBlock = 0;
 };
 
 } // namespace
