@@ -39,7 +39,10 @@ public:
     // A formula whose cached result is text, with the STRING record after it.
     uint64_t TextFormula(uint16_t row, uint16_t col, const std::string& text);
 
-    std::vector<uint8_t> Bytes() const { return m_bytes; }
+    std::vector<uint8_t> Bytes() const& { return m_bytes; }
+    std::vector<uint8_t> Bytes() && { return std::move(m_bytes); }
+    // Room for a stream of about this many bytes, grown once instead of step by step.
+    void Reserve(uint64_t size) { m_bytes.reserve(static_cast<size_t>(size)); }
     biff::Version Version() const { return m_v; }
     uint64_t Size() const { return m_bytes.size(); }
     // Where each sheet begins, and where the records of each kind start.

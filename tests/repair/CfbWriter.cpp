@@ -254,10 +254,16 @@ CfbImage Builder::Build()
     for (size_t i = 0; i < miniFat.size(); i++)
         image.Put32(image.SectorOffset(image.miniFatSectors[i / perSector]) + (i % perSector) * 4, miniFat[i]);
 
+    // A sector at a time: streams of hundreds of MiB are built this way.
     for (const auto& stream : bigStreams) {
-        uint64_t size = m_entries[stream.first].size;
-        for (uint64_t b = 0; b < size; b++)
-            image.bytes[image.SectorOffset(stream.second[b / ss]) + b % ss] = static_cast<char>(DataByte(stream.first, b));
+        const uint64_t size = m_entries[stream.first].size;
+        for (size_t k = 0; k < stream.second.size(); k++) {
+            const uint64_t first = uint64_t(k) * ss;
+            const uint64_t count = std::min<uint64_t>(ss, size - first);
+            char* out = image.bytes.data() + image.SectorOffset(stream.second[k]);
+            for (uint64_t b = 0; b < count; b++)
+                out[b] = static_cast<char>(DataByte(stream.first, first + b));
+        }
     }
     for (uint32_t s : image.freeSectors)
         std::memset(image.bytes.data() + image.SectorOffset(s), 0xA5, ss);
