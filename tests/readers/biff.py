@@ -6,6 +6,7 @@ sheet, and for a shared-string cell its string's bytes (with the headers of the 
 runs through), for a formula with a text result the STRING record after it. A cell survives a
 damage when none of those bytes were damaged.
 """
+import bisect
 import struct
 
 import olefile
@@ -118,6 +119,7 @@ class Workbook:
     """The cells of a sound workbook file and the file ranges each one needs."""
 
     def __init__(self, path):
+        self._index = None
         ole = olefile.OleFileIO(path)
         name = "Workbook" if ole.exists("Workbook") else "Book"
         self.stream = ole.openstream(name).read()
@@ -206,11 +208,22 @@ class Workbook:
             yield base, base + (end - a)
             a = end
 
+    def _segments(self):
+        """Every cell's file ranges as (start, end, cell), by start, and the longest one's length."""
+        if self._index is None:
+            segments = sorted((fa, fb, cell) for cell, ranges in self.cells.items() for a, b in ranges
+                              for fa, fb in self.file_ranges(a, b))
+            self._index = ([s[0] for s in segments], segments, max((fb - fa for fa, fb, _ in segments), default=0))
+        return self._index
+
     def survived(self, damaged):
         """The cells none of whose bytes lie in the file ranges `damaged` (a list of (start, end))."""
-        alive = set()
-        for cell, ranges in self.cells.items():
-            if not any(fa < db and da < fb for a, b in ranges for fa, fb in self.file_ranges(a, b)
-                       for da, db in damaged):
-                alive.add(cell)
-        return alive
+        # A file range reaches at most `longest` bytes past its start, so only those starting
+        # within that distance before a damaged range's end can meet it.
+        starts, segments, longest = self._segments()
+        lost = set()
+        for da, db in damaged:
+            for fa, fb, cell in segments[bisect.bisect_right(starts, da - longest):bisect.bisect_left(starts, db)]:
+                if fa < db and da < fb:
+                    lost.add(cell)
+        return set(self.cells) - lost

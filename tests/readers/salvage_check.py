@@ -41,13 +41,13 @@ def cell_values(path):
     values = {}
     for sheet in book.sheets():
         for r in range(sheet.nrows):
-            for c in range(sheet.ncols):
-                kind = sheet.cell_type(r, c)
+            cells = zip(sheet.row_types(r, 0, sheet.ncols), sheet.row_values(r, 0, sheet.ncols))
+            for c, (kind, value) in enumerate(cells):
                 if kind in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
                     continue
                 if kind == xlrd.XL_CELL_DATE:
                     kind = xlrd.XL_CELL_NUMBER
-                values[(sheet.name, r, c)] = (kind, sheet.cell_value(r, c))
+                values[(sheet.name, r, c)] = (kind, value)
     return values
 
 
