@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <memory>
 #include <random>
 
 namespace {
@@ -22,7 +23,40 @@ const wchar_t* const kSourcesVariable = L"TESSEL_KILL_SOURCES";
 const wchar_t* const kOutputVariable = L"TESSEL_KILL_OUTPUT";
 const wchar_t* const kEventVariable = L"TESSEL_KILL_EVENT";
 const wchar_t* const kDoneVariable = L"TESSEL_KILL_DONE";
+const wchar_t* const kGoVariable = L"TESSEL_KILL_GO";
 constexpr int kKills = 10;
+
+// One round's process, started ahead of its turn (while the round before is judged) and held on an
+// event until then, so that starting a process does not add to every round; with its own output
+// and temporary folders.
+struct KillRound {
+    KillRound(int round, const std::wstring& sources)
+    {
+        const std::wstring name
+            = L"TesselKillScenario-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(round);
+        started = ::CreateEventW(nullptr, TRUE, FALSE, name.c_str());
+        done = ::CreateEventW(nullptr, TRUE, FALSE, (name + L"-done").c_str());
+        go = ::CreateEventW(nullptr, TRUE, FALSE, (name + L"-go").c_str());
+        if (started && done && go)
+            child = std::make_unique<ChildProcess>("BatchRun.KillScenarioRunsABatch",
+                ChildProcess::Environment { { kSourcesVariable, sources }, { kOutputVariable, output.Path() },
+                    { kEventVariable, name }, { kDoneVariable, name + L"-done" }, { kGoVariable, name + L"-go" },
+                    { L"TMP", temp.Path() }, { L"TEMP", temp.Path() } });
+    }
+    ~KillRound()
+    {
+        child.reset();
+        for (HANDLE event : { started, done, go })
+            if (event)
+                ::CloseHandle(event);
+    }
+    KillRound(const KillRound&) = delete;
+    KillRound& operator=(const KillRound&) = delete;
+
+    TempFolder output, temp;
+    HANDLE started = nullptr, done = nullptr, go = nullptr;
+    std::unique_ptr<ChildProcess> child;
+};
 
 } // namespace
 
@@ -32,6 +66,12 @@ TEST_F(BatchRun, KillScenarioRunsABatch)
     const std::wstring sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by KillDuringRun";
+    // Started ahead of its turn: the run begins when the test says so.
+    HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, EnvironmentValue(kGoVariable).c_str());
+    ASSERT_NE(go, nullptr);
+    const bool turn = ::WaitForSingleObject(go, 600000) == WAIT_OBJECT_0;
+    ::CloseHandle(go);
+    ASSERT_TRUE(turn);
     AddTickedFolder(sources);
     HANDLE started = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
     ASSERT_NE(started, nullptr);
@@ -74,43 +114,38 @@ TEST(KillDuringRun, OnlyWholeOutputsUnderFinalNamesAndNoWorkingCopyAfterTenKills
     std::mt19937 random(seed);
     double wholeRun = 1e9;
     int interrupted = 0;
+    auto next = std::make_unique<KillRound>(0, sources.Path());
     // Rounds 0 and 1 run to the end (the second with the sources cached, as the later ones have
     // them) and time the batch; each later round ends it at a random point of its own tenth of it.
     for (int round = 0; round < kKills + 2; round++) {
         SCOPED_TRACE(testing::Message() << "round " << round);
-        TempFolder output, temp;
-        const std::wstring eventName
-            = L"TesselKillScenario-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(round);
-        HANDLE started = ::CreateEventW(nullptr, TRUE, FALSE, eventName.c_str());
-        ASSERT_NE(started, nullptr);
-        const std::wstring doneName = eventName + L"-done";
-        HANDLE done = ::CreateEventW(nullptr, TRUE, FALSE, doneName.c_str());
-        ASSERT_NE(done, nullptr);
-        ChildProcess child("BatchRun.KillScenarioRunsABatch",
-            { { kSourcesVariable, sources.Path() }, { kOutputVariable, output.Path() }, { kEventVariable, eventName },
-                { kDoneVariable, doneName }, { L"TMP", temp.Path() }, { L"TEMP", temp.Path() } });
-        ASSERT_TRUE(child.Started());
-        const bool running = ::WaitForSingleObject(started, 120000) == WAIT_OBJECT_0;
-        ::CloseHandle(started);
+        const std::unique_ptr<KillRound> current = std::move(next);
+        ASSERT_TRUE(current->child && current->child->Started());
+        ChildProcess& child = *current->child;
+        const TempFolder& output = current->output;
+        const TempFolder& temp = current->temp;
+        ::SetEvent(current->go);
+        const bool running = ::WaitForSingleObject(current->started, 120000) == WAIT_OBJECT_0;
         ASSERT_TRUE(running) << "the scenario never started its run";
         const double start = Seconds();
         if (round < 2) {
             // Timed to the end of the run, not of the process, so the kills below land inside it.
-            const bool finished = ::WaitForSingleObject(done, 240000) == WAIT_OBJECT_0;
-            ::CloseHandle(done);
+            const bool finished = ::WaitForSingleObject(current->done, 240000) == WAIT_OBJECT_0;
             ASSERT_TRUE(finished) << "the scenario's run never ended";
             wholeRun = std::min(wholeRun, Seconds() - start);
             ASSERT_TRUE(child.Wait(240000));
             EXPECT_EQ(child.ExitCode(), 0u);
             std::printf("the whole batch took %.2f s\n", wholeRun);
         } else {
-            ::CloseHandle(done);
             std::uniform_real_distribution<double> within(0, 1);
             const double at = wholeRun * (round - 2 + within(random)) / kKills;
             if (!child.Wait(static_cast<DWORD>(at * 1000)))
                 ::TerminateProcess(child.Process(), 9);
             ASSERT_TRUE(child.Wait(30000));
         }
+        // This round's process has ended: the next one starts while this one's outputs are judged.
+        if (round + 1 < kKills + 2)
+            next = std::make_unique<KillRound>(round + 1, sources.Path());
         const std::vector<std::wstring> written = FilesIn(output.Path());
         std::printf("round %d: %zu of %zu copies in place\n", round, written.size(), repaired.size());
         interrupted += round >= 2 && written.size() < repaired.size();
