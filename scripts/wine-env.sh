@@ -56,10 +56,17 @@ tessel_ensure_display() {
     export DISPLAY=":$n"
     local i
     for i in $(seq 1 50); do
-      xdpyinfo >/dev/null 2>&1 && return 0
+      # Another run on this machine may have taken the same number a moment before: the display
+      # is ours only when its lock names our server.
+      if xdpyinfo >/dev/null 2>&1; then
+        [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$TESSEL_XVFB_PID" ] && return 0
+        break
+      fi
+      kill -0 "$TESSEL_XVFB_PID" 2>/dev/null || break
       sleep 0.1
     done
     kill "$TESSEL_XVFB_PID" 2>/dev/null
+    wait "$TESSEL_XVFB_PID" 2>/dev/null
   done
   echo "wine-env: could not start a virtual display" >&2
   return 1
