@@ -2,12 +2,44 @@
 
 #include "Menu.h"
 
+#include <mutex>
+#include <shared_mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace {
 
 // The property under which a window keeps its object.
 const char* const kObjectProp = "CalveraTessel.CWnd";
+
+// The same objects by window, for the look-up every message of our windows starts with: reading a
+// window's property may be a round trip to the window manager (it is under Wine), and a list that
+// changes a row sends its parent two notifications, each looked up for the parent and the list.
+// Every attached window runs StdWndProc, so its entry goes when the window or the object does.
+// The table outlives every object (a static window object may go after the table would).
+struct ObjectTable {
+    std::shared_mutex lock;
+    std::unordered_map<HWND, CWnd*> objects;
+};
+ObjectTable& Objects()
+{
+    static ObjectTable* table = new ObjectTable;
+    return *table;
+}
+
+void KeepObject(HWND hWnd, CWnd* pWnd)
+{
+    ObjectTable& table = Objects();
+    std::unique_lock<std::shared_mutex> lock(table.lock);
+    table.objects[hWnd] = pWnd;
+}
+
+void ForgetObject(HWND hWnd)
+{
+    ObjectTable& table = Objects();
+    std::unique_lock<std::shared_mutex> lock(table.lock);
+    table.objects.erase(hWnd);
+}
 
 thread_local CWnd* t_pWndInit = nullptr;
 thread_local HHOOK t_hHookOldCbtFilter = nullptr;
@@ -28,19 +60,26 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd)
 {
     if (!hWnd)
         return nullptr;
-    return static_cast<CWnd*>(::GetPropA(hWnd, kObjectProp));
+    ObjectTable& table = Objects();
+    std::shared_lock<std::shared_mutex> lock(table.lock);
+    auto found = table.objects.find(hWnd);
+    return found == table.objects.end() ? nullptr : found->second;
 }
 
 void CWnd::Attach(HWND hWnd)
 {
     m_hWnd = hWnd;
     ::SetPropA(hWnd, kObjectProp, this);
+    KeepObject(hWnd, this);
 }
 
 void CWnd::Detach()
 {
-    if (m_hWnd && ::IsWindow(m_hWnd))
-        ::RemovePropA(m_hWnd, kObjectProp);
+    if (m_hWnd) {
+        ForgetObject(m_hWnd);
+        if (::IsWindow(m_hWnd))
+            ::RemovePropA(m_hWnd, kObjectProp);
+    }
     m_hWnd = nullptr;
 }
 
@@ -229,6 +268,7 @@ LRESULT CALLBACK CWnd::StdWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM
             ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnSuper));
         pWnd->m_pfnSuper = nullptr;
         ::RemovePropA(hWnd, kObjectProp);
+        ForgetObject(hWnd);
         pWnd->m_hWnd = nullptr;
         pWnd->PostNcDestroy();
     }

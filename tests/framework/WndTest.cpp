@@ -48,6 +48,41 @@ TEST(Wnd, CreatedWindowFindsItsObjectAndLetsGoWhenDestroyed)
     EXPECT_EQ(CWnd::FromHandlePermanent(hWnd), nullptr);
 }
 
+// The objects are looked up without asking the window manager; a window of another thread is found
+// the same way, and is forgotten when that thread destroys it.
+TEST(Wnd, WindowOfAnotherThreadIsFoundUntilItIsDestroyed)
+{
+    struct Shared {
+        Recorder wnd { "other", false };
+        HWND hWnd = nullptr;
+        HANDLE hCreated = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        HANDLE hDestroy = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    } shared;
+    HANDLE hThread = ::CreateThread(
+        nullptr, 0,
+        [](LPVOID param) -> DWORD {
+            auto* s = static_cast<Shared*>(param);
+            if (s->wnd.CreateEx(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr))
+                s->hWnd = s->wnd.m_hWnd;
+            ::SetEvent(s->hCreated);
+            ::WaitForSingleObject(s->hDestroy, INFINITE);
+            ::DestroyWindow(s->hWnd);
+            return 0;
+        },
+        &shared, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+    ASSERT_EQ(::WaitForSingleObject(shared.hCreated, 10000), WAIT_OBJECT_0);
+    ASSERT_NE(shared.hWnd, nullptr);
+    EXPECT_EQ(CWnd::FromHandlePermanent(shared.hWnd), &shared.wnd);
+    ::SetEvent(shared.hDestroy);
+    ASSERT_EQ(::WaitForSingleObject(hThread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(CWnd::FromHandlePermanent(shared.hWnd), nullptr);
+    EXPECT_EQ(shared.wnd.destroyed, 1);
+    ::CloseHandle(hThread);
+    ::CloseHandle(shared.hCreated);
+    ::CloseHandle(shared.hDestroy);
+}
+
 TEST(Wnd, SubclassAndUnsubclassRestoreTheWindowProcedure)
 {
     HWND hWnd = ::CreateWindowExA(0, "STATIC", "x", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
