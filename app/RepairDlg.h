@@ -80,8 +80,9 @@ public:
     // Runs the work on the window thread and waits for it; what it throws is thrown here.
     void OnWindowThread(const std::function<void()>& work);
     // Makes the change on the window thread after the ones posted before it, without waiting. The
-    // window is woken for the first change and takes the ones that follow in batches.
-    void PostToWindowThread(std::function<void()> work);
+    // window is woken for the first change and takes the ones that follow in batches. A change of
+    // one row may be `passing` (see RowChangeQueue::Add).
+    void PostToWindowThread(std::function<void()> work, int row = -1, bool passing = false);
     // Makes the row changes posted and not yet made, now (on the window thread).
     void ApplyPendingRowChanges();
 

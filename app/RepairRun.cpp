@@ -5,11 +5,23 @@
 #include "RepairDlg.h"
 #include "RowChangeQueue.h"
 
+#include <atomic>
 #include <exception>
 #include <memory>
 #include <vector>
 
 std::unique_ptr<CWinThread> g_pWorker;
+
+namespace {
+
+std::atomic<RowWakePoster> g_rowWakePoster { &::PostMessageA };
+
+} // namespace
+
+RowWakePoster SetRowWakePoster(RowWakePoster post)
+{
+    return g_rowWakePoster.exchange(post ? post : &::PostMessageA);
+}
 
 RepairSettings SettingsOf(const CRepairDlg& dlg)
 {
@@ -64,11 +76,11 @@ LRESULT CRepairDlg::RunSentWork(LPARAM lParam)
     return 0;
 }
 
-void CRepairDlg::PostToWindowThread(std::function<void()> work)
+void CRepairDlg::PostToWindowThread(std::function<void()> work, int row, bool passing)
 {
-    if (!m_rowChanges.Add(std::move(work)))
+    if (!m_rowChanges.Add(std::move(work), row, passing))
         return; // the window is awake and takes it with the others
-    if (!::PostMessageA(m_hWnd, kRowUpdate, 0, 0)) {
+    if (!g_rowWakePoster.load()(m_hWnd, kRowUpdate, 0, 0)) {
         // A full queue: the window is woken all the same, waiting for it.
         ::SendMessageA(m_hWnd, kRowUpdate, 0, 0);
     }
@@ -127,7 +139,8 @@ int CRepairDlg::RowCount()
 // Row changes are posted: the worker goes on at once, and the window makes them in their order.
 RepairSource CRepairDlg::StartRow(int row)
 {
-    PostToWindowThread([this, row] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); });
+    // Working is passing: a row whose outcome comes in the same batch goes straight to it.
+    PostToWindowThread([this, row] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); }, row, true);
     RepairSource source = row < static_cast<int>(m_runSources.size()) ? m_runSources[row] : RepairSource();
     m_strSourceDir = WithBackslash(source.folder);
     return source;
@@ -138,7 +151,7 @@ void CRepairDlg::ShowFailed(int row)
     PostToWindowThread([this, row] {
         SetRowImage(m_resultList.m_hWnd, row, STATUS_FAILED);
         SetRowText(m_resultList.m_hWnd, row, RESULT_STATUS, texts::kStatusFailed);
-    });
+    }, row);
 }
 
 void CRepairDlg::ShowNameTooLong(int row)
@@ -146,7 +159,7 @@ void CRepairDlg::ShowNameTooLong(int row)
     PostToWindowThread([this, row] {
         SetRowImage(m_resultList.m_hWnd, row, STATUS_FAILED);
         SetRowText(m_resultList.m_hWnd, row, RESULT_STATUS, texts::kStatusNameTooLong);
-    });
+    }, row);
 }
 
 void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
@@ -157,7 +170,7 @@ void CRepairDlg::ShowRepaired(int row, const OutputChoice& output)
         SetRowText(hList, row, RESULT_OUTPUT_NAME, output.name);
         SetRowText(hList, row, RESULT_OUTPUT_FOLDER, output.shownFolder);
         SetRowText(hList, row, RESULT_STATUS, texts::kStatusRepaired);
-    });
+    }, row);
 }
 
 void CRepairDlg::ShowPartial(int row, const OutputChoice& output, const std::wstring& lost)
@@ -169,7 +182,7 @@ void CRepairDlg::ShowPartial(int row, const OutputChoice& output, const std::wst
         SetRowText(hList, row, RESULT_OUTPUT_FOLDER, output.shownFolder);
         SetRowText(hList, row, RESULT_STATUS, texts::kStatusPartial);
         SetRowText(hList, row, RESULT_LOST, lost);
-    });
+    }, row);
 }
 
 // Waits for the window: when the run ends, every row shows its outcome.

@@ -13,6 +13,12 @@ class CRepairDlg;
 // The worker of the latest run.
 extern std::unique_ptr<CWinThread> g_pWorker;
 
+// How the worker wakes the window for its row changes: posting to the window's queue, which the
+// system may refuse (a queue that is full); tests put in one that refuses. Null puts back the
+// system's. Returns the one it replaces.
+using RowWakePoster = BOOL(WINAPI*)(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+RowWakePoster SetRowWakePoster(RowWakePoster post);
+
 // The settings a run of this window works with.
 RepairSettings SettingsOf(const CRepairDlg& dlg);
 

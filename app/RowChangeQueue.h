@@ -12,15 +12,23 @@ public:
     using Change = std::function<void()>;
 
     // Adds a change after those added before it; true when the window must be woken for it,
-    // which is so only for the first change after the window went to sleep.
-    bool Add(Change change);
-    // Takes every change added so far, in their order. Taking none while `sleepIfNone` puts the
-    // window to sleep: the next Add wakes it again.
+    // which is so only for the first change after the window went to sleep. A change of one row
+    // (`row` >= 0) that only shows a passing state is left out when a later change of the same row
+    // is taken with it: the window draws after a batch, so that state would never be seen.
+    bool Add(Change change, int row = -1, bool passing = false);
+    // Takes every change added so far, in their order, but for the passing ones a later change of
+    // their row makes pointless. Taking none while `sleepIfNone` puts the window to sleep: the next
+    // Add wakes it again.
     std::vector<Change> Take(bool sleepIfNone);
 
 private:
+    struct Entry {
+        Change change;
+        int row;
+        bool passing;
+    };
     std::mutex m_lock;
-    std::vector<Change> m_changes;
+    std::vector<Entry> m_changes;
     bool m_bAwake = false;
 };
 

@@ -58,6 +58,51 @@ TEST(RowChangeQueue, ChangeThatThrowsLeavesTheOthersToBeMade)
     EXPECT_EQ(log, "ac");
 }
 
+// A row's passing state (working) is left out only when a later change of the same row is taken
+// with it; every other change is made, in its order.
+TEST(RowChangeQueue, PassingChangeIsLeftOutOnlyForALaterChangeOfItsRowInTheSameBatch)
+{
+    struct Added {
+        char mark;
+        int row;
+        bool passing;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Added> batch;
+        const char* made;
+    };
+    const Case cases[] = {
+        { "working then done", { { 'w', 0, true }, { 'd', 0, false } }, "d" },
+        { "working alone", { { 'w', 0, true } }, "w" },
+        { "working of another row", { { 'w', 1, true }, { 'd', 0, false } }, "wd" },
+        { "done before working", { { 'd', 0, false }, { 'w', 0, true } }, "dw" },
+        { "two rows interleaved", { { 'a', 0, true }, { 'b', 1, true }, { 'c', 0, false }, { 'e', 2, true } }, "bce" },
+        { "working twice", { { 'a', 3, true }, { 'b', 3, true } }, "b" },
+        { "a change of no row", { { 'a', -1, true }, { 'b', -1, false } }, "ab" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RowChangeQueue queue;
+        std::string log;
+        for (const Added& a : c.batch)
+            queue.Add([&log, mark = a.mark] { log += mark; }, a.row, a.passing);
+        std::vector<RowChangeQueue::Change> changes = queue.Take(true);
+        MakeChanges(changes);
+        EXPECT_EQ(log, c.made);
+    }
+    // Taken in separate batches, the passing state is made: the window draws it in between.
+    RowChangeQueue queue;
+    std::string log;
+    queue.Add([&] { log += 'w'; }, 0, true);
+    std::vector<RowChangeQueue::Change> first = queue.Take(false);
+    queue.Add([&] { log += 'd'; }, 0);
+    std::vector<RowChangeQueue::Change> second = queue.Take(false);
+    MakeChanges(first);
+    MakeChanges(second);
+    EXPECT_EQ(log, "wd");
+}
+
 namespace {
 
 // A worker adding changes as fast as it can, waking the window through an event, as it posts a

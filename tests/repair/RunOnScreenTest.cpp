@@ -251,28 +251,39 @@ TEST_F(RunOnScreen, BackIsAnsweredBeforeTheRowChangesAndTheRunEndsWithEveryRowIn
 }
 
 // Windows refuses a post to a thread whose queue holds 10,000 messages; the worker's change is then
-// made while it waits. Wine's queues take far more, so there the case cannot be made to happen.
+// made while it waits. Wine's queues take far more without refusing one, so the refusal is the
+// poster's here: the worker's wake is refused as a full queue refuses it, and the window thread
+// serves only what is sent to it.
+std::atomic<int> g_refusedPosts { 0 };
+BOOL WINAPI RefusingPoster(HWND, UINT, WPARAM, LPARAM)
+{
+    g_refusedPosts++;
+    ::SetLastError(ERROR_NOT_ENOUGH_QUOTA);
+    return FALSE;
+}
+
 TEST_F(MainWindowTest, RowChangeIsMadeWhenTheWindowsQueueIsFull)
 {
-    constexpr int kMostPosts = 20000;
-    int posted = 0;
-    while (posted < kMostPosts && ::PostMessageA(dlg->m_hWnd, WM_NULL, 0, 0))
-        posted++;
-    if (posted == kMostPosts) {
-        MSG msg;
-        while (::PeekMessageA(&msg, dlg->m_hWnd, WM_NULL, WM_NULL, PM_REMOVE)) { }
-        GTEST_SKIP() << "this system's queue took " << kMostPosts << " posts without refusing one";
-    }
-    static std::atomic<bool> made;
-    made = false;
+    static std::atomic<int> made;
+    made = 0;
+    g_refusedPosts = 0;
+    const RowWakePoster previous = SetRowWakePoster(&RefusingPoster);
     std::unique_ptr<CWinThread> worker = CWinThread::Begin(
         [](LPVOID param) -> UINT {
-            static_cast<CRepairDlg*>(param)->PostToWindowThread([] { made = true; });
+            auto* window = static_cast<CRepairDlg*>(param);
+            window->PostToWindowThread([] { made++; });
+            // The window woken is awake: the next change waits for it with no post of its own.
+            window->PostToWindowThread([] { made += 10; });
             return 1;
         },
         dlg.get());
     ASSERT_TRUE(worker);
     EXPECT_TRUE(WaitServingSent(worker->m_hThread, 10000));
-    EXPECT_TRUE(made.load()) << "made while the queue was still full";
-    Pump(50);
+    SetRowWakePoster(previous);
+    EXPECT_EQ(g_refusedPosts.load(), 1);
+    EXPECT_EQ(made.load(), 1) << "the first change is made while the refused worker waits";
+    MSG msg;
+    EXPECT_FALSE(::PeekMessageA(&msg, dlg->m_hWnd, CRepairDlg::kRowUpdate, CRepairDlg::kRowUpdate, PM_NOREMOVE))
+        << "nothing went to the queue";
+    ASSERT_TRUE(PumpUntil([&] { return made.load() == 11; }, 5000, dlg.get())) << "the second change, on the row timer";
 }
