@@ -95,6 +95,9 @@ public:
     void ShowPartial(int row, const OutputChoice& output, const std::wstring& lost) override;
     void ShowDone() override;
 
+    // Reads the result rows as the next run's sources (on the window thread, before it starts).
+    void TakeRunSources();
+
     // Adds one row for a full path, as Add Files does for every selected file.
     void AddSourceFile(const std::wstring& path);
 

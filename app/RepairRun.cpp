@@ -122,17 +122,18 @@ void CRepairDlg::ApplyPendingRowChanges()
     MakeChanges(changes);
 }
 
-// The rows of a run are read once, when it starts: nothing changes them while it runs, and the
-// worker then never waits for the window to hand it a source.
+// The rows of a run are read once, by the window before the worker starts: nothing changes them
+// while it runs, and the worker never waits for the window to hand it a source.
+void CRepairDlg::TakeRunSources()
+{
+    m_runSources.clear();
+    for (int row = 0; row < m_resultList.GetItemCount(); row++)
+        m_runSources.push_back(
+            { m_resultList.GetItemText(row, RESULT_SOURCE_NAME), m_resultList.GetItemText(row, RESULT_SOURCE_FOLDER) });
+}
+
 int CRepairDlg::RowCount()
 {
-    std::vector<RepairSource> sources;
-    OnWindowThread([&] {
-        for (int row = 0; row < m_resultList.GetItemCount(); row++)
-            sources.push_back({ m_resultList.GetItemText(row, RESULT_SOURCE_NAME),
-                m_resultList.GetItemText(row, RESULT_SOURCE_FOLDER) });
-    });
-    m_runSources = std::move(sources);
     return static_cast<int>(m_runSources.size());
 }
 
