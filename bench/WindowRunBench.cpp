@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kBooks = 300;
-constexpr int kRounds = 5;
+constexpr int kRounds = 7;
 
 // Every block a copy writes is timed, so that the last copy of a run can be told from its end and
 // each row's copy from the moment the list shows the row's outcome. Every book here is one block,
@@ -96,20 +96,85 @@ std::string Instructions(CRepairDlg& dlg)
     return text;
 }
 
+// The window thread's longest stretches away from its loop: each message it dispatched, and each
+// look at its queue (which also runs what other threads sent it, the worker's calls), with the
+// thread's own processor time in the same stretch, so that a handler's work can be told from a
+// thread that was waiting. Taken in the warm-up run only: reading the thread's time is itself a
+// call to the system.
+double ThreadCpuSeconds()
+{
+    FILETIME created, exited, kernel, user;
+    if (!::GetThreadTimes(::GetCurrentThread(), &created, &exited, &kernel, &user))
+        return 0;
+    auto ticks = [](FILETIME t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 1e7;
+}
+
+class StretchLog {
+public:
+    // `hWnd` null: a look at the queue.
+    void Add(double wall, double cpu, UINT message, HWND hWnd)
+    {
+        m_total += wall;
+        m_count++;
+        if (m_longest.size() == kKept && wall <= m_longest.back().wall)
+            return;
+        Stretch s { wall, cpu, message, {} };
+        if (hWnd)
+            ::GetClassNameA(hWnd, s.windowClass, sizeof(s.windowClass));
+        else
+            std::snprintf(s.windowClass, sizeof(s.windowClass), "(a look at the queue)");
+        m_longest.push_back(s);
+        std::sort(m_longest.begin(), m_longest.end(), [](const Stretch& a, const Stretch& b) { return a.wall > b.wall; });
+        if (m_longest.size() > kKept)
+            m_longest.pop_back();
+    }
+    void Print() const
+    {
+        std::printf("    the window thread's longest stretches in the first run (%zu, %.0f ms in all):", m_count,
+            m_total * 1000);
+        for (const Stretch& s : m_longest)
+            std::printf(" %.0f ms (%.0f ms its own) 0x%04X %s;", s.wall * 1000, s.cpu * 1000, s.message, s.windowClass);
+        std::printf("\n");
+    }
+
+private:
+    struct Stretch {
+        double wall;
+        double cpu;
+        UINT message;
+        char windowClass[32];
+    };
+    static constexpr size_t kKept = 6;
+    std::vector<Stretch> m_longest;
+    double m_total = 0;
+    size_t m_count = 0;
+};
+
 // Serves the window as its modal loop does until the condition holds, waking as soon as the worker
 // ends. The condition is looked at after every message, so that what it watches for is seen when it
 // happens, not when the queue next runs dry.
-void ServeUntil(CRepairDlg& dlg, const std::function<bool()>& done)
+void ServeUntil(CRepairDlg& dlg, const std::function<bool()>& done, StretchLog* log = nullptr)
 {
     while (!done()) {
         HANDLE worker = g_pWorker ? g_pWorker->m_hThread : nullptr;
         ::MsgWaitForMultipleObjects(worker ? 1 : 0, &worker, FALSE, 10, QS_ALLINPUT);
         MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        for (;;) {
+            double wall = Seconds(), cpu = log ? ThreadCpuSeconds() : 0;
+            const BOOL got = ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);
+            if (log)
+                log->Add(Seconds() - wall, ThreadCpuSeconds() - cpu, 0, nullptr);
+            if (!got)
+                break;
+            wall = Seconds();
+            cpu = log ? ThreadCpuSeconds() : 0;
             if (!dlg.PreTranslateInLoop(&msg)) {
                 ::TranslateMessage(&msg);
                 ::DispatchMessageA(&msg);
             }
+            if (log)
+                log->Add(Seconds() - wall, ThreadCpuSeconds() - cpu, msg.message, msg.hwnd);
             if (done())
                 return;
         }
@@ -170,7 +235,7 @@ public:
 
     // Next through the real window, from the location dialog's OK until the done text shows and
     // every row has its outcome on the screen.
-    double ThroughTheWindow(double& lastCopy, int& repaired)
+    double ThroughTheWindow(double& lastCopy, int& repaired, StretchLog* log = nullptr)
     {
         double start = 0;
         {
@@ -187,7 +252,7 @@ public:
                 && !GetRowText(hList, static_cast<int>(shown.size()), RESULT_STATUS).empty())
                 shown.push_back(Seconds());
             return RunEnded() && Instructions(m_dlg) == texts::kRepairDone;
-        });
+        }, log);
         if (g_writes == 2 * kBooks)
             for (int row = 0; row < static_cast<int>(shown.size()); row++)
                 m_rowLags.push_back(shown[row] - g_writeTimes[2 * row + 1]);
@@ -254,7 +319,8 @@ public:
         int windowRepaired = 0, coreRepaired = 0;
         double last = 0;
         // A first run of each warms the caches for both alike.
-        ThroughTheWindow(last, windowRepaired);
+        StretchLog stretches;
+        ThroughTheWindow(last, windowRepaired, &stretches);
         CoreAlone(last, coreRepaired);
         for (int round = 0; round < kRounds; round++) {
             // Alternate which goes first, so neither always follows the other.
@@ -290,6 +356,7 @@ public:
                         "within %.1f ms, at most %.1f ms (%zu rows)\n",
                 lags[lags.size() / 2] * 1000, lags[lags.size() * 99 / 100] * 1000, lags.back() * 1000, lags.size());
         }
+        stretches.Print();
         if (back.empty())
             std::printf("    Back during a run: the run ended before the click\n");
         else
