@@ -183,6 +183,9 @@ TEST_F(RunOnScreen, FinishedRowsArePaintedWhileTheWorkerIsStillGoing)
     const int served = Serve(kMessageBudget, [&] { return RowsBeforeHoldShowTheirOutcome() && ListOwesNoPainting(); });
     EXPECT_TRUE(RowsBeforeHoldShowTheirOutcome()) << "after " << served << " messages";
     ASSERT_TRUE(dlg->m_bRunning.load()) << "the run is still going";
+    // The held row's working state has no outcome after it yet, so it is shown; the next is queued.
+    EXPECT_EQ(dlg->ResultList().GetItemImage(kRowsBeforeHold), STATUS_WORKING);
+    EXPECT_EQ(dlg->ResultList().GetItemImage(kRowsBeforeHold + 1), STATUS_QUEUED);
 
     HWND hList = dlg->ResultList().m_hWnd;
     RECT rc;
