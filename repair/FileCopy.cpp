@@ -156,15 +156,6 @@ bool TemporaryCopy::Create(const std::wstring& folder, const std::wstring& sourc
     return false;
 }
 
-bool TemporaryCopy::Fill(const FileImage& image, const StopTest& stopped)
-{
-    if (!IsOpen() || !WriteBlocks(m_handle, image.bytes.size(), ImageBlocks(image), stopped)) {
-        Close();
-        return false;
-    }
-    return true;
-}
-
 bool TemporaryCopy::Fill(SourceFile& source, const StopTest& stopped)
 {
     std::vector<uint8_t> buffer;

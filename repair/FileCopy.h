@@ -58,9 +58,8 @@ public:
 
     // `folder` ends in a backslash. False when every name is taken or none can be created.
     bool Create(const std::wstring& folder, const std::wstring& sourceName, int nameMode);
-    // Fills it with the image, or with the source read from its start; false (and closed, so
-    // gone) when it cannot be written whole or the source changed while it was read.
-    bool Fill(const FileImage& image, const StopTest& stopped = nullptr);
+    // Fills it with the source read from its start; false (and closed, so gone) when it cannot be
+    // written whole or the source changed while it was read.
     bool Fill(SourceFile& source, const StopTest& stopped = nullptr);
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Handle() const { return m_handle; }

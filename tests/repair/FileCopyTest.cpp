@@ -237,9 +237,10 @@ TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
         EXPECT_EQ(first.Path(), temp.File(L"REP_(2)a.xls"));
         ASSERT_TRUE(second.Create(folder, L"a.xls", NAME_PREFIX)) << "the first one's name is taken too";
         EXPECT_EQ(second.Path(), temp.File(L"REP_(3)a.xls"));
-        FileImage image;
-        image.bytes.assign(3000, 0x5A);
-        ASSERT_TRUE(first.Fill(image));
+        TempFolder sources;
+        SourceFile source;
+        ASSERT_TRUE(source.Open(sources.WriteFile(L"a.xls", std::string(3000, 'Z'))));
+        ASSERT_TRUE(first.Fill(source));
         EXPECT_EQ(ReadWholeFile(temp.File(L"REP_a.xls")), "someone's file");
         EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
     }
