@@ -106,7 +106,9 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
             RemoveLeftoverOutputs(folder);
         PendingOutput pending;
         bool failed = false;
-        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest)) {
+        // A stop asked for while the last block went in still stops the row: nothing is published
+        // after the request.
+        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest) && !Stopped()) {
             // Each name in turn is taken by renaming the copy to it, which fails for a name that is
             // there: a file or folder of that name, even one made a moment ago, is never replaced.
             output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
