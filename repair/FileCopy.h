@@ -30,8 +30,9 @@ bool ReadWhole(SourceFile& source, FileImage& image, const StopTest& stopped = n
 // Opens the file as a source and reads it whole when it has at most `limit` bytes.
 bool ReadWhole(const std::wstring& path, uint64_t limit, FileImage& image);
 
-// Writes `size` bytes, handed out block by block by `next(offset, count, data)`, into an open file.
-// `stopped` is asked between blocks.
+// Writes `size` bytes, handed out block by block by `next(offset, count, data)`, into an open file
+// that is new (empty), giving it its length first when it takes several blocks. `stopped` is asked
+// between blocks.
 using BlockSource = std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>;
 bool WriteBlocks(HANDLE hFile, uint64_t size, const BlockSource& next, const StopTest& stopped = nullptr);
 // The blocks of an image, and of an open file read from its start.
