@@ -30,8 +30,9 @@ bool ReadWhole(SourceFile& source, FileImage& image, const StopTest& stopped = n
 // Opens the file as a source and reads it whole when it has at most `limit` bytes.
 bool ReadWhole(const std::wstring& path, uint64_t limit, FileImage& image);
 
-// Writes `size` bytes, handed out block by block by `next(offset, count, data)`, into an open file.
-// `stopped` is asked between blocks.
+// Writes `size` bytes, handed out block by block by `next(offset, count, data)`, into an open file
+// that is new (empty), giving it its length first when it takes several blocks. `stopped` is asked
+// between blocks.
 using BlockSource = std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>;
 bool WriteBlocks(HANDLE hFile, uint64_t size, const BlockSource& next, const StopTest& stopped = nullptr);
 // The blocks of an image, and of an open file read from its start.
@@ -58,9 +59,8 @@ public:
 
     // `folder` ends in a backslash. False when every name is taken or none can be created.
     bool Create(const std::wstring& folder, const std::wstring& sourceName, int nameMode);
-    // Fills it with the image, or with the source read from its start; false (and closed, so
-    // gone) when it cannot be written whole or the source changed while it was read.
-    bool Fill(const FileImage& image, const StopTest& stopped = nullptr);
+    // Fills it with the source read from its start; false (and closed, so gone) when it cannot be
+    // written whole or the source changed while it was read.
     bool Fill(SourceFile& source, const StopTest& stopped = nullptr);
     bool IsOpen() const { return m_handle != INVALID_HANDLE_VALUE; }
     HANDLE Handle() const { return m_handle; }

@@ -106,7 +106,9 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
             RemoveLeftoverOutputs(folder);
         PendingOutput pending;
         bool failed = false;
-        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest)) {
+        // A stop asked for while the last block went in still stops the row: nothing is published
+        // after the request.
+        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest) && !Stopped()) {
             // Each name in turn is taken by renaming the copy to it, which fails for a name that is
             // there: a file or folder of that name, even one made a moment ago, is never replaced.
             output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
@@ -274,8 +276,10 @@ void RepairRowOf(
         source.folder = WithBackslash(source.folder);
         SourceFile file;
         FileImage ownImage;
+        // The working copy of a workbook up to the in-memory limit.
         FileImage& image = t_pBatchImage ? *t_pBatchImage : ownImage;
-        // The working copy: created new under a free name and gone when it closes, however this ends.
+        // The working copy of a larger one: created new under a free name in the temporary folder
+        // and gone when it closes, however this ends.
         TemporaryCopy held;
         std::wstring temp;
         bool inMemory = false;
@@ -327,16 +331,8 @@ void RepairRowOf(
             FailRow(rows, row, times);
             return;
         }
-        if (inMemory) {
-            // Read once: repaired in memory, then written as the working copy and, from the same
-            // bytes, to the output.
-            StageClock clock(times, &RepairStageTimes::workingCopy);
-            if (!held.Create(temp, source.name, settings.nameMode) || !held.Fill(image, g_stopTest)) {
-                if (!Stopped())
-                    FailRow(rows, row, times);
-                return;
-            }
-        }
+        // A workbook read whole is its own working copy: patched, judged and salvaged in memory and
+        // written once, to the output. Only a large one has a working file.
         const HANDLE hResult = salvage.IsOpen() ? salvage.Handle() : held.Handle();
         std::vector<uint8_t> buffer;
         Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(hResult, buffer),

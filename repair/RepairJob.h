@@ -78,7 +78,8 @@ void RepairRowOf(const RepairSettings& settings, IRepairRows& rows, int row, Rep
 void RepairWorkingCopy(const RepairSettings& settings, IRepairRows& rows, const std::wstring& workingCopy,
     const RepairSource& source, int row, RepairStageTimes* times = nullptr);
 
-// Workbooks up to this size (nearly all) are read once and repaired in memory; larger ones through the file.
+// Workbooks up to this size (nearly all) are read once, repaired in memory and written once, to
+// the output; larger ones through a working file in the temporary folder.
 constexpr uint64_t kInMemoryLimit = 16ull << 20;
 
 // Asks the run to stop at its next safe point: between the blocks of a copy, or the reads of a

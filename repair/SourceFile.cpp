@@ -42,11 +42,13 @@ bool SourceFile::Open(const std::wstring& path)
             file.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return false;
-    BY_HANDLE_FILE_INFORMATION info = {};
+    // The attributes alone: the full information also asks for the volume's serial number, which
+    // costs a round trip to the system's mount manager on every source.
+    FILE_BASIC_INFO basic = {};
     uint64_t size = 0;
     FILETIME written = {};
-    if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandle(h, &info)
-        || (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+    if (::GetFileType(h) != FILE_TYPE_DISK || !::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof(basic))
+        || (basic.FileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
         || !SizeAndTime(h, size, written)) {
         ::CloseHandle(h);
         return false;

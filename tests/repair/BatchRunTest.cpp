@@ -2,6 +2,7 @@
 #include "BatchRunFixture.h"
 #include "BiffBuilder.h"
 #include "CopyGate.h"
+#include "ListedRows.h"
 #include "TempDrive.h"
 #include "app/RepairRun.h"
 #include "framework/FolderLookup.h"
@@ -385,9 +386,9 @@ bool ThrowingDisk(HANDLE hFile, const uint8_t* data, DWORD count)
 
 TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
 {
-    // Four workbooks; the disk holds the first one's working copy and output, the second's
-    // working copy and half its output. The output folder already holds a file of the user's
-    // under the second's first name.
+    // Four workbooks, each written once, to its output (a workbook this small is its own working
+    // copy in memory); the disk holds the first one's output and half the second's. The output
+    // folder already holds a file of the user's under the second's first name.
     TempFolder folder, out;
     const std::string bytes = ReadWholeFile(Fixture("lo_3sheets.xls"));
     std::vector<std::wstring> sources;
@@ -395,7 +396,7 @@ TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
         sources.push_back(folder.WriteFile(name, bytes));
     out.WriteFile(L"REP_b.xls", "the user's own file");
     AddTicked(sources);
-    g_room = static_cast<int64_t>(bytes.size()) * 3 + static_cast<int64_t>(bytes.size()) / 2;
+    g_room = static_cast<int64_t>(bytes.size()) + static_cast<int64_t>(bytes.size()) / 2;
     {
         WriterInPlace full(&FillingDisk);
         Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });
@@ -417,14 +418,17 @@ TEST_F(BatchRun, OutputDiskFillingUpLeavesOnlyWholeCopiesAndNeverAnotherFile)
 
 TEST_F(BatchRun, RowWhoseRepairThrowsFailsAloneAndLeavesNothing)
 {
-    // Each row writes one block of working copy and one of output; the throw hits the second
-    // row's working copy, then (second round) the second row's output.
-    for (int throwAt : { 3, 4 }) {
+    // The first and last rows are small, each written in one block, to its output. The second is
+    // over the in-memory limit: its working file, then its output, each in `blocks` blocks. The
+    // throw hits the second row's working file, then (second round) its output.
+    const std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit + (1u << 20))).bytes;
+    const int blocks = static_cast<int>((large.size() + (1u << 20) - 1) >> 20);
+    for (int throwAt : { 3, blocks + 3 }) {
         SCOPED_TRACE(throwAt);
         TempFolder folder, out;
         const std::string bytes = ReadWholeFile(Fixture("gn_3sheets.xls"));
         dlg->SourceList().DeleteAllItems();
-        AddTicked({ folder.WriteFile(L"a.xls", bytes), folder.WriteFile(L"b.xls", bytes),
+        AddTicked({ folder.WriteFile(L"a.xls", bytes), folder.WriteFile(L"b.xls", large),
             folder.WriteFile(L"c.xls", bytes) });
         g_throwAt = throwAt;
         {
@@ -623,4 +627,50 @@ TEST_F(BatchRun, ALargeDamagedWorkbookIsSalvagedThroughItsWorkingFile)
     EXPECT_TRUE(CheckCompoundFile(out.File(L"REP_big.xls")).wellFormed);
     EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls"));
     EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls.part"));
+}
+
+// A workbook up to the in-memory limit is its own working copy in memory; a caller's working
+// file goes through the file path. Both give the same bytes and the same outcome, whatever the
+// repair had to do.
+TEST(RepairCore, AWorkbookRepairedInMemoryOrThroughAWorkingFileComesOutTheSame)
+{
+    const std::string threeSheets = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    std::string headerLost = ReadWholeFile(Fixture("gn_3sheets.xls"));
+    std::fill_n(headerLost.begin(), 32, '\0');
+    struct Case {
+        const wchar_t* name;
+        std::string bytes;
+        const char* status;
+    };
+    const std::vector<Case> cases = {
+        { L"sound.xls", ReadWholeFile(Fixture("xl_3sheets.xls")), "Repaired" },
+        { L"header.xls", headerLost, "Repaired" },
+        { L"holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered" },
+        { L"cut.xls", CutAtHalf(threeSheets), "Partly recovered" },
+        { L"nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8(c.name));
+        TempFolder folder, work, inMemory, throughFile;
+        const std::wstring source = folder.WriteFile(c.name, c.bytes);
+        ListedRows memoryRows;
+        memoryRows.sources = { { c.name, folder.Path() } };
+        ResetWorkerStop();
+        RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, inMemory.Path(), ProgramFolder()), memoryRows);
+        ListedRows fileRows;
+        fileRows.sources = memoryRows.sources;
+        fileRows.RowCount();
+        const std::wstring workingFile = work.WriteFile(std::wstring(L"REP_") + c.name, c.bytes);
+        RepairWorkingCopy(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, throughFile.Path(), ProgramFolder()),
+            fileRows, workingFile, { c.name, WithBackslash(folder.Path()) }, 0);
+        EXPECT_EQ(memoryRows.status[0], c.status);
+        EXPECT_EQ(fileRows.status[0], c.status);
+        const std::vector<std::wstring> written = FilesIn(inMemory.Path());
+        EXPECT_EQ(written, FilesIn(throughFile.Path()));
+        EXPECT_EQ(written.size(), std::string(c.status) == "Failed" ? 0u : 1u);
+        for (const std::wstring& name : written)
+            EXPECT_TRUE(ReadWholeFile(inMemory.File(name)) == ReadWholeFile(throughFile.File(name))) << Utf8(name);
+        EXPECT_TRUE(ReadWholeFile(source) == c.bytes) << "the source is untouched";
+        EXPECT_TRUE(FilesIn(work.Path()).empty()) << "the working file went";
+    }
 }

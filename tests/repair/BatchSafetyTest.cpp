@@ -4,7 +4,9 @@
 // settings that name no place for the copies, and a stop that cannot finish in time. Every source
 // stays byte for byte as it was, and every output a row reports is there and whole.
 #include "BatchRunFixture.h"
+#include "BiffBuilder.h"
 #include "CfbWriter.h"
+#include "ListedRows.h"
 #include "app/FileTexts.h"
 #include "app/RepairRun.h"
 #include "framework/FolderLookup.h"
@@ -202,29 +204,88 @@ TEST_F(BatchRun, ASourceThatGrowsWhileItIsCopiedFailsItsRowAndTheRunGoesOn)
 
 namespace {
 
-// The rows of a run kept in a plain list, for runs of the core without the window.
-class ListedRows : public IRepairRows {
-public:
-    std::vector<RepairSource> sources;
-    std::vector<std::string> status;
-    int RowCount() override
-    {
-        status.assign(sources.size(), "queued");
-        return static_cast<int>(sources.size());
+// Another program saves a source just as it is read into memory: before its one block is read,
+// it grows.
+std::wstring g_savedDuringRead;
+std::atomic<bool> g_saveOnRead { false };
+bool SavingReader(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    if (g_saveOnRead.exchange(false)) {
+        HANDLE source = ::CreateFileW(g_savedDuringRead.c_str(), FILE_APPEND_DATA,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(source, "more", 4, &written, nullptr);
+        ::CloseHandle(source);
     }
-    RepairSource StartRow(int row) override
-    {
-        status[row] = "working";
-        return sources[row];
-    }
-    void ShowFailed(int row) override { status[row] = "Failed"; }
-    void ShowNameTooLong(int row) override { status[row] = "Name too long"; }
-    void ShowRepaired(int row, const OutputChoice&) override { status[row] = "Repaired"; }
-    void ShowPartial(int row, const OutputChoice&, const std::wstring&) override { status[row] = "Partly recovered"; }
-    void ShowDone() override { }
-};
+    DWORD got = 0;
+    return ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
+}
+
+// What the temporary folder held while each block was written: whether the row's working file
+// was there.
+std::wstring g_workingFile;
+std::atomic<int> g_blocksWritten { 0 }, g_blocksBesideWorkingFile { 0 };
+bool WatchingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    g_blocksWritten++;
+    if (!IsPathFree(g_workingFile))
+        g_blocksBesideWorkingFile++;
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
 
 } // namespace
+
+TEST(RepairCore, ASourceSavedWhileItIsReadIntoMemoryFailsItsRowAndTheRunGoesOn)
+{
+    TempFolder folder, out;
+    const std::string book = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    g_savedDuringRead = folder.WriteFile(L"saved.xls", book);
+    folder.WriteFile(L"steady.xls", book);
+    ListedRows rows;
+    rows.sources = { { L"saved.xls", folder.Path() }, { L"steady.xls", folder.Path() } };
+    ResetWorkerStop();
+    const CopyBlockReader previous = SetCopyBlockReader(&SavingReader);
+    g_saveOnRead = true;
+    RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, out.Path(), ProgramFolder()), rows);
+    SetCopyBlockReader(previous);
+    EXPECT_FALSE(g_saveOnRead) << "the source was saved during the run";
+    EXPECT_EQ(rows.status, (std::vector<std::string> { "Failed", "Repaired" }));
+    EXPECT_EQ(FilesIn(out.Path()), (std::vector<std::wstring> { L"REP_steady.xls" }));
+    EXPECT_EQ(ReadWholeFile(g_savedDuringRead), book + "more");
+}
+
+// A workbook up to the in-memory limit never has a working file; a larger one has it, held in the
+// temporary folder while its output is written.
+TEST(RepairCore, OnlyAWorkbookOverTheInMemoryLimitHasAWorkingFile)
+{
+    const std::string small = ReadWholeFile(Fixture("lo_3sheets.xls"));
+    const std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit)).bytes;
+    ASSERT_GT(large.size(), kInMemoryLimit);
+    const int largeBlocks = static_cast<int>((large.size() + (1u << 20) - 1) >> 20);
+    for (bool isLarge : { false, true }) {
+        SCOPED_TRACE(isLarge ? "large" : "small");
+        TempFolder folder, out;
+        const std::wstring name = L"wf" + std::to_wstring(::GetCurrentProcessId()) + L".xls";
+        const std::string& bytes = isLarge ? large : small;
+        folder.WriteFile(name, bytes);
+        g_workingFile = TemporaryFolder() + L"REP_" + name;
+        g_blocksWritten = g_blocksBesideWorkingFile = 0;
+        ListedRows rows;
+        rows.sources = { { name, folder.Path() } };
+        ResetWorkerStop();
+        {
+            WriterInPlace watching(&WatchingWriter);
+            RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, out.Path(), ProgramFolder()), rows);
+        }
+        EXPECT_EQ(rows.status, (std::vector<std::string> { "Repaired" }));
+        EXPECT_TRUE(ReadWholeFile(out.File(L"REP_" + name)).size() == bytes.size());
+        // Small: its output alone, in one block. Large: its working file, then its output.
+        EXPECT_EQ(g_blocksWritten, isLarge ? 2 * largeBlocks : 1);
+        EXPECT_EQ(g_blocksBesideWorkingFile, isLarge ? 2 * largeBlocks : 0);
+        EXPECT_TRUE(IsPathFree(g_workingFile)) << "no working file stays";
+    }
+}
 
 TEST(RepairCore, SettingsThatNameNoPlaceForTheCopiesFailEveryRowAndTouchNothing)
 {
@@ -394,7 +455,7 @@ TEST_F(BatchRun, ANameTakenWhileTheCopyIsWrittenIsLeftAloneAndTheNextFreeOneIsUs
     TempFolder folder, out;
     AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_3sheets.xls"))) });
     g_takenName = out.File(L"REP_a.xls");
-    g_blocksUntilTaken = 2; // the working copy's one block, then the copy's
+    g_blocksUntilTaken = 1; // the copy's one block: a workbook this small has no working file
     {
         WriterInPlace taking(&NameTakingWriter);
         Run({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(out.Path()) });

@@ -237,9 +237,10 @@ TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
         EXPECT_EQ(first.Path(), temp.File(L"REP_(2)a.xls"));
         ASSERT_TRUE(second.Create(folder, L"a.xls", NAME_PREFIX)) << "the first one's name is taken too";
         EXPECT_EQ(second.Path(), temp.File(L"REP_(3)a.xls"));
-        FileImage image;
-        image.bytes.assign(3000, 0x5A);
-        ASSERT_TRUE(first.Fill(image));
+        TempFolder sources;
+        SourceFile source;
+        ASSERT_TRUE(source.Open(sources.WriteFile(L"a.xls", std::string(3000, 'Z'))));
+        ASSERT_TRUE(first.Fill(source));
         EXPECT_EQ(ReadWholeFile(temp.File(L"REP_a.xls")), "someone's file");
         EXPECT_EQ(FilesIn(temp.Path()).size(), 3u);
     }
@@ -287,6 +288,43 @@ TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
         ASSERT_TRUE(WriteBlocks(abandoned.Handle(), image.bytes.size(), ImageBlocks(image)));
     }
     EXPECT_EQ(FilesIn(temp.Path()).size(), 2u) << "one never published goes";
+}
+
+namespace {
+
+// The length each block found its file at when it was written.
+std::vector<int64_t> g_lengthsSeen;
+bool LengthWatchingWriter(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    LARGE_INTEGER length = {};
+    ::GetFileSizeEx(hFile, &length);
+    g_lengthsSeen.push_back(length.QuadPart);
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+} // namespace
+
+// A copy of several blocks has its whole length from its first block on and ends exactly as long
+// as its bytes; one of a single block is simply written.
+TEST(PendingOutputs, ACopyOfSeveralBlocksIsGivenItsLengthFirst)
+{
+    TempFolder temp;
+    for (size_t size : { size_t(5000), size_t(5u << 19) }) {
+        SCOPED_TRACE(size);
+        FileImage image;
+        image.bytes.resize(size);
+        for (size_t i = 0; i < size; i++)
+            image.bytes[i] = static_cast<uint8_t>(i * 31 + (i >> 12));
+        g_lengthsSeen.clear();
+        const CopyBlockWriter previous = SetCopyBlockWriter(&LengthWatchingWriter);
+        const bool written = WriteWhole(temp.File(L"copy.xls"), image, CopyTarget::Replace);
+        SetCopyBlockWriter(previous);
+        ASSERT_TRUE(written);
+        const int64_t whole = static_cast<int64_t>(size);
+        EXPECT_EQ(g_lengthsSeen, size > (1u << 20) ? std::vector<int64_t>(3, whole) : std::vector<int64_t> { 0 });
+        EXPECT_TRUE(ReadWholeFile(temp.File(L"copy.xls")) == std::string(image.bytes.begin(), image.bytes.end()));
+    }
 }
 
 TEST(PendingOutputs, NamesCarryACheckThatOnlyOurOwnHave)

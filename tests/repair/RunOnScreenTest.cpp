@@ -54,7 +54,7 @@ bool WaitServingSent(HANDLE hObject, DWORD timeoutMs)
     }
 }
 
-// Row kinds of a run: a workbook (repaired, two blocks written), bytes that are no workbook
+// Row kinds of a run: a workbook (repaired, one block written), bytes that are no workbook
 // (failed, nothing written).
 struct RowKind {
     const char* fixture; // null: no workbook
@@ -73,7 +73,7 @@ std::wstring RowName(int row)
 
 class RunOnScreen : public MainWindowTest {
 protected:
-    // Rows before the held one; the worker is held writing the held row's working copy, with
+    // Rows before the held one; the worker is held writing the held row's output, with
     // every change of the rows before it handed to the window.
     static constexpr int kRowsBeforeHold = 40;
     static constexpr int kRows = kRowsBeforeHold + 3;
@@ -96,7 +96,7 @@ protected:
             dlg->SourceList().SetCheck(row, TRUE);
             kinds.push_back(&kind);
             if (row < kRowsBeforeHold && kind.fixture)
-                blocks += 2; // its working copy and its output
+                blocks += 1; // its output: a workbook this small is worked on in memory
         }
         g_blocksBeforeHold = blocks;
         previousWriter = SetCopyBlockWriter(&HoldingWriter);
