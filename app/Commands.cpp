@@ -35,6 +35,7 @@ void CRepairDlg::BuildMenuBar()
 {
     const MenuItemDef file[] = {
         { ID_FILE_ADD, "Add Files", IDB_MENU_ADD_FILES },
+        { ID_FILE_ADD_FOLDER, "Add Folder...", IDB_MENU_ADD_FOLDER },
         { ID_FILE_REMOVE_ALL, "Remove All Files", IDB_MENU_REMOVE_ALL },
         { ID_FILE_REMOVE_SELECTED, "Remove Selcted Files", IDB_MENU_REMOVE_SELECTED },
         { ID_FILE_REPAIR, "Repair", IDB_MENU_REPAIR },

@@ -29,6 +29,16 @@ constexpr short kNavHotShade = 30;
 constexpr COLORREF kNavHotText = 0x00008000;
 constexpr BYTE kImageRightOfCaption = 2;
 
+// Files dropped on the source list go to the main window, which adds them.
+LRESULT CALLBACK ForwardDrops(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR owner)
+{
+    if (message == WM_DROPFILES)
+        return ::SendMessageW(reinterpret_cast<HWND>(owner), WM_DROPFILES, wParam, lParam);
+    if (message == WM_NCDESTROY)
+        ::RemoveWindowSubclass(hWnd, &ForwardDrops, 1);
+    return ::DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
 } // namespace
 
 CRepairDlg::CRepairDlg(HWND hWndParent)
@@ -101,9 +111,40 @@ BOOL CRepairDlg::OnInitDialog()
     // Empty when it cannot be had: the companions are then missing, not looked for at a drive root.
     m_strStartDir = CurrentFolder();
 
-    m_nNameMode = 1;
+    // The choices of the last session come back; a first start has the defaults.
+    const UserSettings settings = LoadUserSettings();
+    m_nNameMode = settings.nameMode;
+    m_nLocationMode = settings.locationMode;
+    m_strTargetDir = settings.targetDir;
+    m_strAddFolder = settings.addFolder;
+    m_strReportFolder = settings.reportFolder;
+    m_bShowSummary = settings.showSummary;
     m_nStep = 1;
+
+    // Workbooks and folders dropped from Explorer, on the list or anywhere else on the window.
+    ::DragAcceptFiles(m_hWnd, TRUE);
+    ::DragAcceptFiles(m_sourceList.m_hWnd, TRUE);
+    ::SetWindowSubclass(m_sourceList.m_hWnd, &ForwardDrops, 1, reinterpret_cast<DWORD_PTR>(m_hWnd));
+    m_taskbar.Attach(m_hWnd);
     return TRUE;
+}
+
+UserSettings CRepairDlg::CurrentSettings() const
+{
+    UserSettings settings;
+    settings.nameMode = m_nNameMode;
+    settings.locationMode = m_nLocationMode;
+    settings.targetDir = m_strTargetDir;
+    settings.addFolder = m_strAddFolder;
+    settings.reportFolder = m_strReportFolder;
+    settings.showSummary = m_bShowSummary;
+    return settings;
+}
+
+void CRepairDlg::SaveSettings() const
+{
+    // A key that cannot be written costs the next start its memory, nothing more.
+    SaveUserSettings(CurrentSettings());
 }
 
 void CRepairDlg::SetUpButtons()
@@ -264,6 +305,9 @@ BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
     case ID_FILE_ADD:
         OnAddFiles();
         return TRUE;
+    case ID_FILE_ADD_FOLDER:
+        OnAddFolder();
+        return TRUE;
     case IDC_REMOVE_ALL:
     case ID_FILE_REMOVE_ALL:
         OnRemoveAll();
@@ -331,6 +375,9 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return RunSentWork(lParam);
     case kRowUpdate:
         OnRowUpdate();
+        return 0;
+    case WM_DROPFILES:
+        OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;
     case WM_CLOSE:
         OnExit();

@@ -12,8 +12,14 @@
 #include "../msgbox/RixMessageBox.h"
 #include "../repair/RepairJob.h"
 #include "RowChangeQueue.h"
+#include "../repair/WorkbookScan.h"
+#include "ListTexts.h"
+#include "TaskbarProgress.h"
+#include "UserSettings.h"
 
+#include <array>
 #include <atomic>
+#include <map>
 #include <exception>
 #include <functional>
 #include <string>
@@ -37,6 +43,8 @@ public:
     // Row changes that come while the window is awake are made together at this pace.
     static constexpr UINT_PTR kRowTimer = 2;
     static constexpr UINT kRowPeriod = 30;
+    // A scan of folders shows its progress window only when it takes longer than this.
+    static constexpr UINT kScanProgressAfter = 400;
 
     explicit CRepairDlg(HWND hWndParent = nullptr);
     ~CRepairDlg() override;
@@ -50,6 +58,15 @@ public:
 
     // Commands of step 1
     void OnAddFiles();
+    // Picks a folder and adds every workbook under it, sub-folders included.
+    void OnAddFolder();
+    // Files and folders dropped on the window or its source list (the block is released here).
+    void OnDropFiles(HDROP hDrop);
+    // Adds the workbooks at or under the paths, with the list's rules for a batch of them: a
+    // workbook already in the list is not added again, a file that is not one is refused, and the
+    // user hears about what was refused. A scan that takes long shows its progress and can be
+    // cancelled (then what it found is added).
+    AddOutcome AddPaths(const std::vector<std::wstring>& paths);
     void OnRemoveAll();
     void OnRemoveSelected();
     void OnSelectAll();
@@ -100,6 +117,9 @@ public:
 
     // Adds one row for a full path, as Add Files does for every selected file.
     void AddSourceFile(const std::wstring& path);
+    // The choices kept between starts, as they stand now, and writing them.
+    UserSettings CurrentSettings() const;
+    void SaveSettings() const;
 
     // State, read by tests and by the worker.
     int m_nStep = 1;
@@ -110,6 +130,10 @@ public:
     std::wstring m_strTargetDir;
     std::wstring m_strSourceDir;
     std::wstring m_strStartDir;
+    // Where workbooks were last added from, and where the last report went.
+    std::wstring m_strAddFolder;
+    std::wstring m_strReportFolder;
+    bool m_bShowSummary = true;
 
     CListCtrl& SourceList() { return m_sourceList; }
     CListCtrl& ResultList() { return m_resultList; }
@@ -131,6 +155,18 @@ private:
     // Shows the controls of one step and hides those of the other.
     void ShowStepControls(int step);
     bool AnySourceTicked() const;
+    // Appends a row of the source list; the texts of the size and time columns may be empty.
+    int InsertSourceRow(
+        const std::wstring& name, const std::wstring& folder, const std::array<std::string, 4>* details);
+    void AddFoundWorkbooks(const std::vector<FoundWorkbook>& found, AddOutcome& outcome);
+    // The shell's icon and type name of a file name, asked once per extension.
+    struct ShellLook {
+        int icon = 0;
+        std::wstring type;
+    };
+    const ShellLook& LookOf(const std::wstring& name);
+    // "n of N" while a run goes on, and the taskbar button with it.
+    void ShowRunProgress(int done, int total);
     struct SentWork {
         const std::function<void()>* work;
         std::exception_ptr failure;
@@ -163,4 +199,6 @@ private:
     CPictureMenu m_menuHelp;
     std::vector<RepairSource> m_runSources; // the rows of the run, as it started
     RowChangeQueue m_rowChanges; // the worker's row changes the window has not made yet
+    std::map<std::wstring, ShellLook> m_shellLooks; // by lower-case extension
+    CTaskbarProgress m_taskbar;
 };

@@ -4,8 +4,10 @@
 #include "ResultRows.h"
 #include "RepairDlg.h"
 #include "RowChangeQueue.h"
+#include "Texts.h"
 
 #include <atomic>
+#include <cstdio>
 #include <exception>
 #include <memory>
 #include <vector>
@@ -140,6 +142,10 @@ int CRepairDlg::RowCount()
 // Row changes are posted: the worker goes on at once, and the window makes them in their order.
 RepairSource CRepairDlg::StartRow(int row)
 {
+    const int total = static_cast<int>(m_runSources.size());
+    // The count goes in a change of its own: every row's turn is counted, even when its working
+    // image is passed over.
+    PostToWindowThread([this, row, total] { ShowRunProgress(row, total); });
     // Working is passing: a row whose outcome comes in the same batch goes straight to it.
     PostToWindowThread([this, row] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); }, row, true);
     RepairSource source = row < static_cast<int>(m_runSources.size()) ? m_runSources[row] : RepairSource();
@@ -186,11 +192,20 @@ void CRepairDlg::ShowPartial(int row, const OutputChoice& output, const std::wst
     }, row);
 }
 
+void CRepairDlg::ShowRunProgress(int done, int total)
+{
+    char count[64];
+    std::snprintf(count, sizeof(count), texts::kRunCount, done + 1, total);
+    SetInstructions((std::string(texts::kRepairing) + count).c_str());
+    m_taskbar.Show(static_cast<ULONGLONG>(done), static_cast<ULONGLONG>(total));
+}
+
 // Waits for the window: when the run ends, every row shows its outcome.
 void CRepairDlg::ShowDone()
 {
     OnWindowThread([&] {
         ApplyPendingRowChanges();
+        m_taskbar.Clear();
         SetInstructions(texts::kRepairDone);
     });
 }

@@ -16,8 +16,10 @@ void CRepairDlg::OnSettings()
     if (m_nStep == 2)
         return;
     CNameSettingDlg dlg(m_hWnd, m_nNameMode, [this](const char* text) { SetInstructions(text); });
-    if (dlg.DoModal() == IDOK)
+    if (dlg.DoModal() == IDOK) {
         m_nNameMode = dlg.m_nNameMode;
+        SaveSettings();
+    }
 }
 
 void CRepairDlg::ShowStepControls(int step)
@@ -47,6 +49,7 @@ void CRepairDlg::OnNext()
         return;
     m_nLocationMode = location.m_nLocationMode;
     m_strTargetDir = location.m_strTargetDir;
+    SaveSettings();
 
     m_nStep = 2;
     SetInstructions(texts::kRepairing);
@@ -91,8 +94,10 @@ bool CRepairDlg::StopWorker(DWORD timeout)
     }
     // What the worker did before it stopped shows now, before anything else can touch the rows.
     ApplyPendingRowChanges();
-    if (ended)
+    if (ended) {
+        m_taskbar.Clear();
         m_bRunning = 0;
+    }
     return ended;
 }
 

@@ -34,6 +34,14 @@ inline constexpr const char* kHomePage = "https://calvera-tessel.example/";
 // Add Files dialog
 inline constexpr const char* kExcelFilter = "Excel File(*.xls)|*.xls|";
 
+// Add Folder and dropped files
+inline constexpr const char* kAddFolderTitle
+    = "Choose a folder: every Excel workbook (.xls) in it and in its sub-folders is added to the list.";
+inline constexpr const char* kScanProgress = "Looking for workbooks: %zu found in %zu folders";
+
+// The instruction line during a run: the repairing text, then "n of N".
+inline constexpr const char* kRunCount = " %d of %d";
+
 // Tool tips
 inline constexpr const char* kTipHomeLink = "Click here to visit software home page";
 inline constexpr const char* kTipLiveUpdate = "Updates the software with latest changes from internet";

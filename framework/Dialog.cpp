@@ -53,7 +53,7 @@ INT_PTR CDialog::DoModal()
         return -1;
     }
     // The dialog may have ended during its own initialisation.
-    if (!m_bEndModal && !(::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE))
+    if (!m_bEndModal && ShowOnStart() && !(::GetWindowLongA(m_hWnd, GWL_STYLE) & WS_VISIBLE))
         ::ShowWindow(m_hWnd, SW_SHOWNORMAL);
     while (!m_bEndModal && m_hWnd) {
         if (!PumpMessage())

@@ -34,6 +34,9 @@ protected:
     virtual void DoDataExchange() {}
     virtual void OnOK();
     virtual void OnCancel();
+    // Whether DoModal shows a template that is not visible itself; a dialog that shows itself
+    // later (or never, when its work ends first) says no.
+    virtual bool ShowOnStart() const { return true; }
 
     UINT m_nIDTemplate;
     HWND m_hWndParent;

@@ -39,14 +39,36 @@ BOOL CLocationDlg::OnInitDialog()
     return TRUE;
 }
 
+namespace {
+
+// Opens the browser at the folder the caller named.
+int CALLBACK SelectInitialFolder(HWND hWnd, UINT message, LPARAM, LPARAM lpData)
+{
+    if (message == BFFM_INITIALIZED && lpData)
+        ::SendMessageW(hWnd, BFFM_SETSELECTIONW, TRUE, lpData);
+    return 0;
+}
+
+} // namespace
+
 bool CLocationDlg::BrowseForFolder(HWND hWndOwner, std::wstring& path)
 {
-    const std::wstring title = WidenText(texts::kFolderBrowserTitle);
+    return BrowseForFolder(hWndOwner, path, texts::kFolderBrowserTitle, std::wstring());
+}
+
+bool CLocationDlg::BrowseForFolder(
+    HWND hWndOwner, std::wstring& path, const char* title, const std::wstring& initialFolder)
+{
+    const std::wstring wideTitle = WidenText(title);
     BROWSEINFOW bi = {};
     // Owned by the dialog, which it disables while it is open: a second OK cannot open a second one.
     bi.hwndOwner = hWndOwner;
-    bi.lpszTitle = title.c_str();
+    bi.lpszTitle = wideTitle.c_str();
     bi.ulFlags = BIF_VALIDATE;
+    if (!initialFolder.empty()) {
+        bi.lpfn = &SelectInitialFolder;
+        bi.lParam = reinterpret_cast<LPARAM>(initialFolder.c_str());
+    }
     PIDLIST_ABSOLUTE pidl = ::SHBrowseForFolderW(&bi);
     if (!pidl)
         return false;
@@ -65,7 +87,8 @@ void CLocationDlg::OnOK()
         m_nLocationMode = LOCATION_SAME;
     } else {
         std::wstring path;
-        if (!BrowseForFolder(m_hWnd, path))
+        // The browser opens at the folder chosen last.
+        if (!BrowseForFolder(m_hWnd, path, texts::kFolderBrowserTitle, m_strTargetDir))
             return; // browser cancelled: the dialog stays open
         if (!path.empty()) {
             m_nLocationMode = LOCATION_CHOSEN;

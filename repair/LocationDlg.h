@@ -23,6 +23,9 @@ public:
     // The shell's folder browser over its owner: false when it was cancelled, else the chosen
     // folder's file-system path (empty for a virtual folder such as the computer itself).
     static bool BrowseForFolder(HWND hWndOwner, std::wstring& path);
+    // The same with a title of the caller's and the browser opened at a folder (when not empty).
+    static bool BrowseForFolder(
+        HWND hWndOwner, std::wstring& path, const char* title, const std::wstring& initialFolder);
 
 protected:
     void DoDataExchange() override;

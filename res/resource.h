@@ -6,6 +6,7 @@
 #define IDD_REPAIR_DIALOG 102
 #define IDD_NAME_SETTING 145
 #define IDD_LOCATION 146
+#define IDD_PROGRESS 180
 
 // Menu
 #define IDR_MAIN_MENU 144
@@ -51,6 +52,8 @@
 #define IDB_REMOVE_SELECTED_HOT 174
 #define IDB_MENU_REPAIR 175
 #define IDB_SPLASH 177
+#define IDB_MENU_ADD_FOLDER 178
+#define IDB_MENU_SAVE_REPORT 179
 
 // Controls of the main window
 #define IDC_ADD_FILES 1000
@@ -82,6 +85,10 @@
 #define IDC_ABOUT_WEB 1033
 #define IDC_ABOUT_MAIL 1034
 
+// Controls of the progress window
+#define IDC_PROGRESS_TEXT 1040
+#define IDC_PROGRESS_BAR 1041
+
 // Menu commands
 #define ID_FILE_ADD 32771
 #define ID_FILE_REMOVE_ALL 32772
@@ -92,6 +99,8 @@
 #define ID_TOOLS_LIVE_UPDATE 32777
 #define ID_HELP_CONTENTS 32778
 #define ID_HELP_ABOUT 32779
+#define ID_FILE_ADD_FOLDER 32780
+#define ID_FILE_SAVE_REPORT 32781
 
 // System menu
 #define IDM_SYS_ABOUT 0x0010

@@ -1019,6 +1019,21 @@ def menu_add(c):
     mbadge(c, GREEN_HI, GREEN_DARK, "plus")
 
 
+def menu_add_folder(c):
+    back = union(c.rect(1, 3, 13, 14), c.rect(1, 2, 6, 5))
+    c.fill(back, FOLDER_DARK)
+    c.fill(c.rect(2, 4, 12, 13), (240, 186, 70))
+    front = c.poly([(2, 7), (14, 7), (12.5, 14), (1, 14)])
+    c.fill(front, FOLDER_DARK)
+    c.fill(c.poly([(3, 8), (12.8, 8), (11.6, 13), (2.2, 13)]), c.lin(0, 8, 0, 13, [(0, FOLDER_HI), (1, FOLDER)]))
+    mbadge(c, GREEN_HI, GREEN_DARK, "plus")
+
+
+def menu_save_report(c):
+    msheet(c)
+    mbadge(c, TEAL_LIGHT, TEAL_DARK, "down")
+
+
 def menu_remove_all(c):
     msheet(c, 5, 0, 15, 12, style=SHEET_FADED)
     msheet(c, 1, 3, 11, 15)
@@ -1072,9 +1087,11 @@ def menu_round(c, kind):
 
 MENU = [
     (165, "menu_add_165.bmp", menu_add),
+    (178, "menu_add_folder_178.bmp", menu_add_folder),
     (166, "menu_remove_all_166.bmp", menu_remove_all),
     (167, "menu_remove_167.bmp", menu_remove),
     (175, "menu_repair_175.bmp", menu_repair),
+    (179, "menu_save_report_179.bmp", menu_save_report),
     (147, "menu_exit_147.bmp", menu_exit),
     (149, "menu_settings_149.bmp", menu_settings),
     (150, "menu_update_150.bmp", menu_update),
@@ -1372,7 +1389,7 @@ def contact_sheet():
     sheet_img.alpha_composite(face, (x0, y0))
     # Menu pictures.
     x0, y0 = 20, 1000
-    label((x0, y0 - 18), "menu pictures 165 166 167 175 147 149 150 151 152 (1x and 4x)")
+    label((x0, y0 - 18), "menu pictures 165 178 166 167 175 179 147 149 150 151 152 (1x and 4x)")
     for i, (ident, name, _) in enumerate(MENU):
         img = pic(name)
         sheet_img.paste(img, (x0 + i * 90, y0))

@@ -81,6 +81,7 @@ TEST_F(Commands, MenuBarIsThreeOwnerDrawnPopupsWithTheirPictures)
     const char* titles[] = {"&File", "Tools", "Help"};
     const std::vector<std::vector<std::pair<UINT, std::string>>> items = {
         {{ID_FILE_ADD, "Add Files"},
+         {ID_FILE_ADD_FOLDER, "Add Folder..."},
          {ID_FILE_REMOVE_ALL, "Remove All Files"},
          {ID_FILE_REMOVE_SELECTED, "Remove Selcted Files"},
          {ID_FILE_REPAIR, "Repair"},

@@ -1,4 +1,5 @@
 // Entry of every test program.
+#include "Registry.h"
 #include "framework/Platform.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,18 @@ public:
     bool damaged = false;
 };
 
+// The program keeps its choices per user; every test starts as at a first start, and what was there
+// before the run is put back at its end.
+constexpr const char* kSettingsKey = "Software\\Calvera Tessel for Excel";
+
+class FreshUserSettings : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo&) override
+    {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kSettingsKey);
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -41,6 +54,8 @@ int main(int argc, char** argv)
         walk = new HeapCheckAfterEachTest;
         ::testing::UnitTest::GetInstance()->listeners().Append(walk); // owned by the listeners
     }
+    RegistrySnapshot settings(HKEY_CURRENT_USER, kSettingsKey);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshUserSettings);
     const int result = RUN_ALL_TESTS();
     return result != 0 ? result : walk && walk->damaged ? 1 : 0;
 }
