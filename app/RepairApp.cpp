@@ -1,6 +1,7 @@
 #include "RepairApp.h"
 
 #include "../res/resource.h"
+#include "CommandLine.h"
 #include "RepairDlg.h"
 #include "SplashWindow.h"
 #include "Texts.h"
@@ -11,6 +12,17 @@ CRepairApp theApp;
 
 BOOL CRepairApp::InitInstance()
 {
+    // "/repair" and "/?" run without the window and end with an exit code.
+    const CommandLineRequest request = ParseRepairCommandLine(ProcessArguments());
+    if (request.kind != CommandLineRequest::WINDOW) {
+        // The progress window's bar and the taskbar button want these, as the window does.
+        ::OleInitialize(nullptr);
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        m_nExitCode = RunCommandLine(request);
+        return FALSE;
+    }
+
     CCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
     CSplashWindow::EnableSplash(!cmdInfo.m_bRunEmbedded && !cmdInfo.m_bRunAutomated);

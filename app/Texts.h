@@ -42,6 +42,33 @@ inline constexpr const char* kScanProgress = "Looking for workbooks: %zu found i
 // The instruction line during a run: the repairing text, then "n of N".
 inline constexpr const char* kRunCount = " %d of %d";
 
+// The command line
+inline constexpr const char* kUsage
+    = "Calvera Tessel for Excel repairs damaged Excel workbooks (.xls) without opening its window.\r\n"
+      "\r\n"
+      "CalveraTessel.exe /repair <files or folders...> [/out <folder>] [/name prefix|suffix] [/quiet]\r\n"
+      "\r\n"
+      "  /repair   The workbooks to repair. A folder stands for every .xls file in it and in its\r\n"
+      "            sub-folders.\r\n"
+      "  /out      The folder the repaired copies go to; it is made when missing. Without it, each\r\n"
+      "            copy goes to a folder \"Repaired\" beside its workbook.\r\n"
+      "  /name     prefix names a copy REP_Book1.xls (the default), suffix Book1_REP.xls.\r\n"
+      "  /quiet    No progress window, and no line per workbook.\r\n"
+      "  /?        Shows this text.\r\n"
+      "\r\n"
+      "The workbooks themselves are never changed. Exit code: 0 when every workbook was repaired,\r\n"
+      "1 when one or more could not be, 2 when the command line is wrong.\r\n";
+// In the lines below each "%s" takes the next value in turn.
+inline constexpr const char* kLineRepaired = "Repaired: %s -> %s\r\n";
+inline constexpr const char* kLineFailed = "%s: %s\r\n";
+inline constexpr const char* kLineNotWorkbook = "Not an Excel workbook (.xls): %s\r\n";
+inline constexpr const char* kLineMissing = "Not found: %s\r\n";
+inline constexpr const char* kLineNoneFound = "No Excel workbooks (.xls) were found.\r\n";
+inline constexpr const char* kLineStopped = "Stopped before the end: %s workbooks were not repaired.\r\n";
+inline constexpr const char* kLineOutFolder = "The output folder cannot be made: %s\r\n";
+inline constexpr const char* kLineSummary = "%s repaired, %s failed.\r\n";
+inline constexpr const char* kProgressRepairing = "Repairing %s (%s of %s)";
+
 // Tool tips
 inline constexpr const char* kTipHomeLink = "Click here to visit software home page";
 inline constexpr const char* kTipLiveUpdate = "Updates the software with latest changes from internet";
