@@ -8,7 +8,8 @@ BIN="$ROOT/build/bin"
 OUT="${1:-$ROOT/build/dist}"
 HELP="Calvera Tessel for Excel.chm"
 
-VERSION=$(sed -n 's/^#define TESSEL_VERSION_TEXT "\(.*\)"$/\1/p' "$ROOT/res/version.h")
+# TESSEL_DIST_VERSION names another version for the packages (the tests' "earlier version").
+VERSION=${TESSEL_DIST_VERSION:-$(sed -n 's/^#define TESSEL_VERSION_TEXT "\(.*\)"$/\1/p' "$ROOT/res/version.h")}
 [[ "$VERSION" =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "make_dist: no version in res/version.h" >&2; exit 1; }
 for f in CalveraTessel.exe VuzuviViduv.dll "$HELP"; do
   [ -s "$BIN/$f" ] || { echo "make_dist: $BIN/$f is missing; build first (make build)" >&2; exit 1; }

@@ -15,6 +15,8 @@ SetCompressor /SOLID lzma
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\${PRODUCT}"
+; Installed before (any version): the new one goes where that one is, over it. /D= still chooses.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 ; Program Files and the common Start menu need an administrator.
 RequestExecutionLevel admin
 ShowInstDetails show

@@ -3,6 +3,9 @@
 #   dist_test.sh install <dist_driver.exe>  the installer: silent install, start through the Start-menu
 #                                           shortcut, repair a sample, uninstall, nothing left behind
 #   dist_test.sh zip <dist_driver.exe>      the portable zip: unpack, start in its folder, repair a sample
+#   dist_test.sh upgrade <dist_driver.exe>  an earlier version installed with /D= into a folder of the
+#                                           user's choice, this one installed over it twice (same
+#                                           folder, one entry), then uninstalled: the user's files stay
 set -u
 KIND="$1"
 DRIVER="$2"
@@ -78,17 +81,18 @@ repair_sample() {
   rm -rf "$docs"
 }
 
+KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\CalveraTessel'
+reg_value() { "$WINE" reg query "$KEY" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
+INSTALLED="Calvera Tessel for Excel.chm|CalveraTessel.exe|ReadMe.txt|Uninstall.exe|VuzuviViduv.dll|"
+
 case "$KIND" in
 install)
   snapshot >"$WORK/before.txt"
   "$WINE" "$SETUP" /S >/dev/null 2>&1
   expect_eq "installer exit code" "$?" 0
   DIR="$C/Program Files/Calvera Tessel for Excel"
-  expect_eq "installed files" "$(cd "$DIR" 2>/dev/null && ls | tr '\n' '|')" \
-    "Calvera Tessel for Excel.chm|CalveraTessel.exe|ReadMe.txt|Uninstall.exe|VuzuviViduv.dll|"
+  expect_eq "installed files" "$(cd "$DIR" 2>/dev/null && ls | tr '\n' '|')" "$INSTALLED"
   cmp -s "$DIR/CalveraTessel.exe" "$ROOT/build/bin/CalveraTessel.exe" || fail "the installed program differs"
-  KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\CalveraTessel'
-  reg_value() { "$WINE" reg query "$KEY" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1 *REG_[A-Z_]* *//p"; }
   expect_eq "DisplayName" "$(reg_value DisplayName)" "Calvera Tessel for Excel"
   expect_eq "DisplayVersion" "$(reg_value DisplayVersion)" "$VERSION"
   expect_eq "Publisher" "$(reg_value Publisher)" "Calvera Software"
@@ -107,6 +111,37 @@ install)
   fi
   "$WINE" reg query "$KEY" >/dev/null 2>&1 && fail "the Add/Remove Programs entry is still there"
   ;;
+upgrade)
+  # The same program packed as an earlier version.
+  TESSEL_DIST_VERSION=0.9.0 "$ROOT/scripts/make_dist.sh" "$WORK/old" >/dev/null || fail "make_dist.sh of 0.9.0"
+  # /D= takes the rest of the command line as it stands, so the folder has no blank to quote.
+  "$WINE" "$WORK/old/CalveraTessel-0.9.0-setup.exe" /S '/D=C:\Tools\Tessel' >/dev/null 2>&1
+  expect_eq "earlier installer exit code" "$?" 0
+  DIR="$C/Tools/Tessel"
+  expect_eq "files in the chosen folder" "$(cd "$DIR" 2>/dev/null && ls | tr '\n' '|')" "$INSTALLED"
+  expect_eq "earlier DisplayVersion" "$(reg_value DisplayVersion)" "0.9.0"
+  expect_eq "InstallLocation" "$(reg_value InstallLocation)" 'C:\Tools\Tessel'
+  # What a user keeps in the program's folder.
+  echo "my notes" >"$DIR/My notes.txt"
+  mkdir -p "$DIR/Repaired" && cp "$ROOT/samples/$SAMPLE" "$DIR/Repaired/"
+  for round in newer same; do
+    "$WINE" "$SETUP" /S >/dev/null 2>&1
+    expect_eq "installer exit code over the $round" "$?" 0
+    expect_eq "files after installing over the $round" "$(cd "$DIR" && ls | tr '\n' '|')" \
+      "Calvera Tessel for Excel.chm|CalveraTessel.exe|My notes.txt|ReadMe.txt|Repaired|Uninstall.exe|VuzuviViduv.dll|"
+    cmp -s "$DIR/CalveraTessel.exe" "$ROOT/build/bin/CalveraTessel.exe" || fail "the program was not replaced"
+    expect_eq "DisplayVersion after the $round" "$(reg_value DisplayVersion)" "$VERSION"
+    expect_eq "InstallLocation after the $round" "$(reg_value InstallLocation)" 'C:\Tools\Tessel'
+    [ -e "$C/Program Files/Calvera Tessel for Excel" ] && fail "a second copy went to Program Files"
+  done
+  repair_sample 'C:\Tools\Tessel\CalveraTessel.exe' 'C:\Tools\Tessel'
+  "$WINE" 'C:\Tools\Tessel\Uninstall.exe' /S >/dev/null 2>&1
+  timeout 60 wineserver -w || fail "the uninstaller did not end"
+  expect_eq "left after uninstalling" "$(cd "$DIR" 2>/dev/null && ls -R | tr '\n' '|')" \
+    ".:|My notes.txt|Repaired||./Repaired:|$SAMPLE|"
+  expect_eq "the user's notes" "$(cat "$DIR/My notes.txt" 2>/dev/null)" "my notes"
+  "$WINE" reg query "$KEY" >/dev/null 2>&1 && fail "the Add/Remove Programs entry is still there"
+  ;;
 zip)
   expect_eq "zip contents" "$(unzip -Z1 "$ZIP" | LC_ALL=C sort | tr '\n' '|')" \
     "Calvera Tessel for Excel/|Calvera Tessel for Excel/Calvera Tessel for Excel.chm|Calvera Tessel for Excel/CalveraTessel.exe|Calvera Tessel for Excel/ReadMe.txt|Calvera Tessel for Excel/VuzuviViduv.dll|"
@@ -116,7 +151,7 @@ zip)
   repair_sample "$DIR\\CalveraTessel.exe" "$DIR"
   ;;
 *)
-  echo "usage: dist_test.sh install|zip <dist_driver.exe>" >&2
+  echo "usage: dist_test.sh install|zip|upgrade <dist_driver.exe>" >&2
   exit 2
   ;;
 esac
