@@ -56,7 +56,7 @@ CommandLineRequest ParseRepairCommandLine(const std::vector<std::wstring>& args)
 
     CommandLineRequest request;
     request.kind = CommandLineRequest::REPAIR;
-    bool outGiven = false, nameGiven = false;
+    bool outGiven = false, nameGiven = false, reportGiven = false;
     for (size_t i = 0; i < args.size(); i++) {
         const std::wstring name = SwitchName(args[i]);
         if (name.empty()) {
@@ -69,21 +69,21 @@ CommandLineRequest ParseRepairCommandLine(const std::vector<std::wstring>& args)
             request.quiet = true;
             continue;
         }
-        const bool valued = name == L"out" || name == L"name";
+        const bool valued = name == L"out" || name == L"name" || name == L"report";
         if (!valued)
             return Wrong("Unknown option: " + Shown(args[i]));
         if (i + 1 >= args.size() || !SwitchName(args[i + 1]).empty() || args[i + 1].empty())
             return Wrong("The option " + Shown(args[i]) + " needs a value.");
         const std::wstring& value = args[++i];
+        bool& given = name == L"out" ? outGiven : name == L"report" ? reportGiven : nameGiven;
+        if (given)
+            return Wrong("The option " + Shown(args[i - 1]) + " is given twice.");
+        given = true;
         if (name == L"out") {
-            if (outGiven)
-                return Wrong("The option " + Shown(args[i - 1]) + " is given twice.");
-            outGiven = true;
             request.outFolder = value;
+        } else if (name == L"report") {
+            request.reportPath = value;
         } else {
-            if (nameGiven)
-                return Wrong("The option " + Shown(args[i - 1]) + " is given twice.");
-            nameGiven = true;
             std::wstring mode = value;
             ::CharLowerBuffW(mode.data(), static_cast<DWORD>(mode.size()));
             if (mode == L"prefix")

@@ -1,5 +1,6 @@
 // The program driven from a command line, for scripts and administrators:
-//   CalveraTessel.exe /repair <files or folders...> [/out <folder>] [/name prefix|suffix] [/quiet]
+//   CalveraTessel.exe /repair <files or folders...> [/out <folder>] [/name prefix|suffix]
+//                     [/report <file>] [/quiet]
 // repairs without the wizard and ends with an exit code. Any other command line opens the window.
 #pragma once
 
@@ -24,6 +25,7 @@ struct CommandLineRequest {
     std::vector<std::wstring> paths; // files and folders after /repair, as given
     std::wstring outFolder; // empty: a "Repaired" folder beside each workbook
     int nameMode = NAME_PREFIX;
+    std::wstring reportPath; // empty: no report
     bool quiet = false;
     std::string error; // the program's own text; names in it are the user's, in the ANSI code page
 };

@@ -8,6 +8,7 @@
 #include "CommandLine.h"
 #include "ProgressDlg.h"
 #include "RepairDlg.h"
+#include "RunReport.h"
 #include "Texts.h"
 
 #include <atomic>
@@ -113,7 +114,13 @@ public:
         , m_quiet(quiet)
     {
     }
-    int RowCount() override { return static_cast<int>(m_books.size()); }
+    int RowCount() override
+    {
+        m_report.assign(m_books.size(), ReportRow());
+        for (size_t i = 0; i < m_books.size(); i++)
+            m_report[i].source = m_books[i].Path();
+        return static_cast<int>(m_books.size());
+    }
     RepairSource StartRow(int row) override
     {
         m_current = row;
@@ -124,11 +131,15 @@ public:
     void ShowRepaired(int row, const OutputChoice& output) override
     {
         m_repaired++;
+        m_report[row].output = output.path;
+        m_report[row].status = WidenText(texts::kStatusRepaired);
         if (!m_quiet)
             m_out.Line(Fill(texts::kLineRepaired, { m_books[row].Path(), output.path }));
     }
     void ShowDone() override { m_done = true; }
 
+    // The rows of the report, once the run has ended.
+    const std::vector<ReportRow>& Report() const { return m_report; }
     int Current() const { return m_current; }
     int Repaired() const { return m_repaired; }
     int Failed() const { return m_failed; }
@@ -138,6 +149,7 @@ private:
     void Failed(int row, const char* status)
     {
         m_failed++;
+        m_report[row].status = WidenText(status);
         // A failure is always told, quiet or not.
         m_out.Error(Fill(texts::kLineFailed, { WidenText(status), m_books[row].Path() }));
     }
@@ -149,6 +161,7 @@ private:
     std::atomic<int> m_repaired { 0 };
     std::atomic<int> m_failed { 0 };
     std::atomic<bool> m_done { false };
+    std::vector<ReportRow> m_report;
 };
 
 // The program's own folder, where the template lies beside it; empty when it cannot be had.
@@ -235,8 +248,22 @@ int Repair(const CommandLineRequest& request, Output& out)
     else if (total == 0 && scan.notWorkbooks.empty() && scan.missing.empty())
         out.Error(WidenText(texts::kLineNoneFound));
     const int failed = rows.Failed() + static_cast<int>(scan.notWorkbooks.size() + scan.missing.size());
+    bool reportWritten = true;
+    if (!request.reportPath.empty()) {
+        std::vector<ReportRow> report = rows.Report();
+        for (const std::wstring& path : scan.notWorkbooks)
+            report.push_back({ path, L"", WidenText(texts::kStatusNotWorkbook), L"" });
+        for (const std::wstring& path : scan.missing)
+            report.push_back({ path, L"", WidenText(texts::kStatusNotFound), L"" });
+        const std::wstring reportPath = FullPathOf(request.reportPath);
+        if (reportPath.empty() || !WriteReport(reportPath, report)) {
+            out.Error(Fill(texts::kLineReport, { request.reportPath }));
+            reportWritten = false;
+        }
+    }
     out.Line(Fill(texts::kLineSummary, { std::to_wstring(rows.Repaired()), std::to_wstring(failed) }));
-    const bool whole = rows.Repaired() > 0 && rows.Repaired() == total && failed == 0 && !scan.cancelled;
+    const bool whole
+        = rows.Repaired() > 0 && rows.Repaired() == total && failed == 0 && !scan.cancelled && reportWritten;
     return whole ? kExitAllRepaired : kExitSomeFailed;
 }
 

@@ -39,6 +39,7 @@ void CRepairDlg::BuildMenuBar()
         { ID_FILE_REMOVE_ALL, "Remove All Files", IDB_MENU_REMOVE_ALL },
         { ID_FILE_REMOVE_SELECTED, "Remove Selcted Files", IDB_MENU_REMOVE_SELECTED },
         { ID_FILE_REPAIR, "Repair", IDB_MENU_REPAIR },
+        { ID_FILE_SAVE_REPORT, "Save Report...", IDB_MENU_SAVE_REPORT },
         { ID_FILE_EXIT, "Exit", IDB_MENU_EXIT },
     };
     const MenuItemDef tools[] = {

@@ -318,6 +318,9 @@ BOOL CRepairDlg::OnCommand(WPARAM wParam, LPARAM)
     case ID_FILE_ADD_FOLDER:
         OnAddFolder();
         return TRUE;
+    case ID_FILE_SAVE_REPORT:
+        OnSaveReport();
+        return TRUE;
     case IDC_REMOVE_ALL:
     case ID_FILE_REMOVE_ALL:
         OnRemoveAll();

@@ -84,6 +84,8 @@ public:
     void OnNext();
     void OnBack();
     void OnSettings();
+    // Writes the result list of the last run as a report file the user names.
+    void OnSaveReport();
 
     void SetInstructions(const char* text) { m_lblInstructions.SetWindowText(text); }
     // How long a stop waits for the worker (the window paints meanwhile), and how often it cancels

@@ -42,17 +42,28 @@ inline constexpr const char* kScanProgress = "Looking for workbooks: %zu found i
 // The instruction line during a run: the repairing text, then "n of N".
 inline constexpr const char* kRunCount = " %d of %d";
 
+// The report of a run
+inline constexpr const char* kSaveReportTitle = "Save Report";
+inline constexpr const char* kReportFilter = "CSV report (*.csv)|*.csv|";
+inline constexpr const char* kReportFileName = "Repair report.csv";
+inline constexpr const char* kNoReport = "There is no report yet: repair some workbooks first.";
+inline constexpr const char* kReportWhileRunning = "The report can be saved when the repair has ended.";
+inline constexpr const char* kReportNotWritten = "The report could not be written there. Choose another folder or name.";
+
 // The command line
 inline constexpr const char* kUsage
     = "Calvera Tessel for Excel repairs damaged Excel workbooks (.xls) without opening its window.\r\n"
       "\r\n"
-      "CalveraTessel.exe /repair <files or folders...> [/out <folder>] [/name prefix|suffix] [/quiet]\r\n"
+      "CalveraTessel.exe /repair <files or folders...> [/out <folder>] [/name prefix|suffix]\r\n"
+      "                  [/report <file>] [/quiet]\r\n"
       "\r\n"
       "  /repair   The workbooks to repair. A folder stands for every .xls file in it and in its\r\n"
       "            sub-folders.\r\n"
       "  /out      The folder the repaired copies go to; it is made when missing. Without it, each\r\n"
       "            copy goes to a folder \"Repaired\" beside its workbook.\r\n"
       "  /name     prefix names a copy REP_Book1.xls (the default), suffix Book1_REP.xls.\r\n"
+      "  /report   Writes a report of the run: a CSV file with the workbook, its repaired copy and\r\n"
+      "            its status on each line, which Excel opens as it is.\r\n"
       "  /quiet    No progress window, and no line per workbook.\r\n"
       "  /?        Shows this text.\r\n"
       "\r\n"
@@ -66,6 +77,9 @@ inline constexpr const char* kLineMissing = "Not found: %s\r\n";
 inline constexpr const char* kLineNoneFound = "No Excel workbooks (.xls) were found.\r\n";
 inline constexpr const char* kLineStopped = "Stopped before the end: %s workbooks were not repaired.\r\n";
 inline constexpr const char* kLineOutFolder = "The output folder cannot be made: %s\r\n";
+inline constexpr const char* kLineReport = "The report cannot be written: %s\r\n";
+inline constexpr const char* kStatusNotFound = "Not found";
+inline constexpr const char* kStatusNotWorkbook = "Not an Excel workbook";
 inline constexpr const char* kLineSummary = "%s repaired, %s failed.\r\n";
 inline constexpr const char* kProgressRepairing = "Repairing %s (%s of %s)";
 

@@ -88,6 +88,8 @@ TEST(CommandLineArguments, SwitchesValuesAndMistakes)
             "The option /name takes prefix or suffix, not middle." },
         { { L"/repair", L"a.xls", L"/out", L"x", L"/OUT", L"y" }, R::WRONG, {}, L"", NAME_PREFIX, false,
             "The option /OUT is given twice." },
+        { { L"/repair", L"a.xls", L"/report", L"r.csv", L"/report", L"s.csv" }, R::WRONG, {}, L"", NAME_PREFIX, false,
+            "The option /report is given twice." },
         { { L"/repair", L"a.xls", L"/fast" }, R::WRONG, {}, L"", NAME_PREFIX, false, "Unknown option: /fast" },
     };
     for (const Case& c : cases) {
@@ -158,4 +160,11 @@ TEST(CommandLineRun, FailuresAreToldLineByLineAndEndWithOne)
     EXPECT_TRUE(Contains(run.output, "1 repaired, 3 failed.\r\n")) << run.output;
     EXPECT_TRUE(CheckCompoundFile(folder.File(L"Repaired\\g\u00e9od_REP.xls")).wellFormed);
     EXPECT_EQ(FilesIn(folder.File(L"Repaired")), std::vector<std::wstring> { L"g\u00e9od_REP.xls" });
+
+    // Every workbook repaired, but the report cannot be written: the run did not do what was asked.
+    const std::wstring report = folder.File(L"no such folder\\r.csv");
+    const Finished unreported = RunProgram(L"/repair \"" + good + L"\" /report \"" + report + L"\" /quiet");
+    EXPECT_EQ(unreported.exitCode, 1u);
+    EXPECT_TRUE(Contains(unreported.output, "The report cannot be written: " + Utf8(report) + "\r\n"))
+        << unreported.output;
 }

@@ -85,6 +85,7 @@ TEST_F(Commands, MenuBarIsThreeOwnerDrawnPopupsWithTheirPictures)
          {ID_FILE_REMOVE_ALL, "Remove All Files"},
          {ID_FILE_REMOVE_SELECTED, "Remove Selcted Files"},
          {ID_FILE_REPAIR, "Repair"},
+         {ID_FILE_SAVE_REPORT, "Save Report..."},
          {ID_FILE_EXIT, "Exit"}},
         {{ID_TOOLS_SETTINGS, "Setting"}, {ID_TOOLS_LIVE_UPDATE, "Liveupdate"}},
         {{ID_HELP_CONTENTS, "Help"}, {ID_HELP_ABOUT, "About"}},

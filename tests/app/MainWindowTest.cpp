@@ -149,7 +149,7 @@ TEST_F(MainWindowTest, MenuBarCarriesTheCommands)
 {
     HMENU bar = ::GetMenu(dlg->m_hWnd);
     ASSERT_EQ(::GetMenuItemCount(bar), 3);
-    const std::vector<std::vector<UINT>> ids = {{32771, 32780, 32772, 32773, 32774, 32775}, {32776, 32777}, {32778, 32779}};
+    const std::vector<std::vector<UINT>> ids = {{32771, 32780, 32772, 32773, 32774, 32781, 32775}, {32776, 32777}, {32778, 32779}};
     for (int p = 0; p < 3; p++) {
         HMENU popup = ::GetSubMenu(bar, p);
         ASSERT_EQ(::GetMenuItemCount(popup), static_cast<int>(ids[p].size()));

@@ -27,7 +27,7 @@ std::string InstructionsNow()
     return text;
 }
 
-class RecordingTaskbar : public ITaskbarList3 {
+class RecordingTaskbar final : public ITaskbarList3 {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override
     {
