@@ -33,6 +33,7 @@ screenshots: build
 	@scripts/screenshots-gallery.sh build/tests/markup_gallery.exe sample:17-markup
 	@scripts/screenshots-gallery.sh build/tests/markup_gallery.exe tables:18-markup-tables
 	@scripts/screenshots-gallery.sh build/tests/msgbox_gallery.exe notice:19-message-more question:20-message-question showcase:21-message-box-showcase
+	@scripts/screenshots-gallery.sh build/tests/drop_gallery.exe drop:22-drop report:23-report
 
 # Figures, not tests: the batch run against plain copies of the same files, and the drawing
 # effects against a plain fill and copy of the same size.
