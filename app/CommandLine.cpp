@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "../framework/PathText.h"
 #include "../framework/Platform.h"
 
 #include <shellapi.h>
@@ -22,18 +23,6 @@ CommandLineRequest Wrong(std::string error)
     request.kind = CommandLineRequest::WRONG;
     request.error = std::move(error);
     return request;
-}
-
-// An argument in the ANSI code page, for an error text (a character it lacks shows as "?").
-std::string Shown(const std::wstring& arg)
-{
-    const int n = ::WideCharToMultiByte(
-        CP_ACP, WC_NO_BEST_FIT_CHARS, arg.c_str(), static_cast<int>(arg.size()), nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(
-            CP_ACP, WC_NO_BEST_FIT_CHARS, arg.c_str(), static_cast<int>(arg.size()), text.data(), n, nullptr, nullptr);
-    return text;
 }
 
 } // namespace
@@ -71,13 +60,13 @@ CommandLineRequest ParseRepairCommandLine(const std::vector<std::wstring>& args)
         }
         const bool valued = name == L"out" || name == L"name" || name == L"report";
         if (!valued)
-            return Wrong("Unknown option: " + Shown(args[i]));
+            return Wrong("Unknown option: " + NarrowForDisplay(args[i]));
         if (i + 1 >= args.size() || !SwitchName(args[i + 1]).empty() || args[i + 1].empty())
-            return Wrong("The option " + Shown(args[i]) + " needs a value.");
+            return Wrong("The option " + NarrowForDisplay(args[i]) + " needs a value.");
         const std::wstring& value = args[++i];
         bool& given = name == L"out" ? outGiven : name == L"report" ? reportGiven : nameGiven;
         if (given)
-            return Wrong("The option " + Shown(args[i - 1]) + " is given twice.");
+            return Wrong("The option " + NarrowForDisplay(args[i - 1]) + " is given twice.");
         given = true;
         if (name == L"out") {
             request.outFolder = value;
@@ -91,7 +80,7 @@ CommandLineRequest ParseRepairCommandLine(const std::vector<std::wstring>& args)
             else if (mode == L"suffix")
                 request.nameMode = NAME_SUFFIX;
             else
-                return Wrong("The option /name takes prefix or suffix, not " + Shown(value) + ".");
+                return Wrong("The option /name takes prefix or suffix, not " + NarrowForDisplay(value) + ".");
         }
     }
     if (request.paths.empty())

@@ -83,12 +83,7 @@ private:
             return;
         }
         // A file or a pipe gets UTF-8, which keeps every character of a name.
-        const int n = ::WideCharToMultiByte(
-            CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-        if (n > 0)
-            ::WideCharToMultiByte(
-                CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
+        const std::string bytes = Utf8Text(text);
         ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 

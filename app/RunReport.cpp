@@ -5,19 +5,6 @@
 
 namespace {
 
-std::string Utf8Of(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    const int n
-        = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0)
-        ::WideCharToMultiByte(
-            CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), n, nullptr, nullptr);
-    return bytes;
-}
-
 std::string Field(const std::string& value)
 {
     const bool quoted = value.find_first_of(",\"\r\n") != std::string::npos
@@ -40,8 +27,8 @@ std::string ReportCsv(const std::vector<ReportRow>& rows)
     std::string csv = "\xEF\xBB\xBF"
                       "Source,Repaired copy,Status,What was lost\r\n";
     for (const ReportRow& row : rows) {
-        csv += Field(Utf8Of(row.source)) + "," + Field(Utf8Of(row.output)) + "," + Field(Utf8Of(row.status)) + ","
-            + Field(Utf8Of(row.lost)) + "\r\n";
+        csv += Field(Utf8Text(row.source)) + "," + Field(Utf8Text(row.output)) + "," + Field(Utf8Text(row.status)) + ","
+            + Field(Utf8Text(row.lost)) + "\r\n";
     }
     return csv;
 }

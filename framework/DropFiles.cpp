@@ -86,10 +86,7 @@ std::vector<std::wstring> DroppedPaths(HDROP hDrop)
         return NamesIn<wchar_t>(begin, end);
     // Names of a program that drops ANSI text are in the system's code page.
     for (const std::string& name : NamesIn<char>(begin, end)) {
-        const int n = ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0);
-        std::wstring wide(static_cast<size_t>(n > 0 ? n : 0), L'\0');
-        if (n > 0)
-            ::MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(), n);
+        std::wstring wide = WidenText(name.c_str());
         if (!wide.empty())
             paths.push_back(std::move(wide));
     }

@@ -77,3 +77,15 @@ std::string NarrowForDisplay(const std::wstring& text)
     ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, units.data(), length, narrow.data(), n, "?", nullptr);
     return narrow;
 }
+
+std::string Utf8Text(const std::wstring& text)
+{
+    if (text.empty())
+        return {};
+    const int length = static_cast<int>(text.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), n, nullptr, nullptr);
+    return bytes;
+}

@@ -33,3 +33,5 @@ std::wstring WidenText(const char* text);
 // A wide text in the ANSI code page, without best-fit: a character the code page lacks becomes
 // "?", never a look-alike. Only to show a name where nothing but ANSI can be shown.
 std::string NarrowForDisplay(const std::wstring& text);
+// A wide text in UTF-8, which keeps every character: for files and pipes that others read.
+std::string Utf8Text(const std::wstring& text);
