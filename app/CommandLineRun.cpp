@@ -131,12 +131,22 @@ public:
         if (!m_quiet)
             m_out.Line(Fill(texts::kLineRepaired, { m_books[row].Path(), output.path }));
     }
+    void ShowPartial(int row, const OutputChoice& output, const std::wstring& lost) override
+    {
+        m_partial++;
+        m_report[row].output = output.path;
+        m_report[row].status = WidenText(texts::kStatusPartial);
+        m_report[row].lost = lost;
+        // Something was lost: told like a failure, quiet or not.
+        m_out.Error(Fill(texts::kLinePartial, { m_books[row].Path(), output.path, lost }));
+    }
     void ShowDone() override { m_done = true; }
 
     // The rows of the report, once the run has ended.
     const std::vector<ReportRow>& Report() const { return m_report; }
     int Current() const { return m_current; }
     int Repaired() const { return m_repaired; }
+    int Partial() const { return m_partial; }
     int Failed() const { return m_failed; }
     bool Done() const { return m_done; }
 
@@ -154,6 +164,7 @@ private:
     bool m_quiet;
     std::atomic<int> m_current { -1 };
     std::atomic<int> m_repaired { 0 };
+    std::atomic<int> m_partial { 0 };
     std::atomic<int> m_failed { 0 };
     std::atomic<bool> m_done { false };
     std::vector<ReportRow> m_report;
@@ -237,7 +248,7 @@ int Repair(const CommandLineRequest& request, Output& out)
     for (const std::wstring& path : scan.missing)
         out.Error(Fill(texts::kLineMissing, { path }));
     const int total = static_cast<int>(books.size());
-    const int notReached = total - rows.Repaired() - rows.Failed();
+    const int notReached = total - rows.Repaired() - rows.Partial() - rows.Failed();
     if (scan.cancelled || notReached > 0)
         out.Error(Fill(texts::kLineStopped, { std::to_wstring(scan.cancelled ? total : notReached) }));
     else if (total == 0 && scan.notWorkbooks.empty() && scan.missing.empty())
@@ -256,9 +267,11 @@ int Repair(const CommandLineRequest& request, Output& out)
             reportWritten = false;
         }
     }
-    out.Line(Fill(texts::kLineSummary, { std::to_wstring(rows.Repaired()), std::to_wstring(failed) }));
-    const bool whole
-        = rows.Repaired() > 0 && rows.Repaired() == total && failed == 0 && !scan.cancelled && reportWritten;
+    out.Line(Fill(texts::kLineSummary,
+        { std::to_wstring(rows.Repaired()), std::to_wstring(rows.Partial()), std::to_wstring(failed) }));
+    // Only a run that gave every workbook back whole ends with 0.
+    const bool whole = rows.Repaired() > 0 && rows.Repaired() == total && rows.Partial() == 0 && failed == 0
+        && !scan.cancelled && reportWritten;
     return whole ? kExitAllRepaired : kExitSomeFailed;
 }
 

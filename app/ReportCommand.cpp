@@ -12,7 +12,7 @@ namespace {
 constexpr DWORD kSaveReportFlags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
 
 // The rows as the result list shows them: the source's folder and name, the copy's folder (ending
-// in a backslash) and name, and the status.
+// in a backslash) and name, the status, and what a partly recovered copy lacks.
 std::vector<ReportRow> ReportRowsOf(HWND hList)
 {
     std::vector<ReportRow> rows;
@@ -25,6 +25,7 @@ std::vector<ReportRow> ReportRowsOf(HWND hList)
         if (!outputName.empty())
             report.output = WithBackslash(GetRowText(hList, row, RESULT_OUTPUT_FOLDER)) + outputName;
         report.status = GetRowText(hList, row, RESULT_STATUS);
+        report.lost = GetRowText(hList, row, RESULT_LOST);
         rows.push_back(std::move(report));
     }
     return rows;

@@ -80,7 +80,8 @@ inline constexpr const char* kLineOutFolder = "The output folder cannot be made:
 inline constexpr const char* kLineReport = "The report cannot be written: %s\r\n";
 inline constexpr const char* kStatusNotFound = "Not found";
 inline constexpr const char* kStatusNotWorkbook = "Not an Excel workbook";
-inline constexpr const char* kLineSummary = "%s repaired, %s failed.\r\n";
+inline constexpr const char* kLinePartial = "Partly recovered: %s -> %s (lost: %s)\r\n";
+inline constexpr const char* kLineSummary = "%s repaired, %s partly recovered, %s failed.\r\n";
 inline constexpr const char* kProgressRepairing = "Repairing %s (%s of %s)";
 
 // Tool tips

@@ -133,7 +133,7 @@ TEST(CommandLineRun, QuietFolderRunRepairsTheTreeIntoANewFolderAndEndsWithZero)
     const std::wstring out = folder.File(L"out\\nested");
     const Finished run = RunProgram(L"/repair \"" + tree + L"\" /out \"" + out + L"\" /quiet");
     EXPECT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_EQ(run.output, "2 repaired, 0 failed.\r\n");
+    EXPECT_EQ(run.output, "2 repaired, 0 partly recovered, 0 failed.\r\n");
     EXPECT_EQ(FilesIn(out), (std::vector<std::wstring> { L"REP_one.xls", L"REP_three.xls" }));
     for (const wchar_t* name : { L"REP_one.xls", L"REP_three.xls" })
         EXPECT_TRUE(CheckCompoundFile(out + L"\\" + name).wellFormed) << Utf8(name);
@@ -157,7 +157,7 @@ TEST(CommandLineRun, FailuresAreToldLineByLineAndEndWithOne)
     EXPECT_TRUE(Contains(run.output, "Failed: " + Utf8(junk) + "\r\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Not an Excel workbook (.xls): " + Utf8(text) + "\r\n")) << run.output;
     EXPECT_TRUE(Contains(run.output, "Not found: " + Utf8(missing) + "\r\n")) << run.output;
-    EXPECT_TRUE(Contains(run.output, "1 repaired, 3 failed.\r\n")) << run.output;
+    EXPECT_TRUE(Contains(run.output, "1 repaired, 0 partly recovered, 3 failed.\r\n")) << run.output;
     EXPECT_TRUE(CheckCompoundFile(folder.File(L"Repaired\\g\u00e9od_REP.xls")).wellFormed);
     EXPECT_EQ(FilesIn(folder.File(L"Repaired")), std::vector<std::wstring> { L"g\u00e9od_REP.xls" });
 
@@ -167,4 +167,29 @@ TEST(CommandLineRun, FailuresAreToldLineByLineAndEndWithOne)
     EXPECT_EQ(unreported.exitCode, 1u);
     EXPECT_TRUE(Contains(unreported.output, "The report cannot be written: " + Utf8(report) + "\r\n"))
         << unreported.output;
+}
+
+// A copy that holds only what survived is not a whole repair: the run ends with 1, the loss is
+// told even with /quiet, and the report names it field by field.
+TEST(CommandLineRun, APartlyRecoveredWorkbookEndsWithOneAndItsLossIsReported)
+{
+    TempFolder folder;
+    const std::wstring good = folder.File(L"good.xls");
+    ASSERT_TRUE(::CopyFileW(Fixture(L"lo_1cell.xls").c_str(), good.c_str(), FALSE));
+    const std::string threeSheets = ReadWholeFile(Fixture(L"lo_3sheets.xls"));
+    const std::wstring cut = folder.WriteFile(L"cut, half.xls", threeSheets.substr(0, threeSheets.size() / 2));
+    const std::wstring out = folder.File(L"out");
+    const std::wstring report = folder.File(L"r.csv");
+
+    const Finished run = RunProgram(
+        L"/repair \"" + good + L"\" \"" + cut + L"\" /out \"" + out + L"\" /report \"" + report + L"\" /quiet");
+    EXPECT_EQ(run.exitCode, 1u);
+    const std::string copy = Utf8(out) + "\\REP_cut, half.xls";
+    EXPECT_EQ(run.output,
+        "Partly recovered: " + Utf8(cut) + " -> " + copy + " (lost: Notes, Zeta)\r\n"
+        "1 repaired, 1 partly recovered, 0 failed.\r\n");
+    EXPECT_TRUE(CheckCompoundFile(out + L"\\REP_cut, half.xls").wellFormed);
+    EXPECT_EQ(ReadWholeFile(report),
+        "\xEF\xBB\xBFSource,Repaired copy,Status,What was lost\r\n" + Utf8(good) + "," + Utf8(out)
+            + "\\REP_good.xls,Repaired,\r\n\"" + Utf8(cut) + "\",\"" + copy + "\",Partly recovered,\"Notes, Zeta\"\r\n");
 }

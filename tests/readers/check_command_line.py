@@ -22,6 +22,11 @@ sys.path.insert(0, HERE)
 import check_repairs  # noqa: E402
 from run_readers_check import wine_prefix, windows_path  # noqa: E402
 
+# A workbook cut at half its length: what survives comes back, and the report says what did not.
+CUT_NAME = "Cut in half.xls"
+CUT_FROM = "lo_3sheets.xls"
+CUT_LOST = "Notes, Zeta"
+
 # Each sample and the original it was damaged from; None: it cannot be repaired.
 SAMPLES = {
     "Budget 2026.xls": "lo_3sheets.xls",
@@ -52,6 +57,10 @@ def main():
         for i, name in enumerate(sorted(SAMPLES)):
             # One in a sub-folder: the folder argument takes the tree.
             shutil.copy(os.path.join(ROOT, "samples", name), os.path.join(src, "older" if i == 0 else "", name))
+        with open(os.path.join(ROOT, "tests", "fixtures", CUT_FROM), "rb") as f:
+            whole = f.read()
+        with open(os.path.join(src, CUT_NAME), "wb") as f:
+            f.write(whole[:len(whole) // 2])
         out = os.path.join(work, "out")
         report = os.path.join(work, "report.csv")
         env = dict(os.environ)
@@ -61,15 +70,25 @@ def main():
         run = subprocess.run(cmd, cwd=os.path.join(ROOT, "build", "bin"), env=env, capture_output=True, text=True,
                              errors="replace", timeout=300)
         sys.stdout.write(run.stdout)
-        judge(run.returncode == 1, "exit code %d (1: one sample cannot be repaired)" % run.returncode)
-        judge("4 repaired, 1 failed." in run.stdout, "the summary line")
+        judge(run.returncode == 1, "exit code %d (1: one sample cannot be repaired, one only in part)"
+              % run.returncode)
+        judge("4 repaired, 1 partly recovered, 1 failed." in run.stdout, "the summary line")
         with open(report, "rb") as f:
             judge(f.read(3) == b"\xef\xbb\xbf", "the report starts with a byte-order mark")
         with open(report, newline="", encoding="utf-8-sig") as f:
             rows = list(csv.reader(f))
         judge(rows[0] == ["Source", "Repaired copy", "Status", "What was lost"], "the report's header")
         by_name = {row[0].rsplit("\\", 1)[-1]: row for row in rows[1:]}
-        judge(sorted(by_name) == sorted(SAMPLES), "one line per sample: %s" % sorted(by_name))
+        judge(sorted(by_name) == sorted(list(SAMPLES) + [CUT_NAME]), "one line per workbook: %s" % sorted(by_name))
+        cut_row = by_name.get(CUT_NAME, [])
+        cut_copy = os.path.join(out, "REP_" + CUT_NAME)
+        judge(cut_row == [windows_path(os.path.join(src, CUT_NAME)), windows_path(cut_copy), "Partly recovered",
+                          CUT_LOST], "%s: partly recovered, what was lost named (%s)" % (CUT_NAME, cut_row))
+        try:
+            check_repairs.check_structure(cut_copy)
+            judge(True, "%s: olefile reads the partial copy" % CUT_NAME)
+        except (check_repairs.Fault, OSError) as e:
+            judge(False, "%s: %s" % (CUT_NAME, e))
         for name, original in sorted(SAMPLES.items()):
             row = by_name.get(name)
             if not row:
@@ -87,7 +106,8 @@ def main():
                 judge(True, "%s: olefile and xlrd read the copy with the original's cells" % name)
             except (check_repairs.Fault, OSError) as e:
                 judge(False, "%s: %s" % (name, e))
-        judge(sorted(os.listdir(out)) == sorted("REP_" + n for n, o in SAMPLES.items() if o), "nothing else in /out")
+        judge(sorted(os.listdir(out)) == sorted(["REP_" + n for n, o in SAMPLES.items() if o] + ["REP_" + CUT_NAME]),
+              "nothing else in /out")
     except (OSError, IndexError, subprocess.TimeoutExpired) as e:
         judge(False, "the run: %s" % e)
     finally:
