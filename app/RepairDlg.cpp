@@ -389,6 +389,9 @@ LRESULT CRepairDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case kRowUpdate:
         OnRowUpdate();
         return 0;
+    case kRunSummary:
+        OnRunSummary(wParam);
+        return 0;
     case WM_DROPFILES:
         OnDropFiles(reinterpret_cast<HDROP>(wParam));
         return 0;

@@ -43,6 +43,8 @@ public:
     // Row changes that come while the window is awake are made together at this pace.
     static constexpr UINT_PTR kRowTimer = 2;
     static constexpr UINT kRowPeriod = 30;
+    // The run has ended: its summary is shown (the run's number in wParam).
+    static constexpr UINT kRunSummary = WM_APP + 3;
     // A scan of folders shows its progress window only when it takes longer than this.
     static constexpr UINT kScanProgressAfter = 400;
 
@@ -86,6 +88,11 @@ public:
     void OnSettings();
     // Writes the result list of the last run as a report file the user names.
     void OnSaveReport();
+    // The summary of the run numbered `run`, when it is still the one shown and the user has not
+    // turned the summary off.
+    void OnRunSummary(WPARAM run);
+    // Shows the folder in Explorer (or hands it to m_openFolder where that is set).
+    void OpenFolder(const std::wstring& folder);
 
     void SetInstructions(const char* text) { m_lblInstructions.SetWindowText(text); }
     // How long a stop waits for the worker (the window paints meanwhile), and how often it cancels
@@ -136,6 +143,10 @@ public:
     std::wstring m_strAddFolder;
     std::wstring m_strReportFolder;
     bool m_bShowSummary = true;
+    // Counts the runs started, so that a summary posted for one is never shown for another.
+    WPARAM m_nRunSerial = 0;
+    // Takes the place of Explorer for Open folder, when set.
+    std::function<void(const std::wstring&)> m_openFolder;
 
     CListCtrl& SourceList() { return m_sourceList; }
     CListCtrl& ResultList() { return m_resultList; }

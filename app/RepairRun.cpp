@@ -207,5 +207,9 @@ void CRepairDlg::ShowDone()
         ApplyPendingRowChanges();
         m_taskbar.Clear();
         SetInstructions(texts::kRepairDone);
+        // Shown once the worker has ended, from the window's own loop: the worker never waits
+        // for the user.
+        if (m_bShowSummary)
+            ::PostMessageA(m_hWnd, kRunSummary, m_nRunSerial, 0);
     });
 }

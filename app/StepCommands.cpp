@@ -52,6 +52,7 @@ void CRepairDlg::OnNext()
     SaveSettings();
 
     m_nStep = 2;
+    m_nRunSerial++;
     SetInstructions(texts::kRepairing);
     ShowStepControls(2);
 

@@ -80,6 +80,16 @@ inline constexpr const char* kLineOutFolder = "The output folder cannot be made:
 inline constexpr const char* kLineReport = "The report cannot be written: %s\r\n";
 inline constexpr const char* kStatusNotFound = "Not found";
 inline constexpr const char* kStatusNotWorkbook = "Not an Excel workbook";
+// The summary at the end of a run in the window.
+inline constexpr const char* kSummaryHead = "The repair has ended.<br>";
+inline constexpr const char* kSummaryRepaired = "<b>%u repaired</b>";
+inline constexpr const char* kSummaryPartial = "<b>%u partly recovered</b>";
+inline constexpr const char* kSummaryFailed = "<b>%u failed</b>";
+inline constexpr const char* kSummaryMore = " and %u more";
+inline constexpr const char* kSummaryButtons = "Open folder\nSave report\nClose";
+inline constexpr const char* kSummaryButtonsNoFolder = "Save report\nClose";
+inline constexpr const char* kSummaryCheckBox = "Do not show this summary again";
+inline constexpr const char* kSummaryMemory = "RunSummary";
 inline constexpr const char* kLinePartial = "Partly recovered: %s -> %s (lost: %s)\r\n";
 inline constexpr const char* kLineSummary = "%s repaired, %s partly recovered, %s failed.\r\n";
 inline constexpr const char* kProgressRepairing = "Repairing %s (%s of %s)";

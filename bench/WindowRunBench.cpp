@@ -413,6 +413,7 @@ int main()
     CRepairDlg dlg;
     if (!dlg.Create())
         return 1;
+    dlg.m_bShowSummary = false; // nothing answers the summary box here
     ::ShowWindow(dlg.m_hWnd, SW_SHOWNORMAL);
     ::UpdateWindow(dlg.m_hWnd);
     Batch(dlg).Measure();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures for the README: the sample workbooks added to the list, and after their repair.
-# Saves docs/pictures/samples-added.png, samples-repaired.png and samples-lost.png (the list
-# scrolled to its last columns) (committed).
+# Saves docs/pictures/samples-added.png, samples-summary.png (the summary at the run's end),
+# samples-repaired.png and samples-lost.png (the list scrolled to its last columns) (committed).
 set -u
 . "$(dirname "$0")/wine-env.sh"
 OUT="$TESSEL_ROOT/docs/pictures"
@@ -55,7 +55,10 @@ for i in $(seq 1 30); do
   [ -e "$trial/Repaired/REP_Sales by region.xls" ] && break
 done
 xdotool mousemove 900 700
-shot samples-repaired 1.5
+# The run's summary, then closed with Enter (Close is its default button).
+shot samples-summary 2
+keys Return
+shot samples-repaired 1
 # The list scrolled to its right end: the status and what was lost.
 for i in 1 2 3; do
   xdotool mousemove 760 391 click 1

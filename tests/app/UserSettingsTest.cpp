@@ -12,6 +12,7 @@ namespace {
 
 class Settings : public MainWindowTest {
 protected:
+    bool WithSummary() const override { return true; }
     void Restart()
     {
         dlg.reset();
@@ -48,14 +49,17 @@ TEST_F(Settings, NamingAndFoldersChosenInTheWindowComeBackAfterARestart)
         ASSERT_EQ(answer.Count(), 1u);
     }
     ASSERT_EQ(dlg->m_nNameMode, NAME_SUFFIX);
-    // The location dialog and its browser, as a run starts.
+    // The location dialog and its browser, as a run starts; the run's summary is closed.
     dlg->AddSourceFile(folder.WriteFile(L"one.xls", 10));
     dlg->SourceList().SetCheck(0, TRUE);
     dlg->m_strStartDir = ProgramFolder();
     {
-        ModalAnswerer answer({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(target) });
+        ModalAnswerer answer(
+            { ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(target), ModalAnswerer::Press(RIXID_CUSTOM2) });
         Command(IDC_NEXT);
         ASSERT_TRUE(PumpUntil([&] { return dlg->m_bRunning == 0; }, 60000, dlg.get()));
+        Pump(300);
+        ASSERT_EQ(answer.Count(), 3u);
     }
     ASSERT_EQ(dlg->m_strTargetDir, target);
 

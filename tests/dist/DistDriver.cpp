@@ -4,6 +4,7 @@
 // Prints what it saw as "key=value" lines for the calling script to judge; a step that does not
 // happen in time ends it with an "error=" line and exit code 1.
 //   dist_driver <shortcut.lnk> <workbook>   or   dist_driver <program.exe> <folder> <workbook>
+#include "msgbox/RixMessageBox.h"
 #include "res/resource.h"
 
 #include <windows.h>
@@ -221,6 +222,12 @@ int main(int argc, char** argv)
     Print("result.rows", std::to_string(::SendMessageA(results, LVM_GETITEMCOUNT, 0, 0)));
     Print("result.name", CellText(results, 0, 2));
     Print("result.status", CellText(results, 0, 4));
+
+    // The run's summary follows; its Close button ends it.
+    HWND summary = AwaitDialog(RIXID_CUSTOM3, main, "no summary of the run");
+    Print("summary.close", TextOf(::GetDlgItem(summary, RIXID_CUSTOM3)));
+    Press(summary, RIXID_CUSTOM3);
+    Await([&] { return !::IsWindow(summary); }, 10000, "the summary did not close");
 
     // File > Exit asks first, then ends the program at once.
     ::PostMessageA(main, WM_COMMAND, MAKEWPARAM(ID_FILE_EXIT, 0), 0);

@@ -68,6 +68,7 @@ repair_sample() {
   expect_eq "result rows" "$(value result.rows)" 1
   expect_eq "repaired name" "$(value result.name)" "REP_$SAMPLE"
   expect_eq "status" "$(value result.status)" "Repaired"
+  expect_eq "summary's last button" "$(value summary.close)" "Close"
   expect_eq "exit question" "$(value question)" "Calvera Tessel for Excel"
   expect_eq "program exit code" "$(value exit)" 0
   local out="$docs/Repaired/REP_$SAMPLE"
