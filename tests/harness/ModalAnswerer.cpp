@@ -206,8 +206,10 @@ ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder)
 {
     return [folder](HWND hBrowser) {
         const std::wstring last = folder.substr(folder.find_last_of(L'\\') + 1);
-        // Wine's browser may still be filling its tree when it first shows: try for a while.
-        for (int attempt = 0; attempt < 40; attempt++) {
+        // Wine's browser may still be filling its tree when it first shows: try for a while. The
+        // first browser in a new prefix looks at every drive first and took over 2 s in a clean
+        // clone's run.
+        for (int attempt = 0; attempt < 200; attempt++) {
             ::SendMessageW(hBrowser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             if (_wcsicmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
                 Press(IDOK)(hBrowser);
