@@ -42,14 +42,6 @@ void AddCount(std::string& markup, const char* format, const std::vector<std::ws
         markup += ": " + NameLine(names);
 }
 
-// The copies' folder as Explorer takes it.
-std::wstring FolderWithoutBackslash(std::wstring folder)
-{
-    while (folder.size() > 3 && folder.back() == L'\\')
-        folder.pop_back();
-    return folder;
-}
-
 // The box remembers a ticked "do not show again" under the program's own key; the window reads
 // the answer back into its own setting and clears it, so that the box itself never answers in
 // the user's place.
@@ -85,7 +77,7 @@ RunTally TallyResultRows(HWND hList)
         else
             continue;
         if (tally.outputFolder.empty() && !GetRowText(hList, row, RESULT_OUTPUT_NAME).empty())
-            tally.outputFolder = FolderWithoutBackslash(GetRowText(hList, row, RESULT_OUTPUT_FOLDER));
+            tally.outputFolder = WithoutBackslash(GetRowText(hList, row, RESULT_OUTPUT_FOLDER));
     }
     return tally;
 }

@@ -52,6 +52,13 @@ std::wstring WithBackslash(const std::wstring& path)
     return path + L'\\';
 }
 
+std::wstring WithoutBackslash(std::wstring folder)
+{
+    while (folder.size() > 3 && folder.back() == L'\\')
+        folder.pop_back();
+    return folder;
+}
+
 std::wstring FirstCandidateName(const std::wstring& name, int nameMode)
 {
     if (nameMode == NAME_PREFIX)

@@ -26,6 +26,9 @@ bool SplitPath(const std::wstring& path, std::wstring& folder, std::wstring& nam
 // Appends a backslash unless the path already ends in one.
 std::wstring WithBackslash(const std::wstring& path);
 
+// Drops the backslashes a folder ends in, but for a drive root's (C:\).
+std::wstring WithoutBackslash(std::wstring folder);
+
 // "REP_Book1.xls" or "Book1_REP.xls".
 std::wstring FirstCandidateName(const std::wstring& name, int nameMode);
 // "REP_(3)Book1.xls" or "Book1(3)_REP.xls".

@@ -111,9 +111,7 @@ std::wstring FullPathOf(const std::wstring& path)
             return {};
         if (n < full.size()) {
             full.resize(n);
-            while (full.size() > 3 && full.back() == L'\\')
-                full.pop_back();
-            return full;
+            return WithoutBackslash(full);
         }
         full.assign(n, L'\0');
     }
