@@ -118,9 +118,14 @@ bool HandleTarget::Write(uint64_t offset, const uint8_t* bytes, size_t count)
     LARGE_INTEGER at;
     at.QuadPart = static_cast<LONGLONG>(offset);
     DWORD written = 0;
-    const bool ok = ::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)
+    const bool ok = count <= MAXDWORD && ::SetFilePointerEx(m_file, at, nullptr, FILE_BEGIN)
         && ::WriteFile(m_file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
-    m_bytes = HandleBytes(m_file);
+    // A whole write leaves the file as long as it was or as far as the write reached: no need to
+    // ask the system. After a failed one, it is asked.
+    if (ok && m_bytes.IsValid())
+        m_bytes.Extend(offset + count);
+    else
+        m_bytes = HandleBytes(m_file);
     return ok;
 }
 

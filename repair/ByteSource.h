@@ -33,6 +33,8 @@ public:
     bool IsValid() const { return m_valid; }
     uint64_t Length() const override { return m_length; }
     bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override;
+    // The file was written up to `end`: it is at least that long now.
+    void Extend(uint64_t end) { m_length = end > m_length ? end : m_length; }
 
 private:
     HANDLE m_file;

@@ -124,6 +124,28 @@ void CfbTables::ReadFat(const std::function<bool()>& cancelled)
         }
         next = Get32(buffer.data() + (perSector - 1) * 4);
     }
+    // Table sectors that follow one another in the file (as writers lay them out) are read
+    // together, up to a batch at a time.
+    std::vector<uint8_t> batch;
+    uint64_t batchFirst = 0, batchCount = 0;
+    const uint64_t fileLength = m_file.Length();
+    auto readTableSector = [&](size_t i, uint32_t sector) -> const uint8_t* {
+        if (sector >= batchFirst && sector < batchFirst + batchCount)
+            return batch.data() + (sector - batchFirst) * m_sectorSize;
+        uint64_t count = 0;
+        while (i + count < list.size() && count < kBatch / m_sectorSize && list[i + count] == sector + count
+            && SectorOffset(sector + count) + m_sectorSize <= fileLength)
+            count++;
+        if (count < 2)
+            return ReadSector(sector, buffer) ? buffer.data() : nullptr;
+        batch.resize(static_cast<size_t>(count * m_sectorSize));
+        batchCount = 0;
+        if (!m_file.ReadAt(SectorOffset(sector), batch.data(), static_cast<uint32_t>(batch.size())))
+            return ReadSector(sector, buffer) ? buffer.data() : nullptr;
+        batchFirst = sector;
+        batchCount = count;
+        return batch.data();
+    };
     for (size_t i = 0; i < list.size(); i++) {
         if (cancelled && i % 256 == 0 && cancelled())
             return;
@@ -132,12 +154,13 @@ void CfbTables::ReadFat(const std::function<bool()>& cancelled)
             continue;
         m_tableSector[sector] = 1;
         const uint64_t base = uint64_t(i) * perSector;
-        if (base >= m_sectors || !ReadSector(sector, buffer))
+        const uint8_t* table = base < m_sectors ? readTableSector(i, sector) : nullptr;
+        if (!table)
             continue;
         // A lost table sector reads as zeros (every entry naming sector 0) or as foreign bytes.
         bool sound = false;
         for (uint32_t j = 0; j < perSector; j++) {
-            const uint32_t value = Get32(buffer.data() + j * 4);
+            const uint32_t value = Get32(table + j * 4);
             if (value != 0)
                 sound = true;
             if (value >= m_maxSectors && value < kDifSect) {
@@ -149,7 +172,7 @@ void CfbTables::ReadFat(const std::function<bool()>& cancelled)
             continue;
         const uint64_t count = std::min<uint64_t>(perSector, m_sectors - base);
         for (uint64_t j = 0; j < count; j++)
-            m_fat[static_cast<size_t>(base + j)] = Get32(buffer.data() + j * 4);
+            m_fat[static_cast<size_t>(base + j)] = Get32(table + j * 4);
         m_fatKnown = true;
     }
     for (uint32_t value : m_fat) {

@@ -14,7 +14,6 @@ using namespace cfb;
 constexpr uint32_t kSector = 512;
 constexpr uint32_t kPerSector = kSector / 4;
 constexpr size_t kFlushAt = 1u << 20;
-constexpr size_t kDirectAt = 32 * 1024;
 
 using biff::Put16;
 using biff::Put32;
@@ -99,20 +98,22 @@ bool CompoundWriter::Write(const uint8_t* bytes, size_t count)
             m_inSectors = true;
             m_pending = std::move(m_head);
             m_head.clear();
+            m_pending.reserve(kFlushAt);
             m_pendingAt = 0;
         }
         return true;
     }
-    // A large piece goes to the file as it is, after what was held back.
-    if (count >= kDirectAt) {
-        if (!Flush())
-            return false;
+    // The file is written in large pieces: a few large writes cost the system much less than
+    // many small ones. A piece as large as one goes to the file as it is, after what was held back.
+    if (m_pending.size() + count > kFlushAt && !Flush())
+        return false;
+    if (count >= kFlushAt) {
         WriteAt(kSector + m_pendingAt, bytes, count);
         m_pendingAt += count;
         return !m_failed;
     }
     m_pending.insert(m_pending.end(), bytes, bytes + count);
-    return m_pending.size() < kFlushAt || Flush();
+    return true;
 }
 
 bool CompoundWriter::Patch(uint64_t pos, const uint8_t* bytes, size_t count)
@@ -277,12 +278,17 @@ bool CompoundWriter::Finish(const std::string& mainName)
         fat[fatStart + i] = kFatSect;
     for (uint64_t i = 0; i < difatSectors; i++)
         fat[difatStart + i] = kDifSect;
-    std::vector<uint8_t> sector(kSector);
-    for (uint64_t k = 0; k < fatSectors && !m_failed; k++) {
-        for (uint32_t j = 0; j < kPerSector; j++)
-            Put32(sector.data() + j * 4, fat[k * kPerSector + j]);
-        WriteAt(kSector * (fatStart + k + 1), sector.data(), kSector);
+    // Its sectors lie together: written in large pieces, not a sector at a time.
+    constexpr uint64_t kTablePiece = kFlushAt / kSector;
+    std::vector<uint8_t> table;
+    for (uint64_t k = 0; k < fatSectors && !m_failed; k += kTablePiece) {
+        const uint64_t count = std::min(kTablePiece, fatSectors - k);
+        table.resize(static_cast<size_t>(count * kSector));
+        for (size_t j = 0; j < count * kPerSector; j++)
+            Put32(table.data() + j * 4, fat[static_cast<size_t>(k * kPerSector + j)]);
+        WriteAt(kSector * (fatStart + k + 1), table.data(), table.size());
     }
+    std::vector<uint8_t> sector(kSector);
     for (uint64_t k = 0; k < difatSectors && !m_failed; k++) {
         std::fill(sector.begin(), sector.end(), 0xFF);
         for (uint32_t j = 0; j + 1 < kPerSector; j++) {

@@ -62,11 +62,11 @@ StreamReader::StreamReader(const ByteSource& file, const StreamMap& map, uint32_
     , m_map(map)
     , m_memory(file.Memory())
 {
-    // A small stream is held whole; a large one through a window of at least 256 KiB.
-    if (!m_memory) {
-        const uint64_t size = std::min<uint64_t>(std::max<uint64_t>(window, kMinWindow), map.Length());
-        m_buffer.resize(static_cast<size_t>(std::max<uint64_t>(size, 1)));
-    }
+    // A small stream is held whole; a large one through a window of at least 256 KiB. The buffer
+    // is made when the first bytes are read into it: a reader that never reads costs nothing.
+    const uint64_t size = m_memory ? std::min<uint64_t>(kMinWindow, map.Length())
+                                   : std::min<uint64_t>(std::max<uint64_t>(window, kMinWindow), map.Length());
+    m_windowSize = static_cast<size_t>(std::max<uint64_t>(size, 1));
 }
 
 const uint8_t* StreamReader::Fetch(uint64_t pos, uint32_t size)
@@ -97,6 +97,8 @@ const uint8_t* StreamReader::Window(uint64_t pos, uint64_t& available)
 // stay at hand.
 bool StreamReader::Load(uint64_t pos, uint32_t size)
 {
+    // The last window, when it was read whole into the buffer.
+    const bool buffered = m_data != nullptr && m_data == m_buffer.data();
     m_data = nullptr;
     const std::vector<StreamRun>& runs = m_map.Runs();
     size_t run = m_map.RunAt(pos);
@@ -109,15 +111,22 @@ bool StreamReader::Load(uint64_t pos, uint32_t size)
         return true;
     }
     if (m_buffer.empty())
-        m_buffer.resize(static_cast<size_t>(std::min<uint64_t>(kMinWindow, m_map.Length())));
-    constexpr uint64_t kBehind = 32 * 1024;
-    uint64_t start = pos > kBehind ? pos - kBehind : 0;
+        m_buffer.resize(m_windowSize);
+    // A walk that checks records ahead of the one who takes them keeps this much behind it; a
+    // window that kept less would be read again and again as the two take turns.
+    const uint64_t behind = std::min<uint64_t>(256 * 1024, m_buffer.size() / 4);
+    uint64_t start = pos > behind ? pos - behind : 0;
     start -= start % kZeroBlock;
     if (m_map.Length() <= m_buffer.size())
         start = 0;
     const uint64_t end = std::min<uint64_t>(start + m_buffer.size(), m_map.Length());
     uint64_t at = start;
-    run = m_map.RunAt(start);
+    // What the last window holds of the new one moves to the front instead of being read again.
+    if (buffered && m_start <= start && start < m_end && m_end < end) {
+        std::memmove(m_buffer.data(), m_buffer.data() + (start - m_start), static_cast<size_t>(m_end - start));
+        at = m_end;
+    }
+    run = m_map.RunAt(at);
     while (at < end) {
         const uint64_t within = at - m_map.RunStart(run);
         const uint64_t count = std::min(end - at, runs[run].length - within);

@@ -94,6 +94,7 @@ private:
     const ByteSource& m_file;
     const StreamMap& m_map;
     const uint8_t* m_memory; // the file's bytes, when it keeps them in memory
+    size_t m_windowSize; // the buffer's size, once it is made
     std::vector<uint8_t> m_buffer;
     const uint8_t* m_data = nullptr; // the window: stream bytes [m_start, m_end)
     uint64_t m_start = 0;

@@ -2,8 +2,10 @@
 // what is lost is left out and said, and nothing comes back that the workbook did not hold.
 #include "BiffBuilder.h"
 #include "repair/ByteSource.h"
+#include "repair/CfbTables.h"
 #include "repair/CompoundFile.h"
 #include "repair/ContentVerdict.h"
+#include "repair/RepairJob.h"
 #include "repair/WorkbookSalvage.h"
 
 #include <gtest/gtest.h>
@@ -435,6 +437,172 @@ TEST_F(WorkbookSalvage, AFailedWriteAndAStopRequestAreReported)
     const Salvaged stopped = Salvage(image.bytes, [&] { return ++asked > 2; });
     EXPECT_TRUE(stopped.outcome.cancelled);
     EXPECT_FALSE(stopped.outcome.salvaged);
+}
+
+// A file's bytes, counting what is read of them.
+class CountedBytes : public ByteSource {
+public:
+    explicit CountedBytes(const ByteSource& base)
+        : m_base(base)
+    {
+    }
+    uint64_t Length() const override { return m_base.Length(); }
+    bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
+    {
+        m_read += size;
+        return m_base.ReadAt(offset, buffer, size);
+    }
+    uint64_t Read() const { return m_read; }
+
+private:
+    const ByteSource& m_base;
+    mutable uint64_t m_read = 0;
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::wstring& path)
+{
+    FileBytes file(path);
+    std::vector<uint8_t> bytes(static_cast<size_t>(file.Length()));
+    if (!bytes.empty() && !file.ReadAt(0, bytes.data(), static_cast<uint32_t>(bytes.size())))
+        bytes.clear();
+    return bytes;
+}
+
+// A workbook larger than the window the salvage reads a file through, damaged where the window
+// moves on: salvaged from its file into a new file, the copy is byte for byte the one salvaged
+// from the same bytes in memory (looked at in place), and the file is read about once, not once
+// by the walk and again by the copy behind it.
+TEST(WorkbookSalvageFromFile, TheCopyIsTheOneFromMemoryAndEachByteIsReadOnce)
+{
+    const CfbImage image = BuildWorkbookFile(NumbersWorkbook(3u << 20));
+    const uint64_t window = 1u << 20;
+    struct Case {
+        const char* damage;
+        uint64_t streamPos; // where in the stream the damage starts
+        uint64_t count; // bytes damaged; 0 cuts the file there
+        uint32_t seed; // 0: zeros, else foreign bytes
+    };
+    const Case cases[] = {
+        { "undamaged", 0, 0, 0 },
+        { "cut at half", image.bytes.size() / 2, 0, 0 },
+        { "a page of zeros across the first window's end", window - 2048, 4096, 0 },
+        { "foreign bytes where a later window begins", 2 * window - 300 * 1024, 4096, 7 },
+        { "a sector of zeros just behind where the window moves on", window + 700 * 1024, 512, 0 },
+    };
+    const std::wstring folder = TemporaryFolder();
+    ASSERT_FALSE(folder.empty());
+    const std::wstring damagedPath = folder + L"salvage-from-file.xls";
+    const std::wstring copyPath = folder + L"salvage-from-file-copy.xls";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        std::string damaged = image.bytes;
+        const uint64_t at = c.streamPos == 0 ? 0 : SectorOf(image, "Workbook", c.streamPos);
+        if (c.count == 0 && c.streamPos != 0)
+            damaged.resize(static_cast<size_t>(at));
+        else if (c.count != 0)
+            Fill(damaged, at, c.count, c.seed);
+        const Salvaged fromMemory = Salvage(damaged);
+        ASSERT_TRUE(fromMemory.outcome.salvaged);
+
+        HANDLE h = ::CreateFileW(damagedPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        DWORD written = 0;
+        ASSERT_TRUE(::WriteFile(h, damaged.data(), static_cast<DWORD>(damaged.size()), &written, nullptr));
+        ::CloseHandle(h);
+        h = ::CreateFileW(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        SalvageOutcome fromFile;
+        uint64_t read = 0;
+        {
+            FileBytes file(damagedPath);
+            CountedBytes counted(file);
+            HandleTarget target(h);
+            fromFile = SalvageWorkbook(counted, target);
+            read = counted.Read();
+        }
+        ::CloseHandle(h);
+        const std::vector<uint8_t> copy = ReadFileBytes(copyPath);
+        ::DeleteFileW(copyPath.c_str());
+        ::DeleteFileW(damagedPath.c_str());
+        EXPECT_EQ(fromFile.cells, fromMemory.outcome.cells);
+        EXPECT_EQ(fromFile.lost, fromMemory.outcome.lost);
+        EXPECT_TRUE(copy == fromMemory.file) << "the copies differ";
+        EXPECT_LE(read, damaged.size() + damaged.size() / 10);
+    }
+}
+
+// The allocation table is read in batches of the sectors that follow one another in the file: a
+// lost table sector inside a batch, or an index naming the sectors out of order, still gives each
+// sector its own entries.
+TEST(CfbTablesRead, EachTableSectorGivesItsOwnEntriesWhereverItLies)
+{
+    const CfbImage image = BuildWorkbookFile(NumbersWorkbook(3u << 20));
+    ASSERT_GE(image.fatSectors.size(), 20u);
+    const uint32_t perSector = image.sectorSize / 4;
+    struct Case {
+        const char* damage;
+        int zeroed; // the table sector that is lost, or -1
+        int swapA, swapB; // index entries swapped, or -1
+    };
+    const Case cases[] = {
+        { "undamaged", -1, -1, -1 },
+        { "the sixth table sector lost", 5, -1, -1 },
+        { "the index names two sectors out of order", -1, 3, 9 },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.damage);
+        CfbImage damaged = image;
+        if (c.zeroed >= 0)
+            Fill(damaged.bytes, damaged.SectorOffset(image.fatSectors[static_cast<size_t>(c.zeroed)]), kSector, 0);
+        if (c.swapA >= 0) {
+            damaged.Put32(76 + 4 * c.swapA, image.fatSectors[static_cast<size_t>(c.swapB)]);
+            damaged.Put32(76 + 4 * c.swapB, image.fatSectors[static_cast<size_t>(c.swapA)]);
+        }
+        const std::vector<uint8_t> bytes = Bytes(damaged.bytes);
+        const MemoryBytes file(bytes);
+        const cfb::CfbTables tables(file);
+        for (uint32_t sector = 0; sector < image.sectorCount; sector++) {
+            int block = static_cast<int>(sector / perSector);
+            if (block == c.swapA)
+                block = c.swapB;
+            else if (block == c.swapB)
+                block = c.swapA;
+            const uint32_t source = static_cast<uint32_t>(block) * perSector + sector % perSector;
+            const uint32_t want = block == c.zeroed ? cfb::kUnknown : image.Get32(image.FatEntryOffset(source));
+            ASSERT_EQ(tables.Fat(sector), want) << "sector " << sector;
+        }
+    }
+}
+
+// A target file's length follows its writes, wherever they land, as the system has it.
+TEST(HandleTargetWrites, TheLengthAndBytesFollowEveryWrite)
+{
+    const std::wstring path = TemporaryFolder() + L"handle-target-writes.bin";
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    HandleTarget target(h);
+    std::vector<uint8_t> mirror;
+    const struct {
+        uint64_t offset;
+        size_t count;
+    } writes[] = { { 0, 10 }, { 100, 5 }, { 50, 10 }, { 4000, 700 }, { 0, 3 } };
+    for (const auto& w : writes) {
+        std::vector<uint8_t> bytes(w.count);
+        for (size_t i = 0; i < w.count; i++)
+            bytes[i] = static_cast<uint8_t>(w.offset + i * 7 + 1);
+        ASSERT_TRUE(target.Write(w.offset, bytes.data(), bytes.size()));
+        if (w.offset + w.count > mirror.size())
+            mirror.resize(static_cast<size_t>(w.offset + w.count), 0);
+        std::copy(bytes.begin(), bytes.end(), mirror.begin() + static_cast<ptrdiff_t>(w.offset));
+        LARGE_INTEGER size;
+        ASSERT_TRUE(::GetFileSizeEx(h, &size));
+        EXPECT_EQ(target.Bytes().Length(), static_cast<uint64_t>(size.QuadPart));
+        std::vector<uint8_t> back(mirror.size());
+        ASSERT_TRUE(target.Bytes().ReadAt(0, back.data(), static_cast<uint32_t>(back.size())));
+        EXPECT_EQ(back, mirror);
+    }
+    ::CloseHandle(h);
 }
 
 } // namespace
