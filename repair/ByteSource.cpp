@@ -131,6 +131,11 @@ bool HandleTarget::Write(uint64_t offset, const uint8_t* bytes, size_t count)
 
 bool MemoryTarget::Write(uint64_t offset, const uint8_t* bytes, size_t count)
 {
+    // Bytes that go on at the end are appended as they are, without zeros written first.
+    if (offset == m_image.size()) {
+        m_image.insert(m_image.end(), bytes, bytes + count);
+        return true;
+    }
     if (offset + count > m_image.size())
         m_image.resize(static_cast<size_t>(offset + count));
     std::copy(bytes, bytes + count, m_image.begin() + static_cast<ptrdiff_t>(offset));

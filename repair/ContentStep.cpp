@@ -6,6 +6,7 @@
 #include "WorkbookSalvage.h"
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -62,7 +63,14 @@ ContentStep JudgeOrSalvage(std::vector<uint8_t>& image, bool wellFormed, const s
     const MemoryBytes patched(image);
     if (Judged(patched, wellFormed, cancelled, step))
         return step;
+    // The copy is seldom much larger than the workbook it comes from: room for that from the
+    // start, instead of a fresh block (each page of it touched anew) every time it doubles.
     std::vector<uint8_t> salvaged;
+    try {
+        salvaged.reserve(image.size() + (64u << 10));
+    } catch (const std::bad_alloc&) {
+        // It grows as it is written instead.
+    }
     MemoryTarget target(salvaged);
     const OverlaidBytes source = Untailed(patched, tail);
     step = From(SalvageWorkbook(source, target, cancelled));

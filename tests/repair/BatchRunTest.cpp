@@ -637,6 +637,9 @@ TEST(RepairCore, AWorkbookRepairedInMemoryOrThroughAWorkingFileComesOutTheSame)
     const std::string threeSheets = ReadWholeFile(Fixture("lo_3sheets.xls"));
     std::string headerLost = ReadWholeFile(Fixture("gn_3sheets.xls"));
     std::fill_n(headerLost.begin(), 32, '\0');
+    // A workbook whose stream is read through several windows, holed where the first ends.
+    const CfbImage large = BuildWorkbookFile(NumbersWorkbook(3u << 20));
+    const uint32_t firstWindowEnd = large.chains.at("Workbook")[(1u << 20) / 512 - 1];
     struct Case {
         const wchar_t* name;
         std::string bytes;
@@ -648,6 +651,8 @@ TEST(RepairCore, AWorkbookRepairedInMemoryOrThroughAWorkingFileComesOutTheSame)
         { L"holed.xls", SectorZeroed(threeSheets, 30), "Partly recovered" },
         { L"cut.xls", CutAtHalf(threeSheets), "Partly recovered" },
         { L"nothing.xls", CutAtHalf(ReadWholeFile(Fixture("lo_1cell.xls"))), "Failed" },
+        { L"large holed.xls", SectorZeroed(large.bytes, firstWindowEnd), "Partly recovered" },
+        { L"large cut.xls", CutAtHalf(large.bytes), "Partly recovered" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8(c.name));
