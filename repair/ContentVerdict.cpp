@@ -202,6 +202,33 @@ ContentVerdict Verdict::Run(const std::function<bool()>& cancelled)
         const uint8_t* p = window;
         const uint8_t* end = window + std::min<uint64_t>(available, kAskEvery);
         while (end - p >= 4 && !m_done) {
+            // A sheet's run of common cells, with the tables' sizes in locals: the bytes read
+            // through `p` could otherwise be taken for the members, read again for every record.
+            if (!m_globals && m_depth == 1 && !m_encrypted) {
+                const uint32_t xfCount = m_xfCount, stringCount = m_stringCount;
+                const uint8_t* q = p;
+                while (end - q >= biff::kHeaderSize + 14) {
+                    const uint16_t type = biff::Get16(q);
+                    const uint16_t length = biff::Get16(q + 2);
+                    const uint8_t* body = q + biff::kHeaderSize;
+                    if ((type == biff::kNumber && length == 14) || (type == biff::kRk && length == 10)) {
+                        if (biff::Get16(body + 2) >= biff::kColumns || biff::Get16(body + 4) >= xfCount)
+                            break;
+                    } else if (type == biff::kLabelSst && length == 10) {
+                        if (biff::Get16(body + 2) >= biff::kColumns || biff::Get16(body + 4) >= xfCount
+                            || biff::Get32(body + 6) >= stringCount)
+                            break;
+                    } else {
+                        break;
+                    }
+                    q += biff::kHeaderSize + length;
+                }
+                // Where the run stops, the record there goes the whole way below (and fails there
+                // if it is a cell that refers past its tables).
+                p = q;
+                if (end - p < 4)
+                    break;
+            }
             const uint16_t type = biff::Get16(p);
             const uint16_t length = biff::Get16(p + 2);
             if (end - p < biff::kHeaderSize + length)

@@ -199,6 +199,8 @@ TEST(ContentVerdict, AWorkbookThatDoesNotReadBackWholeIsSaidSo)
             "shared strings not whole" },
         { "a cell with a format past the formats",
             [&](std::vector<uint8_t>& s) { s[at(biff::kNumber, 10) + 8] = 60; }, "a cell refers past its tables" },
+        { "a cell in a column past the last, amid a sheet's run of cells",
+            [&](std::vector<uint8_t>& s) { s[at(biff::kNumber, 20) + 7] = 1; }, "a cell refers past its tables" },
         { "a cell with a string past the strings",
             [&](std::vector<uint8_t>& s) { s[at(biff::kLabelSst, 10) + 10] = 3; },
             "a cell refers past its tables" },
