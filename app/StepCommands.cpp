@@ -65,9 +65,9 @@ void CRepairDlg::OnNext()
         }
     }
     TakeRunSources();
-    // The step's window is drawn before the worker starts: drawn while the worker runs, it would
-    // hold back the first rows' outcomes for as long as it takes.
-    ::UpdateWindow(m_hWnd);
+    // The step's window is drawn, its controls too, before the worker starts: drawn while the
+    // worker runs, it would hold back the first rows' outcomes for as long as it takes.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     // The previous worker has ended (Next is refused while one runs); its object goes now.
     g_pWorker.reset();
