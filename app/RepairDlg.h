@@ -107,10 +107,11 @@ public:
     void OnWindowThread(const std::function<void()>& work);
     // Makes the change on the window thread after the ones posted before it, without waiting. The
     // window is woken for the first change and takes the ones that follow in batches. A change of
-    // one row may be `passing` (see RowChangeQueue::Add).
-    void PostToWindowThread(std::function<void()> work, int row = -1, bool passing = false);
+    // one row, or of the run's count, may be `passing` (see RowChangeQueue::Add).
+    void PostToWindowThread(std::function<void()> work, int row = RowChangeQueue::kNoRow, bool passing = false);
     // Makes the row changes posted and not yet made, now (on the window thread).
     void ApplyPendingRowChanges();
+    void MakeRowChanges(std::vector<RowChangeQueue::Change>& changes);
 
     // The result rows, for the worker.
     int RowCount() override;

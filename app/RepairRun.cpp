@@ -143,9 +143,9 @@ int CRepairDlg::RowCount()
 RepairSource CRepairDlg::StartRow(int row)
 {
     const int total = static_cast<int>(m_runSources.size());
-    // The count goes in a change of its own: every row's turn is counted, even when its working
-    // image is passed over.
-    PostToWindowThread([this, row, total] { ShowRunProgress(row, total); });
+    // The count goes in a change of its own, passing like the working image: of the counts that
+    // come in one batch only the last is drawn, since the window would draw only that one anyway.
+    PostToWindowThread([this, row, total] { ShowRunProgress(row, total); }, RowChangeQueue::kRunCount, true);
     // Working is passing: a row whose outcome comes in the same batch goes straight to it.
     PostToWindowThread([this, row] { SetRowImage(m_resultList.m_hWnd, row, STATUS_WORKING); }, row, true);
     RepairSource source = row < static_cast<int>(m_runSources.size()) ? m_runSources[row] : RepairSource();

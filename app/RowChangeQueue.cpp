@@ -6,7 +6,7 @@
 bool RowChangeQueue::Add(Change change, int row, bool passing)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    m_changes.push_back({ std::move(change), row, passing && row >= 0 });
+    m_changes.push_back({ std::move(change), row, passing && row != kNoRow });
     return !std::exchange(m_bAwake, true);
 }
 
@@ -24,7 +24,7 @@ std::vector<RowChangeQueue::Change> RowChangeQueue::Take(bool sleepIfNone)
     std::vector<bool> keep(entries.size(), true);
     for (size_t i = entries.size(); i-- > 0;) {
         const Entry& entry = entries[i];
-        if (entry.row < 0)
+        if (entry.row == kNoRow)
             continue;
         if (entry.passing && rowsLater.count(entry.row))
             keep[i] = false;

@@ -56,15 +56,18 @@ void CRepairDlg::OnNext()
     SetInstructions(texts::kRepairing);
     ShowStepControls(2);
 
-    // The worker starts as soon as its rows are there, while the list is still held: letting the
-    // list draw again takes the window a while, and the worker needs nothing of it.
-    CListRedrawPause pause(m_resultList.m_hWnd);
-    for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
-        if (m_sourceList.GetCheck(i))
-            AppendRow(
-                m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1), STATUS_QUEUED);
+    {
+        CListRedrawPause pause(m_resultList.m_hWnd);
+        for (int i = 0; i < m_sourceList.GetItemCount(); i++) {
+            if (m_sourceList.GetCheck(i))
+                AppendRow(m_resultList.m_hWnd, m_sourceList.GetItemText(i, 0), m_sourceList.GetItemText(i, 1),
+                    STATUS_QUEUED);
+        }
     }
     TakeRunSources();
+    // The step's window is drawn, its controls too, before the worker starts: drawn while the
+    // worker runs, it would hold back the first rows' outcomes for as long as it takes.
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 
     // The previous worker has ended (Next is refused while one runs); its object goes now.
     g_pWorker.reset();

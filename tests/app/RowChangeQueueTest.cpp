@@ -58,8 +58,8 @@ TEST(RowChangeQueue, ChangeThatThrowsLeavesTheOthersToBeMade)
     EXPECT_EQ(log, "ac");
 }
 
-// A row's passing state (working) is left out only when a later change of the same row is taken
-// with it; every other change is made, in its order.
+// A row's passing state (working), or a passing count, is left out only when a later change of the
+// same row, or count, is taken with it; every other change is made, in its order.
 TEST(RowChangeQueue, PassingChangeIsLeftOutOnlyForALaterChangeOfItsRowInTheSameBatch)
 {
     struct Added {
@@ -79,7 +79,10 @@ TEST(RowChangeQueue, PassingChangeIsLeftOutOnlyForALaterChangeOfItsRowInTheSameB
         { "done before working", { { 'd', 0, false }, { 'w', 0, true } }, "dw" },
         { "two rows interleaved", { { 'a', 0, true }, { 'b', 1, true }, { 'c', 0, false }, { 'e', 2, true } }, "bce" },
         { "working twice", { { 'a', 3, true }, { 'b', 3, true } }, "b" },
-        { "a change of no row", { { 'a', -1, true }, { 'b', -1, false } }, "ab" },
+        { "a change of no row", { { 'a', RowChangeQueue::kNoRow, true }, { 'b', RowChangeQueue::kNoRow, false } }, "ab" },
+        // The run's count: only the last of a batch is drawn, and it never stands for a row.
+        { "counts of three rows", { { '1', RowChangeQueue::kRunCount, true }, { 'a', 0, false }, { '2', RowChangeQueue::kRunCount, true }, { 'b', 1, false }, { '3', RowChangeQueue::kRunCount, true } }, "ab3" },
+        { "a count beside row 0", { { 'w', 0, true }, { '1', RowChangeQueue::kRunCount, true }, { 'd', 0, false } }, "1d" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

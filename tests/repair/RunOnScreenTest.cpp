@@ -177,6 +177,18 @@ int DifferingPixels(const Dib& a, const Dib& b)
 
 } // namespace
 
+// The new step is on the screen before the worker writes anything: its drawing never holds back
+// the first rows' outcomes.
+TEST_F(RunOnScreen, TheStepIsDrawnBeforeTheWorkerWritesItsFirstCopy)
+{
+    g_blocksBeforeHold = 0; // held on its very first block
+    StartAndHold();
+    EXPECT_FALSE(::GetUpdateRect(dlg->m_hWnd, nullptr, FALSE));
+    EXPECT_TRUE(ListOwesNoPainting());
+    EXPECT_TRUE(::IsWindowVisible(dlg->ResultList().m_hWnd));
+    EXPECT_EQ(dlg->ResultList().GetItemImage(0), STATUS_QUEUED) << "no row change was made yet";
+}
+
 TEST_F(RunOnScreen, FinishedRowsArePaintedWhileTheWorkerIsStillGoing)
 {
     StartAndHold();

@@ -4,8 +4,10 @@
 #include "ModalAnswerer.h"
 #include "TempFolder.h"
 #include "app/TaskbarProgress.h"
+#include "repair/ByteSource.h"
 #include "res/resource.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -17,8 +19,27 @@ struct TaskbarCall {
 };
 
 std::vector<TaskbarCall> g_calls;
+std::atomic<int> g_valuesShown { 0 }; // taskbar values the window has shown so far
 HWND g_hMain = nullptr;
 int g_made = 0;
+
+// The three sources differ in length, so a read tells which row it is for.
+constexpr uint64_t kBookLength = 2048;
+constexpr uint64_t kBookStep = 512;
+
+// Holds a row's read until the window has counted that row: each count is then made on its own,
+// as it is when rows take longer than the window's batches, and none may be skipped.
+bool ReadOnceCounted(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    LARGE_INTEGER size = {};
+    if (::GetFileSizeEx(hFile, &size) && static_cast<uint64_t>(size.QuadPart) >= kBookLength) {
+        const int row = static_cast<int>((size.QuadPart - kBookLength) / kBookStep);
+        for (int waited = 0; g_valuesShown.load() <= row && waited < 10000; waited += 5)
+            ::Sleep(5);
+    }
+    DWORD got = 0;
+    return ::ReadFile(hFile, data, count, &got, nullptr) && got == count;
+}
 
 std::string InstructionsNow()
 {
@@ -52,6 +73,7 @@ public:
     {
         EXPECT_EQ(hWnd, g_hMain);
         g_calls.push_back({ "value " + std::to_string(done) + "/" + std::to_string(total), InstructionsNow() });
+        g_valuesShown++;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetProgressState(HWND hWnd, TBPFLAG state) override
@@ -94,6 +116,7 @@ protected:
     void SetUp() override
     {
         g_calls.clear();
+        g_valuesShown = 0;
         g_made = 0;
         m_previous = CTaskbarProgress::SetFactory(Factory());
         MainWindowTest::SetUp();
@@ -104,13 +127,17 @@ protected:
     {
         MainWindowTest::TearDown();
         CTaskbarProgress::SetFactory(m_previous);
+        SetCopyBlockReader(m_previousReader);
     }
     virtual CTaskbarProgress::Factory Factory() const { return &MakeRecordingTaskbar; }
-    // Three files that are not workbooks (each fails), run beside their sources.
-    void RunThree()
+    // Three files that are not workbooks (each fails), run beside their sources. With
+    // `rowByRow` each row waits for the window to have counted it before it goes on.
+    void RunThree(bool rowByRow = false)
     {
+        if (rowByRow)
+            m_previousReader = SetCopyBlockReader(&ReadOnceCounted);
         for (int i = 0; i < 3; i++) {
-            dlg->AddSourceFile(m_folder.WriteFile(L"book" + std::to_wstring(i) + L".xls", 2048));
+            dlg->AddSourceFile(m_folder.WriteFile(L"book" + std::to_wstring(i) + L".xls", kBookLength + i * kBookStep));
             dlg->SourceList().SetCheck(i, TRUE);
         }
         ModalAnswerer answer({ [](HWND hDlg) {
@@ -124,6 +151,7 @@ protected:
 
     TempFolder m_folder;
     CTaskbarProgress::Factory m_previous = nullptr;
+    CopyBlockReader m_previousReader = CurrentBlockReader();
 };
 
 class RunProgressWithoutTaskbar : public RunProgress {
@@ -135,7 +163,7 @@ protected:
 
 TEST_F(RunProgress, InstructionLineCountsRowsAndTheTaskbarFollowsThenClears)
 {
-    RunThree();
+    RunThree(true);
     const std::vector<std::pair<std::string, std::string>> expected = {
         { "state " + std::to_string(TBPF_NORMAL), kRepairing + " 1 of 3" },
         { "value 0/3", kRepairing + " 1 of 3" },
