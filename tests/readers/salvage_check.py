@@ -66,6 +66,15 @@ def judge_partial(path, want):
     return got, wrong
 
 
+def cells_back(alive, got, want, wrong):
+    """How many of the cells `alive` read the same in `got` as in `want` (a cell neither has counts),
+    with `wrong` judge_partial's cells of `got` that differ: set operations over the million cells
+    instead of a lookup each."""
+    wrong_cells = {cell for cell, _, _ in wrong}
+    return (len(alive & got.keys()) - len(alive & wrong_cells)
+            + len(alive - got.keys() - want.keys()))
+
+
 def run(variants_dir, output_dir, manifest, fixtures_dir, goal=0.95, out=sys.stdout):
     with open(os.path.join(variants_dir, salvage_damage.DESCRIPTIONS), encoding="utf-8") as f:
         variants = json.load(f)
@@ -109,7 +118,7 @@ def run(variants_dir, output_dir, manifest, fixtures_dir, goal=0.95, out=sys.std
                 if not output or not check_repairs.is_output_of(output, v["file"]) or not os.path.isfile(out_path):
                     raise check_repairs.Fault("no output under an output name: %r" % output)
                 got, wrong = judge_partial(out_path, want)
-                back = sum(1 for cell in alive if got.get(cell) == want.get(cell))
+                back = cells_back(alive, got, want, wrong)
                 kind["recovered"] += back
                 kind["wrong"] += len(wrong)
                 if wrong:

@@ -354,6 +354,24 @@ class SalvageFaults(unittest.TestCase):
         self.assertFalse(ok)
         self.assertTrue([l for l in lines if l.startswith("FAIL " + src)], "\n".join(lines))
 
+    def test_cells_back_counts_as_one_lookup_per_cell(self):
+        n, s = 2, 1  # xlrd's number and text kinds
+        want = {("a", 0, 0): (n, 1.0), ("a", 0, 1): (s, "x"), ("a", 1, 0): (n, 2.0), ("b", 0, 0): (s, "y")}
+        cases = [
+            ("all back", {("a", 0, 0), ("a", 0, 1)}, dict(want)),
+            ("one missing", {("a", 0, 0), ("a", 1, 0)}, {("a", 0, 0): (n, 1.0)}),
+            ("one changed", {("a", 0, 0), ("a", 0, 1)}, {("a", 0, 0): (n, 1.0), ("a", 0, 1): (s, "z")}),
+            ("kind changed", {("a", 0, 0)}, {("a", 0, 0): (s, 1.0)}),
+            ("neither has it", {("c", 5, 5), ("a", 0, 0)}, {("a", 0, 0): (n, 1.0)}),
+            ("only the copy has it", {("c", 5, 5)}, {("c", 5, 5): (n, 3.0)}),
+            ("nothing came back", set(want), {}),
+        ]
+        for name, alive, got in cases:
+            with self.subTest(name):
+                wrong = [(k, v, want.get(k)) for k, v in got.items() if want.get(k) != v]
+                one_by_one = sum(1 for cell in alive if got.get(cell) == want.get(cell))
+                self.assertEqual(salvage_check.cells_back(alive, got, want, wrong), one_by_one)
+
 
 class Structure(unittest.TestCase):
     def test_fixtures_are_well_formed(self):
