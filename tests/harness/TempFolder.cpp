@@ -68,7 +68,10 @@ void RemoveTree(const std::wstring& path)
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(path + L"\\" + name);
             } else {
-                ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                // Only a read-only file refuses to go; clearing every file's costs a lookup each, and
+                // under Wine a slow one for a long name with a comma.
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+                    ::SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
                 ::DeleteFileW(child.c_str());
             }
         } while (::FindNextFileW(hFind, &fd));
