@@ -111,7 +111,6 @@ public:
     void PostToWindowThread(std::function<void()> work, int row = RowChangeQueue::kNoRow, bool passing = false);
     // Makes the row changes posted and not yet made, now (on the window thread).
     void ApplyPendingRowChanges();
-    void MakeRowChanges(std::vector<RowChangeQueue::Change>& changes);
 
     // The result rows, for the worker.
     int RowCount() override;
