@@ -174,6 +174,63 @@ bool TemporaryCopy::Fill(SourceFile& source, const StopTest& stopped)
     return true;
 }
 
+HANDLE TemporaryCopy::Release()
+{
+    const HANDLE handle = m_handle;
+    m_handle = INVALID_HANDLE_VALUE;
+    m_path.clear();
+    return handle;
+}
+
+BackgroundCloser::~BackgroundCloser()
+{
+    Finish();
+}
+
+void BackgroundCloser::Finish()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bEnding = true;
+    }
+    m_wake.notify_one();
+    if (m_thread.joinable())
+        m_thread.join();
+    m_bEnding = false;
+}
+
+void BackgroundCloser::Close(HANDLE handle)
+{
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    try {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_thread.joinable())
+            m_thread = std::thread(&BackgroundCloser::Run, this);
+        m_handles.push_back(handle);
+    } catch (...) {
+        ::CloseHandle(handle); // no thread or no room: closed here, as it would have been
+        return;
+    }
+    m_wake.notify_one();
+}
+
+void BackgroundCloser::Run()
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_wake.wait(lock, [this] { return m_bEnding || !m_handles.empty(); });
+        std::vector<HANDLE> handles;
+        handles.swap(m_handles);
+        if (handles.empty())
+            return; // ending, and nothing left
+        lock.unlock();
+        for (HANDLE handle : handles)
+            ::CloseHandle(handle);
+        lock.lock();
+    }
+}
+
 void TemporaryCopy::Close()
 {
     if (m_handle != INVALID_HANDLE_VALUE)

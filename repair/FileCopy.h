@@ -6,9 +6,12 @@
 #include "../framework/Platform.h"
 #include "ByteSource.h"
 
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 class SourceFile;
@@ -67,10 +70,36 @@ public:
     const std::wstring& Path() const { return m_path; }
     // Closes and so removes it.
     void Close();
+    // Hands its handle over, to be closed (and the copy so removed) by the taker.
+    HANDLE Release();
 
 private:
     HANDLE m_handle = INVALID_HANDLE_VALUE;
     std::wstring m_path;
+};
+
+// Closes handles on a thread of its own, in the order they come, so that removing a large working
+// copy (which the system does when its last handle closes) goes on beside the next row's work.
+// Every handle handed over is closed by the time it is destroyed.
+class BackgroundCloser {
+public:
+    BackgroundCloser() = default;
+    ~BackgroundCloser();
+    BackgroundCloser(const BackgroundCloser&) = delete;
+    BackgroundCloser& operator=(const BackgroundCloser&) = delete;
+
+    // Closes the handle later; at once when no thread can take it.
+    void Close(HANDLE handle);
+    // Returns when every handle handed over so far is closed.
+    void Finish();
+
+private:
+    void Run();
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::vector<HANDLE> m_handles;
+    std::thread m_thread;
+    bool m_bEnding = false;
 };
 
 // Every block a copy writes goes through this, as every read goes through the block reader (see

@@ -244,6 +244,11 @@ void RunRepairBatch(const RepairSettings& settings, IRepairRows& rows, RepairSta
             return;
         RepairRowOf(settings, rows, row, times, &batch);
     }
+    // No working file is left when the run says it is done.
+    {
+        StageClock clock(times, &RepairStageTimes::cleanup);
+        batch.closer.Finish();
+    }
     if (!Stopped()) {
         StageClock clock(times, &RepairStageTimes::rows);
         rows.ShowDone();
@@ -338,6 +343,10 @@ void RepairRowOf(
         Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(hResult, buffer),
             inMemory ? image.bytes.size() : LengthOf(hResult), file.Written(), batch, content, placed);
         StageClock clock(times, &RepairStageTimes::cleanup);
+        if (batch) {
+            batch->closer.Close(salvage.Release());
+            batch->closer.Close(held.Release());
+        }
         salvage.Close();
         held.Close();
     } catch (...) {

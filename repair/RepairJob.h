@@ -65,6 +65,9 @@ struct RepairBatchState {
         bool operator()(const std::wstring& a, const std::wstring& b) const { return FileNameLess(a, b); }
     };
     std::set<std::wstring, FolderOrder> clearedFolders;
+    // Working files are closed, and so removed, beside the next rows' work; all of them are gone
+    // when the batch state is.
+    BackgroundCloser closer;
 };
 
 // Repairs every row in order; a row that fails, even by an exception, never stops the run.

@@ -629,6 +629,37 @@ TEST_F(BatchRun, ALargeDamagedWorkbookIsSalvagedThroughItsWorkingFile)
     EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_big.xls.part"));
 }
 
+// Working files are closed beside the next rows' work, but none is left when the run says it is
+// done: a cut one salvaged through its own working file and a sound one, twice over.
+TEST(RepairCore, NoWorkingFileIsLeftWhenTheRunSaysItIsDone)
+{
+    TempFolder folder, out;
+    CfbImage image = BuildWorkbookFile(NumbersWorkbook(18u << 20));
+    ASSERT_GT(image.bytes.size(), kInMemoryLimit);
+    const std::string cut = image.bytes.substr(0, image.bytes.size() - image.bytes.size() / 20);
+    ASSERT_GT(cut.size(), kInMemoryLimit) << "both go through working files";
+    ListedRows rows;
+    const std::wstring names[] = { L"cut.xls", L"sound.xls", L"cut2.xls", L"sound2.xls" };
+    for (const std::wstring& name : names) {
+        folder.WriteFile(name, name.find(L"cut") == 0 ? cut : image.bytes);
+        rows.sources.push_back({ name, folder.Path() + L"\\" });
+    }
+    std::vector<std::wstring> left;
+    bool done = false;
+    rows.onDone = [&] {
+        done = true;
+        for (const std::wstring& name : names)
+            for (const wchar_t* suffix : { L"", L".part" })
+                if (!IsPathFree(TemporaryFolder() + L"REP_" + name + suffix))
+                    left.push_back(name + suffix);
+    };
+    RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, out.Path(), ProgramFolder()), rows);
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(left.empty()) << Utf8(left.front());
+    EXPECT_EQ(rows.status, (std::vector<std::string> { "Partly recovered", "Repaired", "Partly recovered", "Repaired" }));
+    EXPECT_EQ(FilesIn(out.Path()).size(), 4u);
+}
+
 // A workbook up to the in-memory limit is its own working copy in memory; a caller's working
 // file goes through the file path. Both give the same bytes and the same outcome, whatever the
 // repair had to do.

@@ -257,6 +257,32 @@ TEST(WorkingCopies, CreatedNewUnderTheFirstFreeNameAndGoneWhenClosed)
     EXPECT_FALSE(none.Create(temp.File(L"missing") + L"\\", L"a.xls", NAME_PREFIX));
 }
 
+// Handed to the closer, working copies go when it finishes, again after that, and when it goes.
+TEST(WorkingCopies, HandedToTheCloserTheyAreGoneWhenItFinishesAndWhenItGoes)
+{
+    TempFolder temp;
+    const std::wstring folder = temp.Path() + L"\\";
+    {
+        BackgroundCloser closer;
+        closer.Close(INVALID_HANDLE_VALUE); // nothing to close: ignored
+        for (int round = 0; round < 2; round++) {
+            for (int i = 0; i < 3; i++) {
+                TemporaryCopy copy;
+                ASSERT_TRUE(copy.Create(folder, L"b" + std::to_wstring(round * 3 + i) + L".xls", NAME_PREFIX));
+                closer.Close(copy.Release());
+                EXPECT_FALSE(copy.IsOpen());
+                EXPECT_TRUE(copy.Path().empty());
+            }
+            if (round == 0) {
+                closer.Finish();
+                EXPECT_TRUE(FilesIn(temp.Path()).empty()) << "every copy handed over is gone";
+            }
+        }
+        // The second round is left to the closer going.
+    }
+    EXPECT_TRUE(FilesIn(temp.Path()).empty());
+}
+
 TEST(PendingOutputs, NothingUnderTheFinalNameUntilItIsWholeAndNothingReplaced)
 {
     TempFolder temp;

@@ -2,6 +2,7 @@
 
 #include "repair/RepairJob.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ public:
     void ShowNameTooLong(int row) override { status[row] = "Name too long"; }
     void ShowRepaired(int row, const OutputChoice&) override { status[row] = "Repaired"; }
     void ShowPartial(int row, const OutputChoice&, const std::wstring&) override { status[row] = "Partly recovered"; }
-    void ShowDone() override { }
+    void ShowDone() override
+    {
+        if (onDone)
+            onDone();
+    }
+    std::function<void()> onDone; // looks at the run when it says it is done
 };
 
