@@ -1,6 +1,7 @@
 // Salvaging hand-built workbooks damaged one way at a time: what survives comes back exactly,
 // what is lost is left out and said, and nothing comes back that the workbook did not hold.
 #include "BiffBuilder.h"
+#include "TempFolder.h"
 #include "repair/ByteSource.h"
 #include "repair/CfbTables.h"
 #include "repair/CompoundFile.h"
@@ -439,7 +440,7 @@ TEST_F(WorkbookSalvage, AFailedWriteAndAStopRequestAreReported)
     EXPECT_FALSE(stopped.outcome.salvaged);
 }
 
-// A file's bytes, counting what is read of them.
+// A file's bytes, counting the reads made of them and the bytes they read.
 class CountedBytes : public ByteSource {
 public:
     explicit CountedBytes(const ByteSource& base)
@@ -449,24 +450,18 @@ public:
     uint64_t Length() const override { return m_base.Length(); }
     bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
     {
+        m_reads++;
         m_read += size;
         return m_base.ReadAt(offset, buffer, size);
     }
+    int Reads() const { return m_reads; }
     uint64_t Read() const { return m_read; }
 
 private:
     const ByteSource& m_base;
+    mutable int m_reads = 0;
     mutable uint64_t m_read = 0;
 };
-
-std::vector<uint8_t> ReadFileBytes(const std::wstring& path)
-{
-    FileBytes file(path);
-    std::vector<uint8_t> bytes(static_cast<size_t>(file.Length()));
-    if (!bytes.empty() && !file.ReadAt(0, bytes.data(), static_cast<uint32_t>(bytes.size())))
-        bytes.clear();
-    return bytes;
-}
 
 // A workbook larger than the window the salvage reads a file through, damaged where the window
 // moves on: salvaged from its file into a new file, the copy is byte for byte the one salvaged
@@ -504,12 +499,8 @@ TEST(WorkbookSalvageFromFile, TheCopyIsTheOneFromMemoryAndEachByteIsReadOnce)
         const Salvaged fromMemory = Salvage(damaged);
         ASSERT_TRUE(fromMemory.outcome.salvaged);
 
-        HANDLE h = ::CreateFileW(damagedPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(h, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        ASSERT_TRUE(::WriteFile(h, damaged.data(), static_cast<DWORD>(damaged.size()), &written, nullptr));
-        ::CloseHandle(h);
-        h = ::CreateFileW(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_TRUE(WriteWholeFile(damagedPath, damaged));
+        HANDLE h = ::CreateFileW(copyPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         SalvageOutcome fromFile;
         uint64_t read = 0;
@@ -521,7 +512,7 @@ TEST(WorkbookSalvageFromFile, TheCopyIsTheOneFromMemoryAndEachByteIsReadOnce)
             read = counted.Read();
         }
         ::CloseHandle(h);
-        const std::vector<uint8_t> copy = ReadFileBytes(copyPath);
+        const std::vector<uint8_t> copy = Bytes(ReadWholeFile(copyPath));
         ::DeleteFileW(copyPath.c_str());
         ::DeleteFileW(damagedPath.c_str());
         EXPECT_EQ(fromFile.cells, fromMemory.outcome.cells);
@@ -581,24 +572,11 @@ TEST(CfbTablesRead, TheStructureCheckReadsTheTableInBatches)
     const CfbImage image = BuildWorkbookFile(NumbersWorkbook(3u << 20));
     const std::vector<uint8_t> bytes = Bytes(image.bytes);
     const MemoryBytes file(bytes);
-    struct ReadCounter : ByteSource {
-        const ByteSource& base;
-        mutable int reads = 0;
-        explicit ReadCounter(const ByteSource& b)
-            : base(b)
-        {
-        }
-        uint64_t Length() const override { return base.Length(); }
-        bool ReadAt(uint64_t offset, uint8_t* buffer, uint32_t size) const override
-        {
-            reads++;
-            return base.ReadAt(offset, buffer, size);
-        }
-    } counted(file);
+    CountedBytes counted(file);
     EXPECT_TRUE(CompoundFile(counted).Check().wellFormed) << CompoundFile(counted).Check().problem;
     // The header, the table in batches of 128 sectors, the directory: far fewer reads than the
     // table's sectors.
-    EXPECT_LT(counted.reads, static_cast<int>(image.fatSectors.size()) / 4);
+    EXPECT_LT(counted.Reads(), static_cast<int>(image.fatSectors.size()) / 4);
 }
 
 // A target file's length follows its writes, wherever they land, as the system has it.
