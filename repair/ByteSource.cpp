@@ -34,6 +34,34 @@ CopyBlockReader CurrentBlockReader()
     return g_reader.load();
 }
 
+ListedSectorReader::ListedSectorReader(const ByteSource& file, uint32_t sectorSize)
+    : m_file(file)
+    , m_sectorSize(sectorSize)
+{
+}
+
+const uint8_t* ListedSectorReader::Read(const std::vector<uint32_t>& list, size_t i)
+{
+    constexpr uint64_t kBatchBytes = 64 * 1024;
+    const uint64_t sector = list[i];
+    if (sector >= m_first && sector < m_first + m_count)
+        return m_batch.data() + (sector - m_first) * m_sectorSize;
+    const uint64_t length = m_file.Length();
+    uint64_t run = 0;
+    while (i + run < list.size() && run < kBatchBytes / m_sectorSize && list[i + run] == sector + run
+        && (sector + run + 2) * m_sectorSize <= length)
+        run++;
+    m_count = 0;
+    if (run == 0)
+        return nullptr;
+    m_batch.resize(static_cast<size_t>(run * m_sectorSize));
+    if (!m_file.ReadAt((sector + 1) * m_sectorSize, m_batch.data(), static_cast<uint32_t>(m_batch.size())))
+        return nullptr;
+    m_first = sector;
+    m_count = run;
+    return m_batch.data();
+}
+
 HandleBytes::HandleBytes(HANDLE hFile)
     : m_file(hFile)
 {

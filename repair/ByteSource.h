@@ -26,6 +26,24 @@ public:
     virtual const uint8_t* Memory() const { return nullptr; }
 };
 
+// Reads the sectors a list names (of a compound file, whose sector n starts at (n + 1) sector
+// sizes), those that follow one another in the file in one call of up to 64 KiB, as writers lay
+// out their tables.
+class ListedSectorReader {
+public:
+    ListedSectorReader(const ByteSource& file, uint32_t sectorSize);
+    // The bytes of sector list[i], valid until the next call; null when that sector does not lie
+    // whole in the file or cannot be read.
+    const uint8_t* Read(const std::vector<uint32_t>& list, size_t i);
+
+private:
+    const ByteSource& m_file;
+    uint64_t m_sectorSize;
+    std::vector<uint8_t> m_batch;
+    uint64_t m_first = 0;
+    uint64_t m_count = 0; // sectors in the batch from m_first on
+};
+
 // The bytes of an open file, read through a handle it does not own.
 class HandleBytes : public ByteSource {
 public:

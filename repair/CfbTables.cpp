@@ -124,27 +124,12 @@ void CfbTables::ReadFat(const std::function<bool()>& cancelled)
         }
         next = Get32(buffer.data() + (perSector - 1) * 4);
     }
-    // Table sectors that follow one another in the file (as writers lay them out) are read
-    // together, up to a batch at a time.
-    std::vector<uint8_t> batch;
-    uint64_t batchFirst = 0, batchCount = 0;
-    const uint64_t fileLength = m_file.Length();
+    // Table sectors that follow one another in the file are read together; one cut short by the
+    // file's end is read as far as it goes.
+    ListedSectorReader tableSectors(m_file, m_sectorSize);
     auto readTableSector = [&](size_t i, uint32_t sector) -> const uint8_t* {
-        if (sector >= batchFirst && sector < batchFirst + batchCount)
-            return batch.data() + (sector - batchFirst) * m_sectorSize;
-        uint64_t count = 0;
-        while (i + count < list.size() && count < kBatch / m_sectorSize && list[i + count] == sector + count
-            && SectorOffset(sector + count) + m_sectorSize <= fileLength)
-            count++;
-        if (count < 2)
-            return ReadSector(sector, buffer) ? buffer.data() : nullptr;
-        batch.resize(static_cast<size_t>(count * m_sectorSize));
-        batchCount = 0;
-        if (!m_file.ReadAt(SectorOffset(sector), batch.data(), static_cast<uint32_t>(batch.size())))
-            return ReadSector(sector, buffer) ? buffer.data() : nullptr;
-        batchFirst = sector;
-        batchCount = count;
-        return batch.data();
+        const uint8_t* bytes = tableSectors.Read(list, i);
+        return bytes ? bytes : ReadSector(sector, buffer) ? buffer.data() : nullptr;
     };
     for (size_t i = 0; i < list.size(); i++) {
         if (cancelled && i % 256 == 0 && cancelled())

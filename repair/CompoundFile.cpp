@@ -235,11 +235,8 @@ bool Walker::ReadDifatAndFat()
         return Fail("FAT sector count does not match the listed FAT sectors");
 
     uint32_t fatOwner = NewOwner("FAT");
-    // FAT sectors that follow one another in the file, as writers lay them out, are read together
-    // (up to 64 KiB at a time) rather than one call per sector.
-    constexpr uint32_t kBatchBytes = 64 * 1024;
-    std::vector<uint8_t> batch;
-    uint64_t batchFirst = 0, batchCount = 0;
+    // FAT sectors that follow one another in the file are read together.
+    ListedSectorReader tableSectors(m_file, m_sectorSize);
     for (size_t i = 0; i < fatSectors.size(); i++) {
         uint32_t sector = fatSectors[i];
         if (!CheckReference(sector, "FAT sector list"))
@@ -251,19 +248,9 @@ bool Walker::ReadDifatAndFat()
         uint64_t base = uint64_t(i) * m_entriesPerSector;
         if (base >= m_fat.size())
             continue; // covers only sectors past the end of the file
-        if (sector < batchFirst || sector >= batchFirst + batchCount) {
-            uint64_t run = 1;
-            while (i + run < fatSectors.size() && run < kBatchBytes / m_sectorSize
-                && fatSectors[i + run] == sector + run && sector + run < m_fullSectors)
-                run++;
-            batch.resize(static_cast<size_t>(run * m_sectorSize));
-            batchCount = 0;
-            if (!m_file.ReadAt((uint64_t(sector) + 1) * m_sectorSize, batch.data(), static_cast<uint32_t>(batch.size())))
-                return Fail("cannot read FAT sector " + Num(sector));
-            batchFirst = sector;
-            batchCount = run;
-        }
-        const uint8_t* table = batch.data() + (sector - batchFirst) * m_sectorSize;
+        const uint8_t* table = tableSectors.Read(fatSectors, i);
+        if (!table)
+            return Fail("cannot read FAT sector " + Num(sector));
         uint64_t count = std::min<uint64_t>(m_entriesPerSector, m_fat.size() - base);
         for (uint64_t j = 0; j < count; j++)
             m_fat[static_cast<size_t>(base + j)] = Get32(table + j * 4);
