@@ -10,7 +10,12 @@
 #include "SourceFile.h"
 
 #include <atomic>
+#include <exception>
 #include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 namespace {
 
@@ -90,41 +95,46 @@ void FailAfterException(IRepairRows& rows, int row, const std::wstring& output)
     }
 }
 
-// Writes the repaired or salvaged bytes into the output folder under a free name and shows the
-// outcome in the row. `placed` is the output's path once it is in place.
-void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource& source, int row,
-    RepairStageTimes* times, const BlockSource& blocks, uint64_t size, const FILETIME& written, RepairBatchState* batch,
-    const ContentStep& content, std::wstring& placed)
+// The first half of placing: the output folder made ready and the bytes written into it under a
+// temporary name of ours. False when they cannot be written whole or a stop was asked for.
+bool WriteOutput(const RepairSettings& settings, const RepairSource& source, RepairBatchState* batch,
+    const BlockSource& blocks, uint64_t size, PendingOutput& pending, const StopTest& stopped = g_stopTest)
+{
+    const std::wstring folder = OutputFolder(settings.locationMode, source.folder, settings.targetDir);
+    if (settings.locationMode == LOCATION_SAME)
+        CreateFolderPath(folder);
+    if (!batch || batch->clearedFolders.insert(folder).second)
+        RemoveLeftoverOutputs(folder);
+    // A stop asked for while the last block went in still stops the row: nothing is published
+    // after the request.
+    return pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, stopped) && !stopped();
+}
+
+// The second half: a copy written whole (`ready`) is put in place under a free name, and the row
+// shows the outcome. `placed` is the output's path once it is in place.
+void PublishOutput(const RepairSettings& settings, IRepairRows& rows, const RepairSource& source, int row,
+    RepairStageTimes* times, PendingOutput& pending, bool ready, const FILETIME& written, const ContentStep& content,
+    std::wstring& placed)
 {
     OutputChoice output;
-    {
+    if (ready) {
         StageClock clock(times, &RepairStageTimes::placing);
-        const std::wstring folder = OutputFolder(settings.locationMode, source.folder, settings.targetDir);
-        if (settings.locationMode == LOCATION_SAME)
-            CreateFolderPath(folder);
-        if (!batch || batch->clearedFolders.insert(folder).second)
-            RemoveLeftoverOutputs(folder);
-        PendingOutput pending;
         bool failed = false;
-        // A stop asked for while the last block went in still stops the row: nothing is published
-        // after the request.
-        if (pending.Create(folder) && WriteBlocks(pending.Handle(), size, blocks, g_stopTest) && !Stopped()) {
-            // Each name in turn is taken by renaming the copy to it, which fails for a name that is
-            // there: a file or folder of that name, even one made a moment ago, is never replaced.
-            output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder,
-                settings.targetDir, [&](const std::wstring& path) {
-                    if (pending.Publish(path, written))
-                        return true;
-                    const DWORD error = pending.LastError();
-                    const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
-                        || (error == ERROR_ACCESS_DENIED && !IsPathFree(path));
-                    // A failure the name does not explain ends the search.
-                    failed = !taken;
-                    return failed;
-                });
-            if (!failed && !output.path.empty())
-                placed = output.path;
-        }
+        // Each name in turn is taken by renaming the copy to it, which fails for a name that is
+        // there: a file or folder of that name, even one made a moment ago, is never replaced.
+        output = ChooseOutput(source.name, settings.nameMode, settings.locationMode, source.folder, settings.targetDir,
+            [&](const std::wstring& path) {
+                if (pending.Publish(path, written))
+                    return true;
+                const DWORD error = pending.LastError();
+                const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                    || (error == ERROR_ACCESS_DENIED && !IsPathFree(path));
+                // A failure the name does not explain ends the search.
+                failed = !taken;
+                return failed;
+            });
+        if (!failed && !output.path.empty())
+            placed = output.path;
     }
     if (placed.empty()) {
         if (Stopped())
@@ -144,11 +154,98 @@ void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource
         rows.ShowRepaired(row, output);
 }
 
+// Writes the repaired or salvaged bytes into the output folder under a free name and shows the
+// outcome in the row.
+void Place(const RepairSettings& settings, IRepairRows& rows, const RepairSource& source, int row,
+    RepairStageTimes* times, const BlockSource& blocks, uint64_t size, const FILETIME& written, RepairBatchState* batch,
+    const ContentStep& content, std::wstring& placed)
+{
+    PendingOutput pending;
+    bool ready = false;
+    {
+        StageClock clock(times, &RepairStageTimes::placing);
+        ready = WriteOutput(settings, source, batch, blocks, size, pending);
+    }
+    PublishOutput(settings, rows, source, row, times, pending, ready, written, content, placed);
+}
+
 uint64_t LengthOf(HANDLE hFile)
 {
     LARGE_INTEGER length;
     return ::GetFileSizeEx(hFile, &length) && length.QuadPart > 0 ? static_cast<uint64_t>(length.QuadPart) : 0;
 }
+
+// A well-formed large copy goes out to the output folder on a thread of its own, through a handle of
+// its own on the working file, while the row's thread judges its workbook: nearly every such copy
+// reads back whole and is then put in place as written, so judging it costs the row no time. One
+// that does not is abandoned.
+class EarlyOutput {
+public:
+    EarlyOutput(const RepairSettings& settings, const RepairSource& source, RepairBatchState* batch, HANDLE hCopy)
+        : m_size(LengthOf(hCopy))
+    {
+        // Where the system cannot open the copy a second time, the copy goes out after the verdict.
+        m_reader = ::ReOpenFile(hCopy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            FILE_FLAG_SEQUENTIAL_SCAN);
+        if (m_reader == INVALID_HANDLE_VALUE)
+            return;
+        try {
+            m_thread = std::thread([this, &settings, &source, batch] {
+                try {
+                    m_bWritten = WriteOutput(settings, source, batch, FileBlocks(m_reader, m_buffer), m_size, m_pending,
+                        [this] { return Stopped() || m_bAbandoned; });
+                } catch (...) {
+                    m_error = std::current_exception();
+                }
+            });
+            m_bStarted = true;
+        } catch (const std::system_error&) {
+            CloseReader();
+        }
+    }
+    // Unless it was waited for, it is abandoned: the write stops at its next block and the copy goes.
+    ~EarlyOutput()
+    {
+        m_bAbandoned = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        CloseReader();
+    }
+    EarlyOutput(const EarlyOutput&) = delete;
+    EarlyOutput& operator=(const EarlyOutput&) = delete;
+
+    bool Started() const { return m_bStarted; }
+    // Waits for the copy: true when it is written whole. What the write threw is thrown here, on
+    // the row's own thread, as it would have been had the row written it itself.
+    bool Wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        CloseReader();
+        if (m_error)
+            std::rethrow_exception(std::exchange(m_error, nullptr));
+        return m_bWritten;
+    }
+    PendingOutput& Pending() { return m_pending; }
+
+private:
+    void CloseReader()
+    {
+        if (m_reader != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_reader);
+        m_reader = INVALID_HANDLE_VALUE;
+    }
+
+    uint64_t m_size;
+    HANDLE m_reader = INVALID_HANDLE_VALUE;
+    PendingOutput m_pending;
+    std::vector<uint8_t> m_buffer;
+    bool m_bStarted = false;
+    std::atomic<bool> m_bAbandoned { false };
+    bool m_bWritten = false;
+    std::exception_ptr m_error;
+    std::thread m_thread; // last: it starts once everything it uses is made
+};
 
 PatchReport PatchWith(const RepairSettings& settings, const RepairBatchState* batch,
     const std::function<PatchReport(const TailBlock&)>& patch)
@@ -181,6 +278,18 @@ ContentStep JudgeOpenCopy(HANDLE hCopy, const PatchReport& report, const std::ve
         hCopy, report.result == PatchResult::Patched, ownTail,
         [&]() { return salvage.Create(folder, source.name, nameMode) ? salvage.Handle() : INVALID_HANDLE_VALUE; },
         g_stopTest);
+}
+
+// A row's working files go: closed beside the next rows' work when the batch has a closer.
+void ReleaseWorkingCopies(RepairBatchState* batch, TemporaryCopy& held, TemporaryCopy& salvage, RepairStageTimes* times)
+{
+    StageClock clock(times, &RepairStageTimes::cleanup);
+    if (batch) {
+        batch->closer.Close(salvage.Release());
+        batch->closer.Close(held.Release());
+    }
+    salvage.Close();
+    held.Close();
 }
 
 // Whether a judged copy has anything to give.
@@ -313,6 +422,7 @@ void RepairRowOf(
         ContentStep content;
         // What a large copy keeps when it does not read back whole.
         TemporaryCopy salvage;
+        std::optional<EarlyOutput> early;
         {
             StageClock clock(times, &RepairStageTimes::patch);
             // The copy's own last bytes, which the tail block goes over, are kept for the salvage.
@@ -327,8 +437,11 @@ void RepairRowOf(
             });
             if (inMemory && Judgeable(report))
                 content = JudgeOrSalvage(image.bytes, report.result == PatchResult::Patched, ownTail, g_stopTest);
-            else if (!inMemory)
+            else if (!inMemory) {
+                if (report.result == PatchResult::Patched)
+                    early.emplace(settings, source, batch, held.Handle());
                 content = JudgeOpenCopy(held.Handle(), report, ownTail, temp, source, settings.nameMode, salvage);
+            }
         }
         if (Stopped())
             return;
@@ -336,19 +449,26 @@ void RepairRowOf(
             FailRow(rows, row, times);
             return;
         }
+        if (early && early->Started() && !salvage.IsOpen()) {
+            bool ready = false;
+            {
+                StageClock clock(times, &RepairStageTimes::placing);
+                ready = early->Wait();
+            }
+            PublishOutput(settings, rows, source, row, times, early->Pending(), ready, file.Written(), content, placed);
+            early.reset();
+            ReleaseWorkingCopies(batch, held, salvage, times);
+            return;
+        }
+        // A salvaged copy goes out instead of the one written early, which goes.
+        early.reset();
         // A workbook read whole is its own working copy: patched, judged and salvaged in memory and
         // written once, to the output. Only a large one has a working file.
         const HANDLE hResult = salvage.IsOpen() ? salvage.Handle() : held.Handle();
         std::vector<uint8_t> buffer;
         Place(settings, rows, source, row, times, inMemory ? ImageBlocks(image) : FileBlocks(hResult, buffer),
             inMemory ? image.bytes.size() : LengthOf(hResult), file.Written(), batch, content, placed);
-        StageClock clock(times, &RepairStageTimes::cleanup);
-        if (batch) {
-            batch->closer.Close(salvage.Release());
-            batch->closer.Close(held.Release());
-        }
-        salvage.Close();
-        held.Close();
+        ReleaseWorkingCopies(batch, held, salvage, times);
     } catch (...) {
         FailAfterException(rows, row, placed);
     }

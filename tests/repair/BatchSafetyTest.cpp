@@ -287,6 +287,76 @@ TEST(RepairCore, OnlyAWorkbookOverTheInMemoryLimitHasAWorkingFile)
     }
 }
 
+namespace {
+
+std::atomic<DWORD> g_rowThread { 0 };
+std::atomic<int> g_readsAside { 0 };
+std::atomic<uint64_t> g_bytesWrittenAside { 0 };
+std::atomic<bool> g_readBesideOutput { false }, g_stopBesideOutput { false };
+
+// Until something reads on another thread than the row's, the row's reads go slowly; the row's
+// first read after that is one made while its output is being read.
+bool ReaderBesideOutput(HANDLE hFile, uint8_t* data, DWORD count)
+{
+    if (::GetCurrentThreadId() != g_rowThread)
+        g_readsAside++;
+    else if (g_readsAside == 0)
+        ::Sleep(1);
+    else if (!g_readBesideOutput.exchange(true) && g_stopBesideOutput)
+        RequestWorkerStop();
+    DWORD read = 0;
+    return ::ReadFile(hFile, data, count, &read, nullptr) && read == count;
+}
+
+bool WriterCountingAside(HANDLE hFile, const uint8_t* data, DWORD count)
+{
+    if (::GetCurrentThreadId() != g_rowThread)
+        g_bytesWrittenAside += count;
+    DWORD written = 0;
+    return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
+}
+
+} // namespace
+
+// A sound large copy goes out on a thread of its own while the row still judges its workbook, not
+// after. A stop asked for while both go on leaves no output, no pending file and no working file.
+TEST(RepairCore, ASoundLargeCopyGoesOutWhileItsWorkbookIsJudged)
+{
+    const std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit)).bytes;
+    ASSERT_GT(large.size(), kInMemoryLimit);
+    for (bool stop : { false, true }) {
+        SCOPED_TRACE(stop ? "stopped beside the output" : "run through");
+        TempFolder folder, out;
+        const std::wstring name = L"aside" + std::to_wstring(::GetCurrentProcessId()) + L".xls";
+        folder.WriteFile(name, large);
+        ListedRows rows;
+        rows.sources = { { name, folder.Path() } };
+        g_rowThread = ::GetCurrentThreadId();
+        g_readsAside = 0;
+        g_bytesWrittenAside = 0;
+        g_readBesideOutput = false;
+        g_stopBesideOutput = stop;
+        ResetWorkerStop();
+        {
+            WriterInPlace counting(&WriterCountingAside);
+            const CopyBlockReader previous = SetCopyBlockReader(&ReaderBesideOutput);
+            RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, out.Path(), ProgramFolder()), rows);
+            SetCopyBlockReader(previous);
+        }
+        ResetWorkerStop();
+        EXPECT_TRUE(g_readBesideOutput) << "the row still read while its output was read on another thread";
+        if (stop) {
+            EXPECT_EQ(rows.status, (std::vector<std::string> { "working" }));
+            EXPECT_TRUE(FilesIn(out.Path()).empty()) << "neither an output nor its pending file stays";
+        } else {
+            EXPECT_EQ(rows.status, (std::vector<std::string> { "Repaired" }));
+            EXPECT_EQ(g_bytesWrittenAside, large.size()) << "the whole output was written on the other thread";
+            EXPECT_EQ(ReadWholeFile(out.File(L"REP_" + name)).size(), large.size());
+        }
+        EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_" + name)) << "no working file stays";
+    }
+}
+
 TEST(RepairCore, SettingsThatNameNoPlaceForTheCopiesFailEveryRowAndTouchNothing)
 {
     TempFolder folder;
