@@ -175,17 +175,56 @@ uint64_t LengthOf(HANDLE hFile)
     return ::GetFileSizeEx(hFile, &length) && length.QuadPart > 0 ? static_cast<uint64_t>(length.QuadPart) : 0;
 }
 
-// A well-formed large copy goes out to the output folder on a thread of its own, through a handle of
-// its own on the working file, while the row's thread judges its workbook: nearly every such copy
-// reads back whole and is then put in place as written, so judging it costs the row no time. One
-// that does not is abandoned.
+// The patch's writes to a working file, kept so that a copy of the same source can be given them.
+struct PatchWrite {
+    uint64_t offset;
+    std::vector<uint8_t> bytes;
+};
+
+class RecordingTarget : public WritableBytes {
+public:
+    explicit RecordingTarget(HANDLE hFile)
+        : m_file(hFile)
+    {
+    }
+    bool IsValid() const { return m_file.IsValid(); }
+    const ByteSource& Bytes() override { return m_file.Bytes(); }
+    bool Write(uint64_t offset, const uint8_t* bytes, size_t count) override
+    {
+        const bool ok = m_file.Write(offset, bytes, count);
+        m_recorded += count;
+        if (!ok)
+            m_bFailed = true; // what the file holds after a failed write is not known
+        else if (Complete())
+            m_writes.push_back({ offset, std::vector<uint8_t>(bytes, bytes + count) });
+        return ok;
+    }
+    // Whether the writes kept are all that were made: a failed write, or more than a header
+    // rebuild ever writes, leaves them incomplete.
+    bool Complete() const { return !m_bFailed && m_recorded <= kMaxRecorded; }
+    const std::vector<PatchWrite>& Writes() const { return m_writes; }
+
+private:
+    static constexpr uint64_t kMaxRecorded = 4u << 20;
+    HandleTarget m_file;
+    std::vector<PatchWrite> m_writes;
+    uint64_t m_recorded = 0;
+    bool m_bFailed = false;
+};
+
+// A large workbook's output is copied from the source on a thread of its own, through a handle of
+// its own, while the row's thread makes the working copy, patches it and judges it: the patch's few
+// writes are then made to it too, so it comes out as the working copy would have. Nearly every
+// large workbook reads back whole and its output is then put in place as written; for one that
+// does not, the early copy is abandoned and the salvaged copy goes out instead.
 class EarlyOutput {
 public:
-    EarlyOutput(const RepairSettings& settings, const RepairSource& source, RepairBatchState* batch, HANDLE hCopy)
-        : m_size(LengthOf(hCopy))
+    EarlyOutput(const RepairSettings& settings, const RepairSource& source, RepairBatchState* batch, HANDLE hFrom,
+        uint64_t size)
+        : m_size(size)
     {
-        // Where the system cannot open the copy a second time, the copy goes out after the verdict.
-        m_reader = ::ReOpenFile(hCopy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        // Where the system cannot open the source a second time, the output is copied afterwards.
+        m_reader = ::ReOpenFile(hFrom, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             FILE_FLAG_SEQUENTIAL_SCAN);
         if (m_reader == INVALID_HANDLE_VALUE)
             return;
@@ -227,6 +266,14 @@ public:
         return m_bWritten;
     }
     PendingOutput& Pending() { return m_pending; }
+    // Makes the patch's writes to the copy once it is written whole; false when one fails.
+    bool Patch(const std::vector<PatchWrite>& writes)
+    {
+        for (const PatchWrite& write : writes)
+            if (!WriteAt(m_pending.Handle(), write.offset, write.bytes.data(), static_cast<DWORD>(write.bytes.size())))
+                return false;
+        return true;
+    }
 
 private:
     void CloseReader()
@@ -395,6 +442,8 @@ void RepairRowOf(
         // The working copy of a larger one: created new under a free name in the temporary folder
         // and gone when it closes, however this ends.
         TemporaryCopy held;
+        // Its output, copied from the source beside the row's own work.
+        std::optional<EarlyOutput> early;
         std::wstring temp;
         bool inMemory = false;
         bool ready = false;
@@ -409,8 +458,10 @@ void RepairRowOf(
             inMemory = file.Size() <= kInMemoryLimit;
             if (!temp.empty() && inMemory)
                 ready = ReadWhole(file, image, g_stopTest);
-            else if (!temp.empty())
-                ready = held.Create(temp, source.name, settings.nameMode) && held.Fill(file, g_stopTest);
+            else if (!temp.empty() && held.Create(temp, source.name, settings.nameMode)) {
+                early.emplace(settings, source, batch, file.Handle(), file.Size());
+                ready = held.Fill(file, g_stopTest);
+            }
         }
         if (Stopped())
             return;
@@ -419,10 +470,10 @@ void RepairRowOf(
             return;
         }
         PatchReport report;
+        RecordingTarget patchWrites(held.Handle());
         ContentStep content;
         // What a large copy keeps when it does not read back whole.
         TemporaryCopy salvage;
-        std::optional<EarlyOutput> early;
         {
             StageClock clock(times, &RepairStageTimes::patch);
             // The copy's own last bytes, which the tail block goes over, are kept for the salvage.
@@ -433,15 +484,18 @@ void RepairRowOf(
                     return PatchImage(image.bytes, tail, g_stopTest);
                 }
                 ownTail = TailBytes(HandleBytes(held.Handle()));
-                return PatchOpenFile(held.Handle(), tail, g_stopTest);
+                if (!patchWrites.IsValid())
+                    return PatchReport();
+                return PatchBytes(patchWrites, tail, g_stopTest);
             });
+            // Only a copy the patch left well formed, with every write it made known, can come out
+            // as the early copy: any other is judged, and likely salvaged, first.
+            if (report.result != PatchResult::Patched || !patchWrites.Complete())
+                early.reset();
             if (inMemory && Judgeable(report))
                 content = JudgeOrSalvage(image.bytes, report.result == PatchResult::Patched, ownTail, g_stopTest);
-            else if (!inMemory) {
-                if (report.result == PatchResult::Patched)
-                    early.emplace(settings, source, batch, held.Handle());
+            else if (!inMemory)
                 content = JudgeOpenCopy(held.Handle(), report, ownTail, temp, source, settings.nameMode, salvage);
-            }
         }
         if (Stopped())
             return;
@@ -453,7 +507,8 @@ void RepairRowOf(
             bool ready = false;
             {
                 StageClock clock(times, &RepairStageTimes::placing);
-                ready = early->Wait();
+                // The early copy read the source on its own: it too must have read it unchanged.
+                ready = early->Wait() && file.Unchanged() && early->Patch(patchWrites.Writes());
             }
             PublishOutput(settings, rows, source, row, times, early->Pending(), ready, file.Written(), content, placed);
             early.reset();

@@ -14,6 +14,7 @@
 #include "repair/FileCopy.h"
 #include "repair/OutputFile.h"
 #include "repair/PathRules.h"
+#include "repair/RepairSteps.h"
 
 #include <algorithm>
 #include <atomic>
@@ -292,7 +293,7 @@ namespace {
 std::atomic<DWORD> g_rowThread { 0 };
 std::atomic<int> g_readsAside { 0 };
 std::atomic<uint64_t> g_bytesWrittenAside { 0 };
-std::atomic<bool> g_readBesideOutput { false }, g_stopBesideOutput { false };
+std::atomic<bool> g_readBesideOutput { false }, g_stopBesideOutput { false }, g_fullAside { false };
 
 // Until something reads on another thread than the row's, the row's reads go slowly; the row's
 // first read after that is one made while its output is being read.
@@ -308,24 +309,42 @@ bool ReaderBesideOutput(HANDLE hFile, uint8_t* data, DWORD count)
     return ::ReadFile(hFile, data, count, &read, nullptr) && read == count;
 }
 
+// Counts what is written on other threads than the row's; with `g_fullAside`, their disk is full.
 bool WriterCountingAside(HANDLE hFile, const uint8_t* data, DWORD count)
 {
-    if (::GetCurrentThreadId() != g_rowThread)
+    if (::GetCurrentThreadId() != g_rowThread) {
+        if (g_fullAside) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
         g_bytesWrittenAside += count;
+    }
     DWORD written = 0;
     return ::WriteFile(hFile, data, count, &written, nullptr) && written == count;
 }
 
 } // namespace
 
-// A sound large copy goes out on a thread of its own while the row still judges its workbook, not
-// after. A stop asked for while both go on leaves no output, no pending file and no working file.
-TEST(RepairCore, ASoundLargeCopyGoesOutWhileItsWorkbookIsJudged)
+// A large workbook's output is copied on a thread of its own while the row makes, patches and
+// judges its working copy, and comes out as the patched working copy would (this one's header is
+// lost, so the patch must write it). A stop asked for while both go on, or an output disk that is
+// full, leaves no output, no pending file and no working file.
+TEST(RepairCore, ALargeWorkbooksOutputIsCopiedBesideTheRowAndComesOutPatched)
 {
-    const std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit)).bytes;
+    std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit)).bytes;
     ASSERT_GT(large.size(), kInMemoryLimit);
-    for (bool stop : { false, true }) {
-        SCOPED_TRACE(stop ? "stopped beside the output" : "run through");
+    std::fill_n(large.begin(), kHeaderPatchSize, '\0');
+    const RepairSettings settings = MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, L"", ProgramFolder());
+    std::vector<uint8_t> patched(large.begin(), large.end());
+    ASSERT_EQ(PatchImage(patched, settings.templatePath).result, PatchResult::Patched);
+    struct Case {
+        const char* what;
+        bool stop, full;
+        const char* status;
+    };
+    for (Case c : { Case { "run through", false, false, "Repaired" }, Case { "stopped", true, false, "working" },
+             Case { "output disk full", false, true, "Failed" } }) {
+        SCOPED_TRACE(c.what);
         TempFolder folder, out;
         const std::wstring name = L"aside" + std::to_wstring(::GetCurrentProcessId()) + L".xls";
         folder.WriteFile(name, large);
@@ -335,25 +354,29 @@ TEST(RepairCore, ASoundLargeCopyGoesOutWhileItsWorkbookIsJudged)
         g_readsAside = 0;
         g_bytesWrittenAside = 0;
         g_readBesideOutput = false;
-        g_stopBesideOutput = stop;
+        g_stopBesideOutput = c.stop;
+        g_fullAside = c.full;
         ResetWorkerStop();
         {
             WriterInPlace counting(&WriterCountingAside);
             const CopyBlockReader previous = SetCopyBlockReader(&ReaderBesideOutput);
-            RunRepairBatch(MakeRepairSettings(NAME_PREFIX, LOCATION_CHOSEN, out.Path(), ProgramFolder()), rows);
+            RepairSettings into = settings;
+            into.targetDir = out.Path();
+            RunRepairBatch(into, rows);
             SetCopyBlockReader(previous);
         }
         ResetWorkerStop();
         EXPECT_TRUE(g_readBesideOutput) << "the row still read while its output was read on another thread";
-        if (stop) {
-            EXPECT_EQ(rows.status, (std::vector<std::string> { "working" }));
-            EXPECT_TRUE(FilesIn(out.Path()).empty()) << "neither an output nor its pending file stays";
-        } else {
-            EXPECT_EQ(rows.status, (std::vector<std::string> { "Repaired" }));
+        EXPECT_EQ(rows.status, (std::vector<std::string> { c.status }));
+        if (c.status == std::string("Repaired")) {
             EXPECT_EQ(g_bytesWrittenAside, large.size()) << "the whole output was written on the other thread";
-            EXPECT_EQ(ReadWholeFile(out.File(L"REP_" + name)).size(), large.size());
+            const std::string output = ReadWholeFile(out.File(L"REP_" + name));
+            EXPECT_TRUE(output == std::string(patched.begin(), patched.end())) << "the output is the patched copy";
+        } else {
+            EXPECT_TRUE(FilesIn(out.Path()).empty()) << "neither an output nor its pending file stays";
         }
         EXPECT_TRUE(IsPathFree(TemporaryFolder() + L"REP_" + name)) << "no working file stays";
+        EXPECT_EQ(ReadWholeFile(folder.File(name)), large);
     }
 }
 
