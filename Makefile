@@ -18,7 +18,7 @@ build: configure
 run: build
 	@scripts/run.sh
 
-# Every test program, two at a time in lanes of their own, with Wine checking the heap.
+# Every test program, four at a time in lanes of their own, with Wine checking the heap.
 test: build
 	@scripts/test.sh -LE fuzz
 

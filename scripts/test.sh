@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs the tests through CTest, each test executable under Wine, in lanes that run side by side:
 # every lane has a virtual display, a Wine prefix and a Wine server of its own, and CTest gives each
-# test program one lane. TESSEL_TEST_LANES sets how many (2: most of a test's time is Wine waiting
-# for messages, one lane per core keeps both cores busy). Arguments go to ctest.
+# test program (or each shard of a long one) one lane. TESSEL_TEST_LANES sets how many (4 on two
+# cores: a test program waits for messages, timers and child processes for much of its time, and
+# with one lane per core the cores sat idle through much of the run). Arguments go to ctest.
 set -u
 export TESSEL_TEST_PREFIX=1
 . "$(dirname "$0")/wine-env.sh"
-LANES="${TESSEL_TEST_LANES:-2}"
+LANES="${TESSEL_TEST_LANES:-4}"
 BUILD="$TESSEL_ROOT/build/cmake"
 started=$(date +%s)
 

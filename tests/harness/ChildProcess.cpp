@@ -5,8 +5,14 @@ ChildProcess::ChildProcess(const std::string& testFilter, const Environment& env
     std::wstring self(MAX_PATH, L'\0');
     self.resize(::GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
     std::wstring command = L"\"" + self + L"\" --gtest_filter=" + std::wstring(testFilter.begin(), testFilter.end());
-    // The child inherits our environment as it is at its start: set for it, then put back.
+    // The child inherits our environment as it is at its start: set for it, then put back. It runs
+    // the one case its filter names, whatever share of the cases this process was dealt: without
+    // the sharding variables, which would deal that one case to a single shard.
     std::vector<std::pair<std::wstring, std::wstring>> saved;
+    for (const wchar_t* name : { L"GTEST_TOTAL_SHARDS", L"GTEST_SHARD_INDEX", L"GTEST_SHARD_STATUS_FILE" }) {
+        saved.emplace_back(name, EnvironmentValue(name));
+        ::SetEnvironmentVariableW(name, nullptr);
+    }
     for (const auto& [name, value] : environment) {
         saved.emplace_back(name, EnvironmentValue(name.c_str()));
         ::SetEnvironmentVariableW(name.c_str(), value.c_str());

@@ -202,9 +202,11 @@ std::wstring SelectedFolderName(HWND hBrowser)
 
 } // namespace
 
-ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder)
+ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder, std::function<void()> beforeSelecting)
 {
-    return [folder](HWND hBrowser) {
+    return [folder, beforeSelecting](HWND hBrowser) {
+        if (beforeSelecting)
+            beforeSelecting();
         const std::wstring last = folder.substr(folder.find_last_of(L'\\') + 1);
         // Wine's browser may still be filling its tree when it first shows: try for a while. The
         // first browser in a new prefix looks at every drive first and took over 2 s in a clean

@@ -38,8 +38,9 @@ public:
     static Action OpenFiles(const std::wstring& folder, const std::wstring& fileNameField);
     // Points the shell's folder browser at the folder and confirms it. When the browser did not
     // take the folder (the selected item is not named like it), it is cancelled instead: nothing
-    // may be written to whatever folder happened to be selected.
-    static Action BrowseTo(const std::wstring& folder);
+    // may be written to whatever folder happened to be selected. beforeSelecting, if given, runs
+    // first, with the browser open (a test may hold the choice there).
+    static Action BrowseTo(const std::wstring& folder, std::function<void()> beforeSelecting = {});
 
 private:
     static void Dismiss(HWND hWnd);

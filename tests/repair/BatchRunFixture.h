@@ -9,6 +9,7 @@
 #include "res/resource.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,10 @@ protected:
         EXPECT_EQ(answer.Seen()[0].caption, "Calvera Tessel for Excel");
     }
     // Next with the location dialog answered by a chosen folder; returns as the run starts.
-    void StartRunInto(const std::wstring& folder)
+    // beforeSelecting runs once the folder browser is open, before the folder is chosen in it.
+    void StartRunInto(const std::wstring& folder, std::function<void()> beforeSelecting = {})
     {
-        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folder) });
+        ModalAnswerer location({ ModalAnswerer::Press(IDOK), ModalAnswerer::BrowseTo(folder, std::move(beforeSelecting)) });
         Command(IDC_NEXT);
     }
     // Back during a run with its question answered Yes: the milliseconds from the answer until

@@ -66,16 +66,19 @@ TEST_F(BatchRun, KillScenarioRunsABatch)
     const std::wstring sources = EnvironmentValue(kSourcesVariable);
     if (sources.empty())
         GTEST_SKIP() << "run as a child process by KillDuringRun";
-    // Started ahead of its turn: the run begins when the test says so.
+    // Started ahead of its turn, with the workbooks listed and the folder browser open: the output
+    // folder is chosen, and the run begun, when the test says so. The choice waits because the
+    // browser lists the temporary folder as it finds the output folder there, where the test is
+    // still removing the round before's folders until then.
     HANDLE go = ::OpenEventW(SYNCHRONIZE, FALSE, EnvironmentValue(kGoVariable).c_str());
     ASSERT_NE(go, nullptr);
-    const bool turn = ::WaitForSingleObject(go, 600000) == WAIT_OBJECT_0;
-    ::CloseHandle(go);
-    ASSERT_TRUE(turn);
     AddTickedFolder(sources);
     HANDLE started = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, EnvironmentValue(kEventVariable).c_str());
     ASSERT_NE(started, nullptr);
-    StartRunInto(EnvironmentValue(kOutputVariable));
+    bool turn = false;
+    StartRunInto(EnvironmentValue(kOutputVariable), [&] { turn = ::WaitForSingleObject(go, 600000) == WAIT_OBJECT_0; });
+    ::CloseHandle(go);
+    ASSERT_TRUE(turn);
     ASSERT_TRUE(dlg->m_bRunning.load());
     ::SetEvent(started);
     ::CloseHandle(started);
