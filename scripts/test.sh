@@ -14,9 +14,14 @@ started=$(date +%s)
 displays=()
 prefixes=()
 finish() {
-  local prefix pid
+  local prefix pid stopping=()
+  # Each lane's server takes about 2 s to end its processes: all at once, not one after another.
   for prefix in "${prefixes[@]}"; do
-    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 &
+    stopping+=("$!")
+  done
+  for pid in "${stopping[@]}"; do
+    wait "$pid"
   done
   for pid in "${displays[@]}"; do
     kill "$pid" 2>/dev/null
