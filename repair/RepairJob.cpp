@@ -13,8 +13,7 @@
 #include <exception>
 #include <functional>
 #include <optional>
-#include <system_error>
-#include <thread>
+#include <process.h>
 #include <utility>
 
 namespace {
@@ -221,45 +220,38 @@ class EarlyOutput {
 public:
     EarlyOutput(const RepairSettings& settings, const RepairSource& source, RepairBatchState* batch, HANDLE hFrom,
         uint64_t size)
-        : m_size(size)
+        : m_settings(settings)
+        , m_source(source)
+        , m_batch(batch)
+        , m_size(size)
     {
         // Where the system cannot open the source a second time, the output is copied afterwards.
         m_reader = ::ReOpenFile(hFrom, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             FILE_FLAG_SEQUENTIAL_SCAN);
         if (m_reader == INVALID_HANDLE_VALUE)
             return;
-        try {
-            m_thread = std::thread([this, &settings, &source, batch] {
-                try {
-                    m_bWritten = WriteOutput(settings, source, batch, FileBlocks(m_reader, m_buffer), m_size, m_pending,
-                        [this] { return Stopped() || m_bAbandoned; });
-                } catch (...) {
-                    m_error = std::current_exception();
-                }
-            });
-            m_bStarted = true;
-        } catch (const std::system_error&) {
+        m_thread = reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, &EarlyOutput::Run, this, 0, nullptr));
+        if (!m_thread)
             CloseReader();
-        }
     }
     // Unless it was waited for, it is abandoned: the write stops at its next block and the copy goes.
     ~EarlyOutput()
     {
         m_bAbandoned = true;
-        if (m_thread.joinable())
-            m_thread.join();
+        Join();
         CloseReader();
+        if (m_thread)
+            ::CloseHandle(m_thread);
     }
     EarlyOutput(const EarlyOutput&) = delete;
     EarlyOutput& operator=(const EarlyOutput&) = delete;
 
-    bool Started() const { return m_bStarted; }
+    bool Started() const { return m_thread != nullptr; }
     // Waits for the copy: true when it is written whole. What the write threw is thrown here, on
     // the row's own thread, as it would have been had the row written it itself.
     bool Wait()
     {
-        if (m_thread.joinable())
-            m_thread.join();
+        Join();
         CloseReader();
         if (m_error)
             std::rethrow_exception(std::exchange(m_error, nullptr));
@@ -276,6 +268,29 @@ public:
     }
 
 private:
+    static unsigned __stdcall Run(void* param)
+    {
+        auto* self = static_cast<EarlyOutput*>(param);
+        try {
+            self->m_bWritten = WriteOutput(self->m_settings, self->m_source, self->m_batch,
+                FileBlocks(self->m_reader, self->m_buffer), self->m_size, self->m_pending,
+                [self] { return Stopped() || self->m_bAbandoned; });
+        } catch (...) {
+            self->m_error = std::current_exception();
+        }
+        return 0;
+    }
+    // Waits for the copy's thread. Once the copy is abandoned or the run asked to stop, a read or a
+    // write of it that blocks (a share that stopped answering) is cancelled, so it never holds the row.
+    void Join()
+    {
+        if (!m_thread || m_bJoined)
+            return;
+        while (::WaitForSingleObject(m_thread, 20) == WAIT_TIMEOUT)
+            if (m_bAbandoned || Stopped())
+                ::CancelSynchronousIo(m_thread);
+        m_bJoined = true;
+    }
     void CloseReader()
     {
         if (m_reader != INVALID_HANDLE_VALUE)
@@ -283,15 +298,18 @@ private:
         m_reader = INVALID_HANDLE_VALUE;
     }
 
+    const RepairSettings& m_settings;
+    const RepairSource& m_source;
+    RepairBatchState* m_batch;
     uint64_t m_size;
     HANDLE m_reader = INVALID_HANDLE_VALUE;
     PendingOutput m_pending;
     std::vector<uint8_t> m_buffer;
-    bool m_bStarted = false;
     std::atomic<bool> m_bAbandoned { false };
     bool m_bWritten = false;
     std::exception_ptr m_error;
-    std::thread m_thread; // last: it starts once everything it uses is made
+    HANDLE m_thread = nullptr;
+    bool m_bJoined = false;
 };
 
 PatchReport PatchWith(const RepairSettings& settings, const RepairBatchState* batch,

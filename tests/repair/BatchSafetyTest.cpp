@@ -483,29 +483,36 @@ bool BlockedReader(HANDLE, uint8_t* data, DWORD count)
 
 } // namespace
 
+// A workbook over the in-memory limit is read twice at once, for its working copy and for its
+// output: both reads block, and the stop cancels both.
 TEST_F(BatchRun, AStopCancelsAReadThatBlocks)
 {
-    TempFolder folder, out;
-    AddTicked({ folder.WriteFile(L"a.xls", ReadWholeFile(Fixture("lo_1cell.xls"))) });
-    HANDLE writeEnd = nullptr;
-    ASSERT_TRUE(::CreatePipe(&g_silentPipe, &writeEnd, nullptr, 0));
-    g_reading = false;
-    CopyBlockReader previous = SetCopyBlockReader(&BlockedReader);
-    StartRunInto(out.Path());
-    const bool blocked = PumpUntil([] { return g_reading.load(); }, 30000, dlg.get());
-    const DWORD waited = BackAnsweredYes();
-    const bool ended = !g_pWorker->IsRunning();
-    // Whatever happened, the read is let go before the test ends.
-    ::CloseHandle(writeEnd);
-    PumpUntil([] { return !g_pWorker->IsRunning(); }, 10000, dlg.get());
-    SetCopyBlockReader(previous);
-    ::CloseHandle(g_silentPipe);
-    ASSERT_TRUE(blocked);
-    EXPECT_TRUE(ended) << "the read was cancelled and the worker ended";
-    EXPECT_LT(waited, 1000u);
-    EXPECT_EQ(dlg->m_nStep, 1);
-    EXPECT_TRUE(FilesIn(out.Path()).empty());
-    EXPECT_NE(Cell(0, 4), "Repaired");
+    const std::string large = BuildWorkbookFile(NumbersWorkbook(kInMemoryLimit)).bytes;
+    for (const std::string& bytes : { ReadWholeFile(Fixture("lo_1cell.xls")), large }) {
+        SCOPED_TRACE(bytes.size());
+        TempFolder folder, out;
+        dlg->SourceList().DeleteAllItems();
+        AddTicked({ folder.WriteFile(L"a.xls", bytes) });
+        HANDLE writeEnd = nullptr;
+        ASSERT_TRUE(::CreatePipe(&g_silentPipe, &writeEnd, nullptr, 0));
+        g_reading = false;
+        CopyBlockReader previous = SetCopyBlockReader(&BlockedReader);
+        StartRunInto(out.Path());
+        const bool blocked = PumpUntil([] { return g_reading.load(); }, 30000, dlg.get());
+        const DWORD waited = BackAnsweredYes();
+        const bool ended = !g_pWorker->IsRunning();
+        // Whatever happened, the read is let go before the test ends.
+        ::CloseHandle(writeEnd);
+        PumpUntil([] { return !g_pWorker->IsRunning(); }, 10000, dlg.get());
+        SetCopyBlockReader(previous);
+        ::CloseHandle(g_silentPipe);
+        ASSERT_TRUE(blocked);
+        EXPECT_TRUE(ended) << "the read was cancelled and the worker ended";
+        EXPECT_LT(waited, 1000u);
+        EXPECT_EQ(dlg->m_nStep, 1);
+        EXPECT_TRUE(FilesIn(out.Path()).empty());
+        EXPECT_NE(Cell(0, 4), "Repaired");
+    }
 }
 
 // What a killed run left in an output folder goes with the next run into it, and only that.
