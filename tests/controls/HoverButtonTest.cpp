@@ -30,7 +30,7 @@ protected:
         MainWindowTest::SetUp();
         ::SetWindowPos(dlg->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
         ::SetForegroundWindow(dlg->m_hWnd);
-        ::SetCursorPos(kAway.x, kAway.y);
+        PlaceCursor(kAway.x, kAway.y);
         Pump(50);
         link = dynamic_cast<CHoverButton*>(CWnd::FromHandlePermanent(Item(IDC_HOME_LINK)));
         ASSERT_NE(link, nullptr);
@@ -38,7 +38,7 @@ protected:
     void TearDown() override
     {
         ::ReleaseCapture();
-        ::SetCursorPos(kAway.x, kAway.y);
+        PlaceCursor(kAway.x, kAway.y);
         MainWindowTest::TearDown();
     }
 
@@ -276,7 +276,7 @@ TEST_F(LinkTest, HoverFollowsCaptureAndTimer)
     {
         RECT rc;
         ::GetWindowRect(hWnd, &rc);
-        ::SetCursorPos(rc.left - 30, rc.top + 20);
+        PlaceCursor(rc.left - 30, rc.top + 20);
         Pump(100);
         ::ReleaseCapture();
         Pump(20);
@@ -297,7 +297,7 @@ TEST_F(LinkTest, HoverFollowsCaptureAndTimer)
     {
         RECT rc;
         ::GetWindowRect(hWnd, &rc);
-        ASSERT_TRUE(::SetCursorPos(rc.left + inside.x, rc.top + inside.y));
+        ASSERT_TRUE(PlaceCursor(rc.left + inside.x, rc.top + inside.y));
     }
     ::ReleaseCapture();
     Move(0, inside);

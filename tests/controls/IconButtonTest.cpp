@@ -162,7 +162,7 @@ class IconButtonAlone : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ::SetCursorPos(kAway.x, kAway.y);
+        PlaceCursor(kAway.x, kAway.y);
         backdrop = std::make_unique<Backdrop>();
         ASSERT_TRUE(backdrop->Create());
         ::SetWindowPos(backdrop->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -171,7 +171,7 @@ protected:
     }
     void TearDown() override
     {
-        ::SetCursorPos(kAway.x, kAway.y);
+        PlaceCursor(kAway.x, kAway.y);
         backdrop.reset();
         PumpFor(20);
     }
@@ -204,7 +204,7 @@ protected:
     void Hover(HWND hWnd)
     {
         const POINT at = ScreenCentre(hWnd);
-        ASSERT_TRUE(::SetCursorPos(at.x, at.y));
+        ASSERT_TRUE(PlaceCursor(at.x, at.y));
         POINT now = {};
         ::GetCursorPos(&now);
         ASSERT_EQ(now.x, at.x);
@@ -260,7 +260,7 @@ class ToolbarTest : public MainWindowTest {
 protected:
     void Raise()
     {
-        ::SetCursorPos(kAway.x, kAway.y);
+        PlaceCursor(kAway.x, kAway.y);
         ::SetWindowPos(dlg->m_hWnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
         ::SetForegroundWindow(dlg->m_hWnd);
         ::RedrawWindow(dlg->m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -357,7 +357,7 @@ TEST_F(ToolbarTest, PicturesShowTheBackgroundThroughTheirTransparentColour)
     HWND hWnd = Item(tool.id);
     CIconButton* button = Button(tool.id);
     const POINT at = ScreenCentre(hWnd);
-    ASSERT_TRUE(::SetCursorPos(at.x, at.y));
+    ASSERT_TRUE(PlaceCursor(at.x, at.y));
     ASSERT_EQ(::WindowFromPoint(at), hWnd);
     POINT client = at;
     ::ScreenToClient(hWnd, &client);
@@ -378,7 +378,7 @@ TEST_F(ToolbarTest, PicturesShowTheBackgroundThroughTheirTransparentColour)
     shot = Shot();
     EXPECT_TRUE(Shows(*cut(*shot, rc), rc.right - rc.left, rc.bottom - rc.top,
                       expectation(rc, *away, kToolAwayKey, Edge::None)));
-    ::SetCursorPos(kAway.x, kAway.y);
+    PlaceCursor(kAway.x, kAway.y);
 }
 
 // Next lightens its face by 30 while hot (cut where a channel reaches 255) and writes in green.
@@ -420,7 +420,7 @@ TEST_F(ToolbarTest, NextLightensItsFaceWhileHot)
     EXPECT_EQ(band(face), 0);
 
     const POINT at = ScreenCentre(hWnd);
-    ASSERT_TRUE(::SetCursorPos(at.x, at.y));
+    ASSERT_TRUE(PlaceCursor(at.x, at.y));
     ASSERT_EQ(::WindowFromPoint(at), hWnd);
     ::SendMessageA(hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(w / 2, h / 2));
     EXPECT_TRUE(next->IsHot());
@@ -456,7 +456,7 @@ TEST_F(IconButtonAlone, PictureFollowsHotPressedAndTickedStates)
     EXPECT_TRUE(Shows(*Shot(push), kButtonW, kButtonH, Look(kFaceIn, InkAt(0, 0), kHotInk, Edge::Raised)));
     ::SendMessageA(push, WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(push.IsHot());
-    ::SetCursorPos(kAway.x, kAway.y);
+    PlaceCursor(kAway.x, kAway.y);
 
     CIconButton check;
     Add(check, 202, BS_AUTOCHECKBOX, 80, 10, kButtonW, kButtonH);
@@ -469,7 +469,7 @@ TEST_F(IconButtonAlone, PictureFollowsHotPressedAndTickedStates)
     EXPECT_TRUE(check.IsHot());
     EXPECT_TRUE(Shows(*Shot(check), kButtonW, kButtonH, Look(kFaceIn, InkAt(0, 0), kNormalInk, Edge::Raised)));
     ::SendMessageA(check, WM_MOUSELEAVE, 0, 0);
-    ::SetCursorPos(kAway.x, kAway.y);
+    PlaceCursor(kAway.x, kAway.y);
     ::SendMessageA(check, BM_SETCHECK, BST_CHECKED, 0);
     EXPECT_TRUE(Shows(*Shot(check), kButtonW, kButtonH, Look(kFaceIn, InkAt(0, 0), kHotInk, Edge::Sunken)));
 

@@ -32,3 +32,24 @@ bool PumpUntil(const std::function<bool()>& condition, int timeoutMs, CDialog* p
     }
     return true;
 }
+
+bool PlaceCursor(int x, int y)
+{
+    MSG msg;
+    int steady = 0;
+    for (int i = 0; i < 200 && steady < 3; ++i) {
+        POINT now = {};
+        ::GetCursorPos(&now);
+        if (now.x == x && now.y == y) {
+            steady++;
+        } else {
+            steady = 0;
+            if (!::SetCursorPos(x, y))
+                return false;
+        }
+        // Lets the X server's pointer events in without handling any of the thread's messages.
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        ::Sleep(5);
+    }
+    return steady >= 3;
+}

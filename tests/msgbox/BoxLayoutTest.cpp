@@ -2,6 +2,7 @@
 // and from what the markup renderer measures.
 #include "BoxRun.h"
 #include "Dib.h"
+#include "Pump.h"
 
 #include <gtest/gtest.h>
 
@@ -356,19 +357,7 @@ TEST(BoxLayout, AHoveredLinkRedrawsTheTextBands)
             }
             POINT screen = client;
             ::ClientToScreen(hBox, &screen);
-            ::SetCursorPos(screen.x, screen.y);
-            // Under Wine the position comes back from the X server, and pointer events still on their
-            // way may move it back for a moment; on Windows it is there at once. Wait until it stays.
-            POINT now = {};
-            MSG msg;
-            for (int i = 0, steady = 0; i < 200 && steady < 3; ++i) {
-                ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
-                ::Sleep(10);
-                ::GetCursorPos(&now);
-                steady = now.x == screen.x && now.y == screen.y ? steady + 1 : 0;
-            }
-            EXPECT_EQ(now.x, screen.x);
-            EXPECT_EQ(now.y, screen.y);
+            EXPECT_TRUE(PlaceCursor(screen.x, screen.y));
             ::SendMessageA(hBox, WM_SETCURSOR, reinterpret_cast<WPARAM>(hBox), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
             gdi::WindowDC dc(hBox);
             return ::GetPixel(dc, 1, 1) != mark;

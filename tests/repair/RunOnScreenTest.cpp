@@ -234,7 +234,7 @@ TEST_F(RunOnScreen, BackIsAnsweredBeforeTheRowChangesAndTheRunEndsWithEveryRowIn
     ::SetForegroundWindow(dlg->m_hWnd);
     RECT rc;
     ::GetWindowRect(Item(IDC_BACK), &rc);
-    ASSERT_TRUE(::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
+    ASSERT_TRUE(PlaceCursor((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2));
     INPUT click[2] = {};
     click[0].type = click[1].type = INPUT_MOUSE;
     click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
