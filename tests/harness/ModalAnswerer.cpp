@@ -210,8 +210,8 @@ ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder, std::f
         const std::wstring last = folder.substr(folder.find_last_of(L'\\') + 1);
         // Wine's browser may still be filling its tree when it first shows: try for a while. The
         // first browser in a new prefix looks at every drive first and took over 2 s in a clean
-        // clone's run.
-        for (int attempt = 0; attempt < 200; attempt++) {
+        // clone's run; with four lanes busy, a browser once had not found its folder after 10 s.
+        for (int attempt = 0; attempt < 600; attempt++) {
             ::SendMessageW(hBrowser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             if (_wcsicmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
                 Press(IDOK)(hBrowser);
