@@ -61,15 +61,6 @@ bool WriteBlocks(HANDLE hFile, uint64_t size, const BlockSource& next, const Sto
     return true;
 }
 
-bool WriteAt(HANDLE hFile, uint64_t offset, const uint8_t* data, DWORD count)
-{
-    LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(offset);
-    DWORD written = 0;
-    return ::SetFilePointerEx(hFile, at, nullptr, FILE_BEGIN) && ::WriteFile(hFile, data, count, &written, nullptr)
-        && written == count;
-}
-
 BlockSource ImageBlocks(const FileImage& image)
 {
     return [&image](uint64_t offset, DWORD, const uint8_t*& data) {

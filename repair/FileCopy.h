@@ -38,8 +38,6 @@ bool ReadWhole(const std::wstring& path, uint64_t limit, FileImage& image);
 // between blocks.
 using BlockSource = std::function<bool(uint64_t offset, DWORD count, const uint8_t*& data)>;
 bool WriteBlocks(HANDLE hFile, uint64_t size, const BlockSource& next, const StopTest& stopped = nullptr);
-// Writes `count` bytes at `offset` of an open file, as the patch writes a working file.
-bool WriteAt(HANDLE hFile, uint64_t offset, const uint8_t* data, DWORD count);
 // The blocks of an image, and of an open file read from its start.
 BlockSource ImageBlocks(const FileImage& image);
 BlockSource FileBlocks(HANDLE hFile, std::vector<uint8_t>& buffer);

@@ -261,8 +261,9 @@ public:
     // Makes the patch's writes to the copy once it is written whole; false when one fails.
     bool Patch(const std::vector<PatchWrite>& writes)
     {
+        HandleTarget output(m_pending.Handle());
         for (const PatchWrite& write : writes)
-            if (!WriteAt(m_pending.Handle(), write.offset, write.bytes.data(), static_cast<DWORD>(write.bytes.size())))
+            if (!output.Write(write.offset, write.bytes.data(), write.bytes.size()))
                 return false;
         return true;
     }
