@@ -212,6 +212,17 @@ ModalAnswerer::Action ModalAnswerer::BrowseTo(const std::wstring& folder, std::f
         // first browser in a new prefix looks at every drive first and took over 2 s in a clean
         // clone's run; with four lanes busy, a browser once had not found its folder after 10 s.
         for (int attempt = 0; attempt < 600; attempt++) {
+            // A parent the browser listed before the folder was made keeps its old children until
+            // it is listed again: every 2 s, its branch is closed, emptied and opened once more.
+            if (attempt % 40 == 39) {
+                const std::wstring parent = folder.substr(0, folder.find_last_of(L'\\'));
+                ::SendMessageW(hBrowser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(parent.c_str()));
+                if (HWND hTree = ::FindWindowExW(hBrowser, nullptr, WC_TREEVIEWW, nullptr)) {
+                    const HTREEITEM item = TreeView_GetSelection(hTree);
+                    TreeView_Expand(hTree, item, TVE_COLLAPSE | TVE_COLLAPSERESET);
+                    TreeView_Expand(hTree, item, TVE_EXPAND);
+                }
+            }
             ::SendMessageW(hBrowser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
             if (_wcsicmp(SelectedFolderName(hBrowser).c_str(), last.c_str()) == 0) {
                 Press(IDOK)(hBrowser);
